@@ -1,0 +1,73 @@
+// The speech control: the one interface through which everything in the program speaks.
+#pragma once
+
+#include "common/error.h"
+
+#include <QObject>
+#include <QString>
+
+class QWidget;
+
+namespace velmira {
+
+// A failure of the speech control (no sound device, bad engine number, unwritable file, ...).
+class SpeechError : public Error
+{
+public:
+    using Error::Error;
+};
+
+// Speaks texts with one of the installed voices, or writes the speech to a WAV file.
+//
+// Engines (voices) are numbered from 1 to CountEngines(). Speak() queues a text and returns at once;
+// speech goes on in the background, and texts queued while speaking follow what is already queued.
+// Every operation may throw SpeechError.
+class SpeechControl : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit SpeechControl(QObject *parent = nullptr) : QObject(parent) {}
+    ~SpeechControl() override = default;
+
+    // Queues a text. Each call gets the next serial number, from 1, which the word signal names.
+    virtual void Speak(const QString &text) = 0;
+    // Makes engine `engine` (from 1) current; the limits below then refer to it.
+    virtual void Select(int engine) = 0;
+    // The display name of engine `engine` (from 1).
+    virtual QString ModeName(int engine) const = 0;
+    virtual int CountEngines() const = 0;
+
+    virtual int Pitch() const = 0;
+    virtual void setPitch(int pitch) = 0;
+    virtual int MinPitch() const = 0;
+    virtual int MaxPitch() const = 0;
+
+    virtual int Speed() const = 0;
+    virtual void setSpeed(int speed) = 0;
+    virtual int MinSpeed() const = 0;
+    virtual int MaxSpeed() const = 0;
+
+    // Holds the output at once; queued text stays queued.
+    virtual void AudioPause() = 0;
+    // Continues held output; harmless when nothing is held.
+    virtual void AudioResume() = 0;
+    // Stops the output and discards everything queued, the piece being synthesised included.
+    virtual void AudioReset() = 0;
+
+    // Shows the current engine's pronunciation settings; throws SpeechError when it has none.
+    virtual void LexiconDlg(QWidget *parent, const QString &title) = 0;
+
+    // From now on this control writes its speech as a WAV file at `path` instead of playing it.
+    // Throws SpeechError when the file cannot be created.
+    virtual void setFileName(const QString &path) = 0;
+
+signals:
+    // Everything queued has been played (or written to the file).
+    void finished();
+    // The word at `position`, `length` characters long, of the text of Speak call `serial` is being
+    // spoken now.
+    void wordReached(quint64 serial, int position, int length);
+};
+
+} // namespace velmira
