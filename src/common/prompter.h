@@ -2,8 +2,8 @@
 #pragma once
 
 #include <QColor>
-#include <QFont>
 #include <QFlags>
+#include <QFont>
 #include <QString>
 #include <optional>
 
@@ -45,16 +45,15 @@ public:
     virtual std::optional<FontChoice> chooseFont(QWidget *owner, const FontChoice &initial) = 0;
 
     // Shorthands.
-    void inform(QWidget *owner, const QString &caption, const QString &text,
-                Icon icon = Icon::Information)
+    void inform(QWidget *owner, const QString &caption, const QString &text, Icon icon = Icon::Information)
     {
         message(owner, caption, text, icon, Button::Ok);
     }
     bool askYesNo(QWidget *owner, const QString &caption, const QString &text,
                   Button defaultButton = Button::Yes)
     {
-        return message(owner, caption, text, Icon::Question, Button::Yes | Button::No, defaultButton) ==
-               Button::Yes;
+        return message(owner, caption, text, Icon::Question, Buttons(Button::Yes) | Button::No,
+                       defaultButton) == Button::Yes;
     }
 };
 

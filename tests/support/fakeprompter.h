@@ -1,0 +1,50 @@
+// A prompter for tests: answers from a script and records every question.
+#pragma once
+
+#include "common/prompter.h"
+
+#include <QList>
+#include <QQueue>
+#include <QStringList>
+
+namespace velmira {
+
+class FakePrompter : public Prompter
+{
+public:
+    // One dialog that was shown.
+    struct Asked
+    {
+        enum class Kind { Message, OpenFile, SaveFile, Font } kind = Kind::Message;
+        QString caption; // the caption, or the title of a file box
+        QString text;    // the message text, or the filter of a file box
+        Icon icon = Icon::None;
+        Buttons buttons;
+        Button defaultButton = Button::Ok;
+        QString name; // the name a file box was filled with
+    };
+
+    QList<Asked> asked;
+    // Answers to message boxes, in order. With nothing queued a box is answered Ok when it has that
+    // button, else Cancel when it has that, else No.
+    QQueue<Button> answers;
+    // Answers to file boxes, in order; an empty string cancels. When empty a file box is cancelled.
+    QQueue<QString> files;
+    // Answers to the font box; nothing queued cancels.
+    QQueue<FontChoice> fonts;
+    // What the last font box was filled with.
+    std::optional<FontChoice> lastFontShown;
+
+    Button message(QWidget *owner, const QString &caption, const QString &text, Icon icon, Buttons buttons,
+                   Button defaultButton = Button::Ok) override;
+    QString openFileName(QWidget *owner, const QString &title, const QString &filter,
+                         const QString &name = {}) override;
+    QString saveFileName(QWidget *owner, const QString &title, const QString &filter,
+                         const QString &name = {}) override;
+    std::optional<FontChoice> chooseFont(QWidget *owner, const FontChoice &initial) override;
+
+    // The texts of all message boxes shown, in order.
+    QStringList messages() const;
+};
+
+} // namespace velmira
