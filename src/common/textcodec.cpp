@@ -11,8 +11,9 @@ constexpr char Utf8Bom[] = "\xEF\xBB\xBF";
 
 bool isValidUtf8(const QByteArray &bytes)
 {
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringConverter::Flag::Stateless);
-    (void)decoder.decode(bytes);
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    const QString decoded = decoder.decode(bytes);
+    Q_UNUSED(decoded);
     return !decoder.hasError();
 }
 
@@ -45,7 +46,7 @@ QByteArray encodeText(const QString &text)
 
 bool fitsWindows1251(const QString &text)
 {
-    QStringEncoder encoder("windows-1251", QStringConverter::Flag::Stateless);
+    QStringEncoder encoder("windows-1251");
     const QByteArray bytes = encoder.encode(text);
     if (encoder.hasError())
         return false;
@@ -56,7 +57,7 @@ bool fitsWindows1251(const QString &text)
 
 QByteArray toWindows1251(const QString &text)
 {
-    QStringEncoder encoder("windows-1251", QStringConverter::Flag::Stateless);
+    QStringEncoder encoder("windows-1251");
     QByteArray bytes = encoder.encode(text);
     if (!encoder.hasError())
         return bytes;
@@ -65,7 +66,7 @@ QByteArray toWindows1251(const QString &text)
     bytes.reserve(text.size());
     for (qsizetype i = 0; i < text.size(); ++i) {
         const qsizetype width = (text.at(i).isHighSurrogate() && i + 1 < text.size()) ? 2 : 1;
-        QStringEncoder one("windows-1251", QStringConverter::Flag::Stateless);
+        QStringEncoder one("windows-1251");
         const QByteArray piece = one.encode(QStringView(text).mid(i, width));
         bytes += one.hasError() ? QByteArray("?") : piece;
         i += width - 1;
@@ -75,7 +76,7 @@ QByteArray toWindows1251(const QString &text)
 
 QString fromWindows1251(const QByteArray &bytes)
 {
-    QStringDecoder decoder("windows-1251", QStringConverter::Flag::Stateless);
+    QStringDecoder decoder("windows-1251");
     return decoder.decode(bytes);
 }
 

@@ -1,0 +1,138 @@
+#include "aboutwindow.h"
+
+#include "app/buildinfo.h"
+#include "common/labelbutton.h"
+
+#include <QDesktopServices>
+#include <QFrame>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QUrl>
+
+namespace velmira {
+
+namespace {
+
+QFont aboutFont(const QString &family, int pixels, bool boldItalic = false)
+{
+    QFont font(family);
+    font.setPixelSize(pixels);
+    font.setBold(boldItalic);
+    font.setItalic(boldItalic);
+    return font;
+}
+
+QLabel *blackLine(QWidget *parent, int y)
+{
+    auto *line = new QLabel(parent);
+    line->setGeometry(0, y, parent->width(), 2);
+    line->setStyleSheet(QStringLiteral("background: black;"));
+    return line;
+}
+
+} // namespace
+
+AboutWindow::AboutWindow(QWidget *parent)
+    : DialogWindow(QStringLiteral("TForm2"), QStringLiteral("Вельмира"), parent)
+{
+    setClientSize(380, 224);
+    setBackground(QColor(0, 192, 0));
+
+    auto *panel = new QFrame(this);
+    panel->setObjectName(QStringLiteral("Panel1"));
+    panel->setGeometry(8, 8, 369, 185);
+    panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    panel->setLineWidth(2);
+    panel->setAutoFillBackground(true);
+    QPalette pal = panel->palette();
+    pal.setColor(QPalette::Window, QColor(0, 255, 0));
+    pal.setColor(QPalette::WindowText, Qt::black);
+    panel->setPalette(pal);
+
+    auto *title = new QLabel(QStringLiteral("Вельмира 6.1"), panel);
+    title->setObjectName(QStringLiteral("Label1"));
+    title->setFont(aboutFont(QStringLiteral("Times New Roman"), 24, true));
+    title->move(72, 8);
+    title->adjustSize();
+
+    blackLine(panel, 48);
+
+    const QString sans = QStringLiteral("Liberation Sans");
+    auto *programming = new QLabel(QStringLiteral("Программирование и поддержка:"), panel);
+    programming->setObjectName(QStringLiteral("Label2"));
+    programming->setFont(aboutFont(sans, 19));
+    programming->move(8, 56);
+    programming->adjustSize();
+
+    auto *credits = new QLabel(QStringLiteral("Команда разработчиков Вельмиры"), panel);
+    credits->setObjectName(QStringLiteral("Label3"));
+    credits->setFont(aboutFont(sans, 19));
+    credits->move(64, 80);
+    credits->adjustSize();
+
+    blackLine(panel, 112);
+
+    auto *mail = new LabelButton(QStringLiteral("Наша почта: ") + QString::fromUtf16(buildinfo::email), panel);
+    mail->setObjectName(QStringLiteral("Label4"));
+    mail->setFlat(true);
+    mail->setFont(aboutFont(sans, 19));
+    mail->setGeometry(64, 120, 300, 26);
+    connect(mail, &LabelButton::clicked, this, &AboutWindow::Label4Click);
+
+    auto *site = new LabelButton(QStringLiteral("Наш сайт: ") + QString::fromUtf16(buildinfo::site), panel);
+    site->setObjectName(QStringLiteral("Label5"));
+    site->setFlat(true);
+    site->setFont(aboutFont(sans, 19));
+    site->setGeometry(64, 152, 300, 26);
+    connect(site, &LabelButton::clicked, this, &AboutWindow::Label5Click);
+
+    m_button = new LabelButton(QStringLiteral("OK"), this);
+    m_button->setObjectName(QStringLiteral("Label6"));
+    m_button->setFont(aboutFont(sans, 13, true));
+    m_button->setGeometry(135, 198, 116, 23);
+    connect(m_button, &LabelButton::clicked, this, &AboutWindow::Label6Click);
+}
+
+void AboutWindow::showSplash()
+{
+    show();
+    setWindowTitle(QStringLiteral("Вельмира"));
+    m_button->setText(QStringLiteral("   Загрузка..."));
+    repaint();
+}
+
+void AboutWindow::showAbout()
+{
+    setWindowTitle(QStringLiteral("О программе Вельмира 6.1"));
+    m_button->setText(QStringLiteral("OK"));
+    m_button->setFocus();
+    exec();
+}
+
+bool AboutWindow::previewKey(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape || isEnterKey(event)) {
+        close();
+        return true;
+    }
+    return false;
+}
+
+void AboutWindow::Label4Click()
+{
+    QDesktopServices::openUrl(QUrl(QStringLiteral("mailto:") + QString::fromUtf16(buildinfo::email)));
+}
+
+void AboutWindow::Label5Click()
+{
+    QDesktopServices::openUrl(QUrl(QString::fromUtf16(buildinfo::site)));
+}
+
+void AboutWindow::Label6Click()
+{
+    // The splash's "   Загрузка..." never closes the window.
+    if (m_button->text() == u"OK")
+        close();
+}
+
+} // namespace velmira

@@ -1,0 +1,57 @@
+#include "application.h"
+
+#include "common/error.h"
+#include "common/prompter.h"
+
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QLoggingCategory>
+#include <QTranslator>
+
+Q_LOGGING_CATEGORY(lcApp, "velmira.app")
+
+namespace velmira {
+
+Application::Application(int &argc, char **argv) : QApplication(argc, argv)
+{
+    setApplicationName(QStringLiteral("velmira"));
+    setApplicationDisplayName(QStringLiteral("Вельмира"));
+    setApplicationVersion(QStringLiteral("6.1"));
+    setWindowIcon(QIcon(QStringLiteral(":/icons/velmira.svg")));
+    QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+
+    // Qt's own buttons and dialogs speak Russian.
+    auto *translator = new QTranslator(this);
+    if (translator->load(QStringLiteral("qtbase_ru"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        installTranslator(translator);
+    else
+        qCWarning(lcApp) << "Qt's Russian translation was not found";
+}
+
+void Application::showGeneralError(const QString &message)
+{
+    if (m_prompter)
+        m_prompter->message(activeWindow(), applicationDisplayName(), message, Prompter::Icon::Critical,
+                            Prompter::Button::Ok);
+    else
+        qCCritical(lcApp) << message;
+}
+
+bool Application::notify(QObject *receiver, QEvent *event)
+{
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const Error &error) {
+        showGeneralError(error.message());
+    } catch (const std::exception &error) {
+        showGeneralError(QString::fromLocal8Bit(error.what()));
+    }
+    return false;
+}
+
+Application *velmiraApp()
+{
+    return qobject_cast<Application *>(QCoreApplication::instance());
+}
+
+} // namespace velmira

@@ -1,0 +1,595 @@
+#include "mainwindow.h"
+
+#include "aboutwindow.h"
+#include "app/buildinfo.h"
+#include "common/error.h"
+#include "common/inifile.h"
+#include "common/programfolder.h"
+#include "common/prompter.h"
+#include "common/textcodec.h"
+#include "common/textfile.h"
+#include "editor/richedit.h"
+#include "editor/rtf/rtfreader.h"
+#include "editor/rtf/rtfwriter.h"
+#include "speech/speechcontrol.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QFile>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScrollBar>
+#include <QStatusBar>
+#include <QThread>
+#include <QTimer>
+#include <QToolButton>
+#include <QUrl>
+#include <QVBoxLayout>
+
+namespace velmira {
+
+namespace {
+
+const QColor MainGreen(0, 192, 0);
+const QColor ToolbarGreen(192, 220, 192);
+
+QString iconPath(const QString &name)
+{
+    return QStringLiteral(":/icons/%1.svg").arg(name);
+}
+
+// A freedesktop icon when the desktop's theme has it, our own picture otherwise.
+QIcon themedIcon(const QString &themeName, const QString &ownName)
+{
+    const QIcon own(iconPath(ownName));
+    return themeName.isEmpty() ? own : QIcon::fromTheme(themeName, own);
+}
+
+void fillBackground(QWidget *widget, const QColor &color)
+{
+    QPalette pal = widget->palette();
+    pal.setColor(QPalette::Window, color);
+    widget->setPalette(pal);
+    widget->setAutoFillBackground(true);
+}
+
+QLabel *boldLabel(const QString &text, QWidget *parent, const QString &name)
+{
+    auto *label = new QLabel(text, parent);
+    label->setObjectName(name);
+    QFont font = label->font();
+    font.setBold(true);
+    label->setFont(font);
+    return label;
+}
+
+QFrame *separator(QWidget *parent)
+{
+    auto *line = new QFrame(parent);
+    line->setFrameShape(QFrame::VLine);
+    line->setFrameShadow(QFrame::Sunken);
+    line->setFixedSize(8, 28);
+    return line;
+}
+
+// The toolbar: object name, freedesktop icon, our icon, tooltip. An empty name is a separator.
+struct ToolbarEntry
+{
+    const char16_t *name;
+    const char16_t *themeIcon;
+    const char16_t *ownIcon;
+    const char16_t *tip;
+};
+
+constexpr ToolbarEntry Toolbar[] = {
+    {u"SpeedButton21", u"media-playlist-repeat", u"repeat", u"Читать текст несколько раз"},
+    {u"SpeedButton6", u"media-playback-start", u"read", u"Прочитать текст (Ctrl+Y)"},
+    {u"SpeedButton7", u"media-playback-pause", u"pause", u"Пауза (Ctrl+P)"},
+    {u"SpeedButton8", u"media-playback-stop", u"stop", u"Стоп"},
+    {u"SpeedButton11", u"", u"read-clipboard", u"Прочтать буфер"},
+    {nullptr, nullptr, nullptr, nullptr},
+    {u"SpeedButton5", u"", u"track-typing", u"Слежение за набором текста"},
+    {u"SpeedButton9", u"", u"track-clipboard", u"Слежение за буфером"},
+    {nullptr, nullptr, nullptr, nullptr},
+    {u"SpeedButton12", u"media-record", u"record", u"Запись голоса в файл"},
+    {u"SpeedButton1", u"", u"export", u"Экспорт в MS Word (Ctrl+W)"},
+    {u"SpeedButton23", u"", u"highlight", u"Интуитивное выделение"},
+    {u"SpeedButton22", u"preferences-desktop-font", u"font", u"Шрифт (Ctrl+F)"},
+    {nullptr, nullptr, nullptr, nullptr},
+    {u"SpeedButton3", u"x-office-calendar", u"organizer", u"Органайзер"},
+    {u"SpeedButton2", u"face-smile", u"greeting", u"Произнести приветствие"},
+    {u"SpeedButton4", u"", u"tray", u"Свернуть программу в трей"},
+    {u"SpeedButton13", u"", u"panel", u"Панель настроек"},
+};
+
+// The formatting group: name, freedesktop icon, our icon, tooltip, position in the group box.
+struct FormatEntry
+{
+    const char16_t *name;
+    const char16_t *themeIcon;
+    const char16_t *ownIcon;
+    const char16_t *tip;
+    int x;
+    int y;
+};
+
+constexpr FormatEntry Formatting[] = {
+    {u"SpeedButton10", u"format-justify-left", u"align-left", u"По левому краю", 8, 18},
+    {u"SpeedButton14", u"format-justify-center", u"align-center", u"По центру", 35, 18},
+    {u"SpeedButton15", u"format-justify-right", u"align-right", u"По правому краю", 62, 18},
+    {u"SpeedButton17", u"format-text-bold", u"bold", u"Полужирный (Ctrl+B)", 8, 46},
+    {u"SpeedButton18", u"format-text-italic", u"italic", u"Курсив (Ctrl+I)", 35, 46},
+    {u"SpeedButton19", u"format-text-underline", u"underline", u"Подчёркнуты (Ctrl+U)", 62, 46},
+    {u"SpeedButton16", u"", u"font-larger", u"Увеличить размер шрифта (Ctrl+K)", 100, 18},
+    {u"SpeedButton20", u"", u"font-smaller", u"Уменьшить размер шрифта (Ctrl+T)", 100, 46},
+};
+
+} // namespace
+
+MainWindow::MainWindow(MainWindowServices services, QWidget *parent)
+    : QMainWindow(parent), m_services(std::move(services))
+{
+    Q_ASSERT(m_services.prompter);
+    setObjectName(QStringLiteral("TForm1"));
+    setWindowTitle(QStringLiteral("Вельмира"));
+    setWindowIcon(QIcon(iconPath(QStringLiteral("velmira"))));
+    setMinimumSize(516, 380);
+    fillBackground(this, MainGreen);
+
+    auto *central = new QWidget(this);
+    fillBackground(central, MainGreen);
+    auto *column = new QVBoxLayout(central);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    setCentralWidget(central);
+
+    buildToolbar();
+    buildSettingsPanel();
+    m_editor = new RichEdit(central);
+    column->addWidget(m_toolbar);
+    column->addWidget(m_settingsPanel, 0, Qt::AlignLeft);
+    column->addWidget(m_editor, 1);
+    buildStatusBar();
+    buildMenus();
+
+    m_editor->addKeyHandler([this](QKeyEvent *event) { return editorKey(event); });
+    connect(m_editor, &RichEdit::contextMenuWanted, this,
+            [this](const QPoint &pos) { m_popupMenu->popup(pos); });
+
+    m_timer1 = new QTimer(this);
+    m_timer1->setObjectName(QStringLiteral("Timer1"));
+    m_timer1->setInterval(1000);
+    m_timer2 = new QTimer(this);
+    m_timer2->setObjectName(QStringLiteral("Timer2"));
+    m_timer2->setInterval(4000);
+    connect(m_timer2, &QTimer::timeout, this, &MainWindow::Timer2Timer);
+    m_timer3 = new QTimer(this);
+    m_timer3->setObjectName(QStringLiteral("Timer3"));
+    m_timer3->setInterval(5000);
+    m_timer3->start();
+
+    bindCommand({u"SpeedButton13"}, [this] { SpeedButton13Click(); });
+    bindCommand({u"N22"}, [this] { close(); });
+    bindCommand({u"N4"}, [this] {
+        if (m_services.aboutWindow)
+            m_services.aboutWindow->showAbout();
+    });
+
+    FormCreate();
+}
+
+MainWindow::~MainWindow() = default;
+
+QString MainWindow::firstArgument() const
+{
+    return m_services.arguments.isEmpty() ? QString() : m_services.arguments.first().toLower();
+}
+
+void MainWindow::buildToolbar()
+{
+    m_toolbar = new QFrame(centralWidget());
+    m_toolbar->setObjectName(QStringLiteral("Panel1"));
+    m_toolbar->setFixedHeight(36);
+    fillBackground(m_toolbar, ToolbarGreen);
+    auto *row = new QHBoxLayout(m_toolbar);
+    row->setContentsMargins(3, 3, 3, 3);
+    row->setSpacing(1);
+    for (const ToolbarEntry &entry : Toolbar) {
+        if (!entry.name) {
+            row->addWidget(separator(m_toolbar));
+            continue;
+        }
+        QToolButton *b = addButton(m_toolbar, QString::fromUtf16(entry.name), QString(), QString::fromUtf16(entry.tip), 30);
+        b->setIcon(themedIcon(QString::fromUtf16(entry.themeIcon), QString::fromUtf16(entry.ownIcon)));
+        row->addWidget(b);
+    }
+    row->addStretch(1);
+
+    // Typing tracking and clipboard tracking exclude each other, and both may be off.
+    QToolButton *typing = button(QStringLiteral("SpeedButton5"));
+    QToolButton *clipboard = button(QStringLiteral("SpeedButton9"));
+    typing->setCheckable(true);
+    clipboard->setCheckable(true);
+    connect(typing, &QToolButton::toggled, this, [clipboard](bool down) {
+        if (down)
+            clipboard->setChecked(false);
+    });
+    connect(clipboard, &QToolButton::toggled, this, [typing](bool down) {
+        if (down)
+            typing->setChecked(false);
+    });
+    QToolButton *panel = button(QStringLiteral("SpeedButton13"));
+    panel->setCheckable(true);
+    panel->setChecked(true);
+}
+
+QToolButton *MainWindow::addButton(QWidget *parent, const QString &name, const QString &icon, const QString &tip,
+                                   int size)
+{
+    auto *b = new QToolButton(parent);
+    b->setObjectName(name);
+    b->setAutoRaise(true);
+    b->setFixedSize(size, size);
+    b->setIconSize(QSize(size - 8, size - 8));
+    if (!icon.isEmpty())
+        b->setIcon(QIcon(iconPath(icon)));
+    b->setToolTip(tip);
+    // A screen reader, and a script driving the program, finds a picture button by its tooltip.
+    b->setAccessibleName(tip);
+    b->setFocusPolicy(Qt::TabFocus);
+    m_buttons.insert(name, b);
+    return b;
+}
+
+void MainWindow::buildSettingsPanel()
+{
+    m_settingsPanel = new QFrame(centralWidget());
+    m_settingsPanel->setObjectName(QStringLiteral("Panel2"));
+    m_settingsPanel->setFixedSize(505, 83);
+    m_settingsPanel->setFrameStyle(QFrame::Box | QFrame::Plain);
+    fillBackground(m_settingsPanel, MainGreen);
+
+    boldLabel(QStringLiteral("Голосовой движок:"), m_settingsPanel, QStringLiteral("StaticText1"))
+        ->setGeometry(8, 6, 130, 20);
+    m_engineList = new QComboBox(m_settingsPanel);
+    m_engineList->setObjectName(QStringLiteral("lstEngine"));
+    m_engineList->setAccessibleName(QStringLiteral("Голосовой движок"));
+    m_engineList->setEditable(false);
+    m_engineList->setGeometry(140, 4, 178, 23);
+
+    boldLabel(QStringLiteral("Тембр:"), m_settingsPanel, QStringLiteral("StaticText3"))->setGeometry(8, 33, 70, 18);
+    m_pitchBar = new QScrollBar(Qt::Horizontal, m_settingsPanel);
+    m_pitchBar->setObjectName(QStringLiteral("hscPitch"));
+    m_pitchBar->setAccessibleName(QStringLiteral("Тембр"));
+    m_pitchBar->setFocusPolicy(Qt::StrongFocus);
+    m_pitchBar->setRange(0, 500);
+    m_pitchBar->setValue(125);
+    m_pitchBar->setGeometry(86, 34, 196, 17);
+    m_pitchLabel = new QLabel(QStringLiteral("125"), m_settingsPanel);
+    m_pitchLabel->setObjectName(QStringLiteral("Label2"));
+    m_pitchLabel->setGeometry(288, 33, 32, 18);
+
+    boldLabel(QStringLiteral("Скорость:"), m_settingsPanel, QStringLiteral("StaticText2"))
+        ->setGeometry(8, 58, 76, 18);
+    m_speedBar = new QScrollBar(Qt::Horizontal, m_settingsPanel);
+    m_speedBar->setObjectName(QStringLiteral("hscSpeed"));
+    m_speedBar->setAccessibleName(QStringLiteral("Скорость"));
+    m_speedBar->setFocusPolicy(Qt::StrongFocus);
+    m_speedBar->setRange(0, 500);
+    m_speedBar->setValue(80);
+    m_speedBar->setGeometry(86, 59, 196, 17);
+    m_speedLabel = new QLabel(QStringLiteral("80"), m_settingsPanel);
+    m_speedLabel->setObjectName(QStringLiteral("Label1"));
+    m_speedLabel->setGeometry(288, 58, 32, 18);
+
+    auto *group = new QGroupBox(QStringLiteral("Форматирование"), m_settingsPanel);
+    group->setObjectName(QStringLiteral("GroupBox1"));
+    group->setGeometry(326, 1, 172, 79);
+    for (const FormatEntry &entry : Formatting) {
+        QToolButton *b = addButton(group, QString::fromUtf16(entry.name), QString(), QString::fromUtf16(entry.tip), 25);
+        b->setIcon(themedIcon(QString::fromUtf16(entry.themeIcon), QString::fromUtf16(entry.ownIcon)));
+        b->move(entry.x, entry.y);
+    }
+}
+
+void MainWindow::buildStatusBar()
+{
+    QStatusBar *bar = statusBar();
+    bar->setObjectName(QStringLiteral("StatusBar1"));
+    bar->setSizeGripEnabled(true);
+    m_statusPanel = new QLabel(bar);
+    m_statusPanel->setObjectName(QStringLiteral("StatusPanel"));
+    m_statusPanel->setAccessibleName(QStringLiteral("Строка состояния"));
+    m_statusPanel->setFixedWidth(150);
+    m_statusPanel->setAlignment(Qt::AlignCenter);
+    m_statusPanel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    bar->addWidget(m_statusPanel);
+    bar->setAutoFillBackground(true);
+}
+
+QAction *MainWindow::addMenuItem(QMenu *menu, const QString &name, const QString &caption, const QString &icon)
+{
+    auto *item = menu->addAction(caption);
+    item->setObjectName(name);
+    if (!icon.isEmpty())
+        item->setIcon(QIcon(iconPath(icon)));
+    m_actions.insert(name, item);
+    return item;
+}
+
+void MainWindow::buildMenus()
+{
+    QMenuBar *bar = menuBar();
+    bar->setObjectName(QStringLiteral("MainMenu1"));
+
+    struct Item
+    {
+        const char16_t *name; // null: separator
+        const char16_t *caption;
+        const char16_t *icon;
+    };
+    auto fill = [this](QMenu *menu, std::initializer_list<Item> items) {
+        for (const Item &item : items) {
+            if (!item.name)
+                menu->addSeparator();
+            else
+                addMenuItem(menu, QString::fromUtf16(item.name), QString::fromUtf16(item.caption),
+                            QString::fromUtf16(item.icon));
+        }
+    };
+
+    QMenu *file = bar->addMenu(QStringLiteral("Файл"));
+    file->setObjectName(QStringLiteral("N1"));
+    fill(file, {{u"N2", u"Новый (Ctrl+N)", u""},
+                {u"N3", u"Открыть... (Ctrl+O)", u""},
+                {u"N5", u"Сохранить как... (Ctrl+S)", u""},
+                {nullptr, nullptr, nullptr},
+                {u"N22", u"Выход", u""}});
+
+    QMenu *edit = bar->addMenu(QStringLiteral("Правка"));
+    edit->setObjectName(QStringLiteral("N6"));
+    fill(edit, {{u"CtrlC1", u"Копировать (Ctrl+C)", u""},
+                {u"CtrlX1", u"Вырезать (Ctrl+X)", u""},
+                {u"Dcnfdbnm1", u"Вставить (Ctrl+V)", u""},
+                {u"N7", u"Выделить всё (Ctrl+A)", u""},
+                {nullptr, nullptr, nullptr},
+                {u"N40", u"Интуитивное выделение", u"highlight"},
+                {u"N20", u"Шрифт (Ctrl+F)", u"font"},
+                {u"CtrlK1", u"Увеличить размер шрифта (Ctrl+K)", u"font-larger"},
+                {u"CtrlT1", u"Уменьшить размер шрифта (Ctrl+T)", u"font-smaller"},
+                {u"MSWord1", u"Экспорт в MS Word (Ctrl+W)", u"export"}});
+
+    QMenu *reading = bar->addMenu(QStringLiteral("Чтение"));
+    reading->setObjectName(QStringLiteral("N8"));
+    fill(reading, {{u"N39", u"Читать текст несколько раз", u"repeat"},
+                   {u"N9", u"Прочитать текст (Ctrl+Y)", u"read"},
+                   {u"N10", u"Пауза (Ctrl+P)", u"pause"},
+                   {u"N11", u"Стоп", u"stop"},
+                   {u"N12", u"Прочтать буфер", u"read-clipboard"},
+                   {u"N43", u"Произнести приветствие", u"greeting"},
+                   {nullptr, nullptr, nullptr},
+                   {u"N21", u"Слежение за набором текста", u"track-typing"},
+                   {u"N15", u"Слежение за буфером", u"track-clipboard"},
+                   {nullptr, nullptr, nullptr},
+                   {u"N16", u"Запись голоса в файл", u"record"}});
+
+    QMenu *more = bar->addMenu(QStringLiteral("Дополнительно"));
+    more->setObjectName(QStringLiteral("N13"));
+    fill(more, {{u"N17", u"Настройки", u"panel"},
+                {u"N41", u"Органайзер", u"organizer"},
+                {u"N14", u"Словарь поправок (Ctrl+D)", u""},
+                {nullptr, nullptr, nullptr},
+                {u"N42", u"Сайт разработчиков", u""},
+                {u"N4", u"О программе", u""},
+                {u"N19", u"Справка", u""}});
+
+    m_popupMenu = new QMenu(this);
+    m_popupMenu->setObjectName(QStringLiteral("PopupMenu1"));
+    fill(m_popupMenu, {{u"N25", u"Прочитать текст", u"read"},
+                       {u"N23", u"Шрифт", u"font"},
+                       {u"N24", u"Запись голоса в файл", u"record"},
+                       {u"MSWord2", u"Экспорт в MS Word", u"export"},
+                       {nullptr, nullptr, nullptr},
+                       {u"N26", u"Вырезать", u""},
+                       {u"N27", u"Копировать", u""},
+                       {u"N28", u"Вставить", u""},
+                       {u"N29", u"Выделить всё", u""},
+                       {nullptr, nullptr, nullptr},
+                       {u"N38", u"Словарь поправок", u""}});
+}
+
+QToolButton *MainWindow::button(const QString &name) const
+{
+    return m_buttons.value(name);
+}
+
+QAction *MainWindow::action(const QString &name) const
+{
+    return m_actions.value(name);
+}
+
+void MainWindow::bindCommand(std::initializer_list<const char16_t *> names, const std::function<void()> &command)
+{
+    for (const char16_t *raw : names) {
+        const QString name = QString::fromUtf16(raw);
+        if (QToolButton *b = button(name))
+            connect(b, &QToolButton::clicked, this, command);
+        else if (QAction *a = action(name))
+            connect(a, &QAction::triggered, this, command);
+        else
+            Q_ASSERT_X(false, "bindCommand", "no such button or menu item");
+    }
+}
+
+void MainWindow::bindEditorKey(Qt::Key key, const std::function<void()> &command)
+{
+    m_editorKeys.insert(key, command);
+}
+
+bool MainWindow::editorKey(QKeyEvent *event)
+{
+    // Shortcuts are Ctrl with a letter, read from the key, not from the character it types: Tab (the
+    // character Ctrl+I would make) must still insert a tab.
+    if (event->modifiers() != Qt::ControlModifier)
+        return false;
+    const auto it = m_editorKeys.constFind(event->key());
+    if (it == m_editorKeys.constEnd())
+        return false;
+    it.value()();
+    return true;
+}
+
+void MainWindow::setStatusColor(const QColor &color)
+{
+    QPalette pal = statusBar()->palette();
+    pal.setColor(QPalette::Window, color);
+    statusBar()->setPalette(pal);
+}
+
+void MainWindow::SBM(const QString &text)
+{
+    setStatusColor(QColor(0, 0, 255));
+    statusBar()->repaint();
+    QThread::msleep(180);
+    setStatusColor(QColor(255, 255, 0));
+    m_statusPanel->setText(text);
+    // A message that is still showing does not get more time: the second text goes when the first would
+    // have.
+    if (!m_timer2->isActive())
+        m_timer2->start();
+}
+
+void MainWindow::Timer2Timer()
+{
+    m_statusPanel->clear();
+    m_timer2->stop();
+    statusBar()->setPalette(QPalette());
+    setStatusColor(palette().color(QPalette::Button));
+}
+
+void MainWindow::FormCreate()
+{
+    setWindowTitle(QStringLiteral("Вельмира 6.1"));
+    try {
+        m_speech = m_services.createSpeechControl();
+        const IniFile settings = IniFile::settings();
+        const QString global = IniFile::global();
+        if (!settings.readBool(global, QStringLiteral("Panel"), true)) {
+            m_settingsPanel->hide();
+            button(QStringLiteral("SpeedButton13"))->setChecked(false);
+        }
+        const QString first = m_services.arguments.value(0);
+        const QString remembered = programFile(QStringLiteral("Text.rtf"));
+        if (!first.isEmpty() && QFileInfo(first).isFile()) {
+            // LoadDocument comes with the document commands.
+        } else if (settings.readBool(global, QStringLiteral("RemText"), true) && QFileInfo::exists(remembered)) {
+            const QByteArray bytes = readFileBytes(remembered);
+            if (!readRtf(bytes, *m_editor->document()))
+                m_editor->setPlainContent(decodeText(bytes));
+            m_editor->setSelStart(settings.readInteger(global, QStringLiteral("SelStart"), 0));
+            m_editor->setSelLength(settings.readInteger(global, QStringLiteral("SelLength"), 0));
+        }
+        button(QStringLiteral("SpeedButton5"))->setChecked(settings.readBool(global, QStringLiteral("Tracking"), true));
+        if (settings.readBool(global, QStringLiteral("Buffer"), false))
+            button(QStringLiteral("SpeedButton9"))->setChecked(true);
+    } catch (const std::exception &) {
+        m_creationFailed = true;
+        const bool download = prompter().askYesNo(
+            this, QStringLiteral("Вельмира 6.1"),
+            QStringLiteral("Установлены не все необходимые для работы программы компоненты. Перейти на страницу "
+                           "загрузки компонентов?"));
+        if (download)
+            QDesktopServices::openUrl(QUrl(QString::fromUtf16(buildinfo::downloadPage)));
+    }
+}
+
+void MainWindow::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (!event->spontaneous())
+        FormShow();
+}
+
+void MainWindow::FormShow()
+{
+    if (m_inTray) {
+        setWindowState(windowState() | Qt::WindowMaximized);
+        return;
+    }
+    if (!m_laidOut) {
+        m_laidOut = true;
+        setWindowState(windowState() | Qt::WindowMaximized);
+    }
+}
+
+void MainWindow::SpeedButton13Click()
+{
+    m_settingsPanel->setVisible(button(QStringLiteral("SpeedButton13"))->isChecked());
+}
+
+bool MainWindow::hasActiveReminder() const
+{
+    return false;
+}
+
+bool MainWindow::FormCloseQuery()
+{
+    if (!hasActiveReminder())
+        return true;
+    const Prompter::Button answer = prompter().message(
+        this, QStringLiteral("Вельмира 6.1"),
+        QStringLiteral("В случае закрытия Органайзер отключится.\r\n"
+                       "Можно спрятать программу в системном трее (возле часов).\r\n"
+                       "Если программа Вам понадобится просто кликните по её значку в трее.\r\n"
+                       "Свернуть программу с системный трей?"),
+        Prompter::Icon::Question, Prompter::Buttons(Prompter::Button::Yes) | Prompter::Button::No | Prompter::Button::Cancel,
+        Prompter::Button::Yes);
+    return answer == Prompter::Button::No;
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    if (m_closing) {
+        event->accept();
+        return;
+    }
+    if (!FormCloseQuery()) {
+        event->ignore();
+        return;
+    }
+    m_closing = true;
+    SaveMainSettings();
+    event->accept();
+}
+
+void MainWindow::SaveMainSettings()
+{
+    try {
+        // Nothing speaks after this point.
+        m_speech.reset();
+        IniFile settings = IniFile::settings();
+        const QString global = IniFile::global();
+        settings.writeBool(global, QStringLiteral("Panel"), button(QStringLiteral("SpeedButton13"))->isChecked());
+        settings.writeBool(global, QStringLiteral("Buffer"), button(QStringLiteral("SpeedButton9"))->isChecked());
+        settings.writeBool(global, QStringLiteral("Tracking"), button(QStringLiteral("SpeedButton5"))->isChecked());
+        if (settings.readBool(global, QStringLiteral("RemText"), true))
+            writeFileAtomically(programFile(QStringLiteral("Text.rtf")), writeRtf(*m_editor->document()));
+        settings.writeInteger(global, QStringLiteral("SelStart"), m_editor->selStart());
+        settings.writeInteger(global, QStringLiteral("SelLength"), m_editor->selLength());
+        settings.writeInteger(global, QStringLiteral("Engine"), m_engineList->currentIndex());
+        settings.writeString(global, QStringLiteral("ReadCount"),
+                             settings.readString(global, QStringLiteral("ReadCount"), QStringLiteral("1")));
+        settings.writeInteger(global, QStringLiteral("ReadSpeed"), m_speedBar->value());
+        settings.writeInteger(global, QStringLiteral("ReadPitch"), m_pitchBar->value());
+    } catch (const std::exception &) {
+        SBM(QStringLiteral("Возможно, неизвестная системная ошибка"));
+    }
+}
+
+} // namespace velmira

@@ -1,0 +1,121 @@
+// The main window: toolbar, settings panel, editor, status bar, menus, and the program's life from
+// start to close.
+#pragma once
+
+#include <QHash>
+#include <QMainWindow>
+#include <functional>
+#include <memory>
+
+class QAction;
+class QComboBox;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QMenu;
+class QScrollBar;
+class QTimer;
+class QToolButton;
+
+namespace velmira {
+
+class AboutWindow;
+class Prompter;
+class RichEdit;
+class SpeechControl;
+
+// What the main window needs from outside; tests give fakes.
+struct MainWindowServices
+{
+    Prompter *prompter = nullptr;
+    // Makes the main speech control; throws when speech cannot work on this computer.
+    std::function<std::unique_ptr<SpeechControl>()> createSpeechControl;
+    // The command-line arguments after the program's name.
+    QStringList arguments;
+    // The About window, which the menu shows (may be null in tests).
+    AboutWindow *aboutWindow = nullptr;
+};
+
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit MainWindow(MainWindowServices services, QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+    // True when the window could not be created (the user was told); the program then ends.
+    bool creationFailed() const { return m_creationFailed; }
+
+    // Shows a short message in the status bar: a blue flash, then the text on yellow, cleared after
+    // four seconds.
+    void SBM(const QString &text);
+
+    // The main speech control; null once the window has closed.
+    SpeechControl *speech() const { return m_speech.get(); }
+    RichEdit *editor() const { return m_editor; }
+    Prompter &prompter() const { return *m_services.prompter; }
+
+    // The first command-line argument, lower-cased ("new", "delete", a path, or empty).
+    QString firstArgument() const;
+
+    // Toolbar and formatting buttons and menu items by object name.
+    QToolButton *button(const QString &name) const;
+    QAction *action(const QString &name) const;
+
+    // Runs `command` when any of the named buttons is clicked or menu items chosen.
+    void bindCommand(std::initializer_list<const char16_t *> names, const std::function<void()> &command);
+    // Runs `command` when Ctrl and `key` are pressed in the editor; the key is then not typed.
+    void bindEditorKey(Qt::Key key, const std::function<void()> &command);
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void buildToolbar();
+    void buildSettingsPanel();
+    void buildStatusBar();
+    void buildMenus();
+    QToolButton *addButton(QWidget *parent, const QString &name, const QString &icon, const QString &tip,
+                           int size);
+    QAction *addMenuItem(QMenu *menu, const QString &name, const QString &caption, const QString &icon = {});
+    void setStatusColor(const QColor &color);
+    bool editorKey(QKeyEvent *event);
+
+    void FormCreate();
+    void FormShow();
+    bool FormCloseQuery();
+    void SaveMainSettings();
+    void SpeedButton13Click();
+    void Timer2Timer();
+    // Whether a reminder is switched on, so that closing should offer the tray instead.
+    bool hasActiveReminder() const;
+
+    MainWindowServices m_services;
+    std::unique_ptr<SpeechControl> m_speech;
+    bool m_creationFailed = false;
+    bool m_inTray = false;
+    bool m_laidOut = false;
+    bool m_closing = false;
+
+    QFrame *m_toolbar = nullptr;
+    QFrame *m_settingsPanel = nullptr;
+    RichEdit *m_editor = nullptr;
+    QLabel *m_statusPanel = nullptr;
+    QComboBox *m_engineList = nullptr;
+    QScrollBar *m_pitchBar = nullptr;
+    QScrollBar *m_speedBar = nullptr;
+    QLabel *m_pitchLabel = nullptr;
+    QLabel *m_speedLabel = nullptr;
+    QMenu *m_popupMenu = nullptr;
+    QTimer *m_timer1 = nullptr;
+    QTimer *m_timer2 = nullptr;
+    QTimer *m_timer3 = nullptr;
+
+    QHash<QString, QToolButton *> m_buttons;
+    QHash<QString, QAction *> m_actions;
+    QHash<int, std::function<void()>> m_editorKeys;
+};
+
+} // namespace velmira

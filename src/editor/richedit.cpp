@@ -1,0 +1,142 @@
+#include "richedit.h"
+
+#include "textpositions.h"
+
+#include <QKeyEvent>
+#include <QScrollBar>
+#include <QTextBlock>
+
+namespace velmira {
+
+RichEdit::RichEdit(QWidget *parent) : QTextEdit(parent)
+{
+    setObjectName(QStringLiteral("RichEdit1"));
+    setAccessibleName(QStringLiteral("Текст"));
+    setAcceptRichText(true);
+    setLineWrapMode(QTextEdit::WidgetWidth);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setTabChangesFocus(false);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Base, QColor(128, 255, 128));
+    pal.setColor(QPalette::Text, Qt::black);
+    setPalette(pal);
+    document()->setDefaultFont(defaultFont());
+    setFont(defaultFont());
+}
+
+QFont RichEdit::defaultFont()
+{
+    QFont font(QStringLiteral("Times New Roman"));
+    font.setPixelSize(15);
+    return font;
+}
+
+void RichEdit::addKeyHandler(KeyHandler handler)
+{
+    m_keyHandlers.push_back(std::move(handler));
+}
+
+QString RichEdit::plainTextCrLf() const
+{
+    return withCrLf(document()->toRawText());
+}
+
+QString RichEdit::selectedTextCrLf() const
+{
+    return withCrLf(textCursor().selectedText());
+}
+
+int RichEdit::selStart() const
+{
+    return toCrLfPosition(*document(), textCursor().selectionStart());
+}
+
+int RichEdit::selLength() const
+{
+    const QTextCursor cursor = textCursor();
+    return toCrLfPosition(*document(), cursor.selectionEnd()) -
+           toCrLfPosition(*document(), cursor.selectionStart());
+}
+
+void RichEdit::setSelStart(int start)
+{
+    QTextCursor cursor = textCursor();
+    cursor.setPosition(fromCrLfPosition(*document(), std::max(0, start)));
+    setTextCursor(cursor);
+}
+
+void RichEdit::setSelLength(int length)
+{
+    QTextCursor cursor = textCursor();
+    const int start = cursor.selectionStart();
+    const int end = fromCrLfPosition(*document(), toCrLfPosition(*document(), start) + std::max(0, length));
+    cursor.setPosition(start);
+    cursor.setPosition(end, QTextCursor::KeepAnchor);
+    setTextCursor(cursor);
+}
+
+void RichEdit::setPlainContent(const QString &text)
+{
+    clear();
+    document()->setDefaultFont(defaultFont());
+    QTextCursor cursor(document());
+    QTextCharFormat format;
+    format.setFont(defaultFont());
+    cursor.insertText(text, format);
+    cursor.movePosition(QTextCursor::Start);
+    setTextCursor(cursor);
+}
+
+void RichEdit::keyPressEvent(QKeyEvent *event)
+{
+    for (const KeyHandler &handler : m_keyHandlers) {
+        if (handler(event)) {
+            event->accept();
+            return;
+        }
+    }
+    QTextEdit::keyPressEvent(event);
+}
+
+void RichEdit::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::RightButton) {
+        emit contextMenuWanted(event->globalPosition().toPoint());
+        event->accept();
+        return;
+    }
+    QTextEdit::mouseReleaseEvent(event);
+}
+
+void RichEdit::contextMenuEvent(QContextMenuEvent *event)
+{
+    // The program's own context menu opens when the right button is released; the keyboard's menu key
+    // opens it at the caret.
+    if (event->reason() == QContextMenuEvent::Keyboard)
+        emit contextMenuWanted(viewport()->mapToGlobal(cursorRect().bottomLeft()));
+    event->accept();
+}
+
+QString withCrLf(const QString &rawText)
+{
+    QString text;
+    text.reserve(rawText.size() + rawText.size() / 32);
+    for (QChar c : rawText) {
+        switch (c.unicode()) {
+        case QChar::ParagraphSeparator:
+            text += QLatin1String("\r\n");
+            break;
+        case QChar::LineSeparator:
+        case 0xFDD0: // frame markers of tables
+        case 0xFDD1:
+            text += u'\n';
+            break;
+        default:
+            text += c;
+        }
+    }
+    return text;
+}
+
+} // namespace velmira

@@ -1,0 +1,62 @@
+// The main window's rich-text editor.
+#pragma once
+
+#include <QTextEdit>
+#include <functional>
+#include <vector>
+
+namespace velmira {
+
+// A QTextEdit that lets the program look at every key before the editor does (keyboard shortcuts, then
+// typing tracking) and that asks for its context menu when the right mouse button is released.
+class RichEdit : public QTextEdit
+{
+    Q_OBJECT
+
+public:
+    // A key handler returns true when it has consumed the key; the editor then never sees it.
+    using KeyHandler = std::function<bool(QKeyEvent *)>;
+
+    explicit RichEdit(QWidget *parent = nullptr);
+
+    // Adds a handler; handlers run in the order they were added, until one consumes the key.
+    void addKeyHandler(KeyHandler handler);
+
+    // The editor's own font: Times New Roman of 15 pixels.
+    static QFont defaultFont();
+
+    // The editor's whole text as plain text, with CR LF between paragraphs (see withCrLf).
+    QString plainTextCrLf() const;
+    // The selected text as plain text, with CR LF between paragraphs.
+    QString selectedTextCrLf() const;
+
+    // Selection start and length counted as the program's files count them (a line break is two
+    // characters), and setting them the same way.
+    int selStart() const;
+    int selLength() const;
+    void setSelStart(int start);
+    void setSelLength(int length);
+
+    // Replaces the whole content with plain text and the editor's own font.
+    void setPlainContent(const QString &text);
+
+signals:
+    // The right mouse button was released over the editor at `globalPos`.
+    void contextMenuWanted(const QPoint &globalPos);
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
+
+private:
+    std::vector<KeyHandler> m_keyHandlers;
+};
+
+// The document's raw text (QTextDocument::toRawText, QTextCursor::selectedText) as the program's plain
+// text: a paragraph break becomes CR LF, a line break inside a paragraph LF; every other character,
+// non-breaking spaces and tabs included, stays as it is. So positions in the result are the positions
+// of textpositions.h.
+QString withCrLf(const QString &rawText);
+
+} // namespace velmira
