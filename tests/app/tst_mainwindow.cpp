@@ -1,0 +1,239 @@
+// The main window's life: start-up from the settings file, the status message, closing and restoring.
+#include "app/mainwindow.h"
+#include "common/inifile.h"
+#include "common/textcodec.h"
+#include "common/textfile.h"
+#include "editor/richedit.h"
+#include "support/fakeprompter.h"
+#include "support/fakespeechcontrol.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QMenuBar>
+#include <QScrollBar>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+
+using namespace velmira;
+using namespace Qt::StringLiterals;
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<QTemporaryDir> m_home;
+    FakePrompter m_prompter;
+
+    QString file(const QString &name) const { return m_home->filePath(name); }
+
+    std::unique_ptr<MainWindow> makeWindow(const QStringList &arguments = {})
+    {
+        MainWindowServices services;
+        services.prompter = &m_prompter;
+        services.arguments = arguments;
+        services.createSpeechControl = [] { return std::make_unique<FakeSpeechControl>(); };
+        return std::make_unique<MainWindow>(services);
+    }
+
+    void writeSettings(const QByteArray &content)
+    {
+        writeFileAtomically(file(u"Settings.ini"_s), content);
+    }
+
+    static QToolButton *button(MainWindow &w, const char *name)
+    {
+        return w.findChild<QToolButton *>(QString::fromLatin1(name));
+    }
+
+private slots:
+    void init()
+    {
+        m_home = std::make_unique<QTemporaryDir>();
+        qputenv("VELMIRA_HOME", m_home->path().toUtf8());
+        m_prompter = FakePrompter();
+    }
+
+    void freshStartShowsDefaults()
+    {
+        auto w = makeWindow();
+        QVERIFY(!w->creationFailed());
+        QCOMPARE(w->windowTitle(), u"Вельмира 6.1"_s);
+        QVERIFY(w->findChild<QWidget *>(u"Panel2"_s)->isVisibleTo(w.get()));
+        QVERIFY(button(*w, "SpeedButton13")->isChecked());
+        QVERIFY(button(*w, "SpeedButton5")->isChecked());
+        QVERIFY(!button(*w, "SpeedButton9")->isChecked());
+        QVERIFY(w->editor()->document()->isEmpty());
+        QVERIFY(!QFile::exists(file(u"Settings.ini"_s)));
+        QVERIFY(w->findChild<QTimer *>(u"Timer3"_s)->isActive());
+        QVERIFY(!w->findChild<QTimer *>(u"Timer1"_s)->isActive());
+    }
+
+    void everyControlHasItsNameAndAccessibleName()
+    {
+        auto w = makeWindow();
+        const QStringList toolbar{u"SpeedButton21"_s, u"SpeedButton6"_s, u"SpeedButton7"_s, u"SpeedButton8"_s,
+                                  u"SpeedButton11"_s, u"SpeedButton5"_s, u"SpeedButton9"_s, u"SpeedButton12"_s,
+                                  u"SpeedButton1"_s,  u"SpeedButton23"_s, u"SpeedButton22"_s, u"SpeedButton3"_s,
+                                  u"SpeedButton2"_s,  u"SpeedButton4"_s, u"SpeedButton13"_s};
+        QWidget *panel = w->findChild<QWidget *>(u"Panel1"_s);
+        QList<QToolButton *> inOrder = panel->findChildren<QToolButton *>();
+        std::sort(inOrder.begin(), inOrder.end(), [](auto *a, auto *b) { return a->x() < b->x(); });
+        QStringList names;
+        for (QToolButton *b : inOrder) {
+            names << b->objectName();
+            QVERIFY(!b->toolTip().isEmpty());
+            QCOMPARE(b->accessibleName(), b->toolTip());
+            QVERIFY(!b->icon().isNull());
+        }
+        QCOMPARE(names, toolbar);
+        QCOMPARE(w->button(u"SpeedButton6"_s)->toolTip(), u"Прочитать текст (Ctrl+Y)"_s);
+        QCOMPARE(w->button(u"SpeedButton11"_s)->toolTip(), u"Прочтать буфер"_s);
+        QCOMPARE(w->button(u"SpeedButton19"_s)->toolTip(), u"Подчёркнуты (Ctrl+U)"_s);
+        for (const char *name : {"lstEngine", "hscPitch", "hscSpeed", "RichEdit1"})
+            QVERIFY2(!w->findChild<QWidget *>(QString::fromLatin1(name))->accessibleName().isEmpty(), name);
+        QCOMPARE(w->findChild<QLabel *>(u"Label1"_s)->text(), u"80"_s);
+        QCOMPARE(w->findChild<QLabel *>(u"Label2"_s)->text(), u"125"_s);
+        QStringList menus;
+        for (QAction *a : w->menuBar()->actions())
+            menus << a->text();
+        QCOMPARE(menus, (QStringList{u"Файл"_s, u"Правка"_s, u"Чтение"_s, u"Дополнительно"_s}));
+        QCOMPARE(w->action(u"N22"_s)->text(), u"Выход"_s);
+    }
+
+    void storedSettingsAreApplied()
+    {
+        writeSettings("[Global]\r\nPanel=0\r\nBuffer=1\r\nTracking=1\r\n");
+        auto w = makeWindow();
+        QVERIFY(!w->findChild<QWidget *>(u"Panel2"_s)->isVisibleTo(w.get()));
+        QVERIFY(!button(*w, "SpeedButton13")->isChecked());
+        // Both stored on: clipboard tracking wins, the two exclude each other.
+        QVERIFY(button(*w, "SpeedButton9")->isChecked());
+        QVERIFY(!button(*w, "SpeedButton5")->isChecked());
+
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        const int editorTop = w->editor()->mapTo(w->centralWidget(), QPoint()).y();
+        QCOMPARE(editorTop, 36);
+        QTest::mouseClick(button(*w, "SpeedButton13"), Qt::LeftButton);
+        QVERIFY(w->findChild<QWidget *>(u"Panel2"_s)->isVisible());
+        QTRY_COMPARE(w->editor()->mapTo(w->centralWidget(), QPoint()).y(), 36 + 83);
+    }
+
+    void toggleGroupExcludes()
+    {
+        auto w = makeWindow();
+        QToolButton *typing = button(*w, "SpeedButton5");
+        QToolButton *clipboard = button(*w, "SpeedButton9");
+        QVERIFY(typing->isChecked());
+        QTest::mouseClick(clipboard, Qt::LeftButton);
+        QVERIFY(clipboard->isChecked() && !typing->isChecked());
+        QTest::mouseClick(clipboard, Qt::LeftButton);
+        QVERIFY(!clipboard->isChecked() && !typing->isChecked());
+        QTest::mouseClick(typing, Qt::LeftButton);
+        QVERIFY(typing->isChecked() && !clipboard->isChecked());
+    }
+
+    void statusMessagesShareTheFirstFourSeconds()
+    {
+        auto w = makeWindow();
+        auto *panel = w->findChild<QLabel *>(u"StatusPanel"_s);
+        auto *timer = w->findChild<QTimer *>(u"Timer2"_s);
+        w->SBM(u"первое"_s);
+        QCOMPARE(panel->text(), u"первое"_s);
+        QCOMPARE(w->statusBar()->palette().color(QPalette::Window), QColor(255, 255, 0));
+        QTest::qWait(1000);
+        w->SBM(u"второе"_s);
+        QCOMPARE(panel->text(), u"второе"_s);
+        // The running timer is not restarted: both go when the first message's time is up.
+        QVERIFY(timer->isActive());
+        QVERIFY(timer->remainingTime() < 3200);
+        QTRY_VERIFY_WITH_TIMEOUT(panel->text().isEmpty(), 3500);
+        QVERIFY(!timer->isActive());
+        QVERIFY(w->statusBar()->palette().color(QPalette::Window) != QColor(255, 255, 0));
+    }
+
+    void closingStoresSettingsInOrderAndTheText()
+    {
+        {
+            auto w = makeWindow();
+            w->editor()->setPlainContent(u"Первая строка\nВторая строка"_s);
+            w->editor()->setSelStart(15);
+            w->editor()->setSelLength(6);
+            QCOMPARE(w->editor()->textCursor().selectedText(), u"Вторая"_s);
+            QVERIFY(w->close());
+        }
+        const QString ini = decodeText(readFileBytes(file(u"Settings.ini"_s)));
+        QStringList keys;
+        for (const QString &line : splitLines(ini))
+            keys << line.section(u'=', 0, 0);
+        QCOMPARE(keys, (QStringList{u"[Global]"_s, u"Panel"_s, u"Buffer"_s, u"Tracking"_s, u"SelStart"_s,
+                                    u"SelLength"_s, u"Engine"_s, u"ReadCount"_s, u"ReadSpeed"_s,
+                                    u"ReadPitch"_s}));
+        const IniFile settings(file(u"Settings.ini"_s));
+        QCOMPARE(settings.readInteger(u"Global"_s, u"SelStart"_s, -1), 15);
+        QCOMPARE(settings.readInteger(u"Global"_s, u"SelLength"_s, -1), 6);
+        QVERIFY(readFileBytes(file(u"Text.rtf"_s)).startsWith("{\\rtf1"));
+
+        auto again = makeWindow();
+        QCOMPARE(again->editor()->plainTextCrLf(), u"Первая строка\r\nВторая строка"_s);
+        QCOMPARE(again->editor()->textCursor().selectedText(), u"Вторая"_s);
+    }
+
+    void rememberedTextIsLeftAloneWhenNotWanted()
+    {
+        writeSettings("[Global]\r\nRemText=0\r\n");
+        writeFileAtomically(file(u"Text.rtf"_s), "{\\rtf1 old}");
+        {
+            auto w = makeWindow();
+            QVERIFY(w->editor()->document()->isEmpty());
+            w->editor()->setPlainContent(u"новый текст"_s);
+            w->editor()->setSelStart(2);
+            QVERIFY(w->close());
+        }
+        QCOMPARE(readFileBytes(file(u"Text.rtf"_s)), QByteArray("{\\rtf1 old}"));
+        QCOMPARE(IniFile(file(u"Settings.ini"_s)).readInteger(u"Global"_s, u"SelStart"_s, -1), 2);
+    }
+
+    void documentOnCommandLineTakesThePlaceOfTheRememberedText()
+    {
+        writeFileAtomically(file(u"Text.rtf"_s), "{\\rtf1 remembered}");
+        writeFileAtomically(file(u"doc.txt"_s), "document");
+        auto w = makeWindow({file(u"doc.txt"_s)});
+        QVERIFY(!w->editor()->toPlainText().contains(u"remembered"_s));
+    }
+
+    void failedSpeechEndsTheProgramAfterAsking()
+    {
+        MainWindowServices services;
+        services.prompter = &m_prompter;
+        services.createSpeechControl = []() -> std::unique_ptr<SpeechControl> {
+            throw SpeechError(u"нет звука"_s);
+        };
+        m_prompter.answers.enqueue(Prompter::Button::No);
+        MainWindow w(services);
+        QVERIFY(w.creationFailed());
+        QCOMPARE(m_prompter.asked.size(), 1);
+        QCOMPARE(m_prompter.asked[0].caption, u"Вельмира 6.1"_s);
+        QCOMPARE(m_prompter.asked[0].icon, Prompter::Icon::Question);
+        QCOMPARE(m_prompter.asked[0].text,
+                 u"Установлены не все необходимые для работы программы компоненты. Перейти на страницу "
+                 "загрузки компонентов?"_s);
+    }
+
+    void failedSaveIsReported()
+    {
+        auto w = makeWindow();
+        // A folder where the settings file should be makes every write fail.
+        QVERIFY(QDir().mkpath(file(u"Settings.ini"_s)));
+        QVERIFY(w->close());
+        QCOMPARE(w->findChild<QLabel *>(u"StatusPanel"_s)->text(), u"Возможно, неизвестная системная ошибка"_s);
+    }
+};
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"
