@@ -3,6 +3,7 @@
 #include "common/error.h"
 #include "common/prompter.h"
 
+#include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QLoggingCategory>
