@@ -14,6 +14,7 @@
 #include "speech/speechcontrol.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDesktopServices>
@@ -236,7 +237,7 @@ QToolButton *MainWindow::addButton(QWidget *parent, const QString &name, const Q
     b->setObjectName(name);
     b->setAutoRaise(true);
     b->setFixedSize(size, size);
-    b->setIconSize(QSize(size - 8, size - 8));
+    b->setIconSize(QSize(size - 6, size - 6));
     if (!icon.isEmpty())
         b->setIcon(QIcon(iconPath(icon)));
     b->setToolTip(tip);
@@ -256,12 +257,12 @@ void MainWindow::buildSettingsPanel()
     fillBackground(m_settingsPanel, MainGreen);
 
     boldLabel(QStringLiteral("Голосовой движок:"), m_settingsPanel, QStringLiteral("StaticText1"))
-        ->setGeometry(8, 6, 130, 20);
+        ->setGeometry(8, 6, 150, 20);
     m_engineList = new QComboBox(m_settingsPanel);
     m_engineList->setObjectName(QStringLiteral("lstEngine"));
     m_engineList->setAccessibleName(QStringLiteral("Голосовой движок"));
     m_engineList->setEditable(false);
-    m_engineList->setGeometry(140, 4, 178, 23);
+    m_engineList->setGeometry(160, 4, 158, 23);
 
     boldLabel(QStringLiteral("Тембр:"), m_settingsPanel, QStringLiteral("StaticText3"))->setGeometry(8, 33, 70, 18);
     m_pitchBar = new QScrollBar(Qt::Horizontal, m_settingsPanel);
@@ -310,7 +311,7 @@ void MainWindow::buildStatusBar()
     m_statusPanel->setAlignment(Qt::AlignCenter);
     m_statusPanel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     bar->addWidget(m_statusPanel);
-    bar->setAutoFillBackground(true);
+    setStatusColor(QApplication::palette().color(QPalette::Button));
 }
 
 QAction *MainWindow::addMenuItem(QMenu *menu, const QString &name, const QString &caption, const QString &icon)
@@ -327,6 +328,8 @@ void MainWindow::buildMenus()
 {
     QMenuBar *bar = menuBar();
     bar->setObjectName(QStringLiteral("MainMenu1"));
+    // The menu bar keeps the desktop's colours, not the window's green.
+    fillBackground(bar, QApplication::palette().color(QPalette::Window));
 
     struct Item
     {
@@ -447,9 +450,7 @@ bool MainWindow::editorKey(QKeyEvent *event)
 
 void MainWindow::setStatusColor(const QColor &color)
 {
-    QPalette pal = statusBar()->palette();
-    pal.setColor(QPalette::Window, color);
-    statusBar()->setPalette(pal);
+    fillBackground(statusBar(), color);
 }
 
 void MainWindow::SBM(const QString &text)
@@ -469,8 +470,7 @@ void MainWindow::Timer2Timer()
 {
     m_statusPanel->clear();
     m_timer2->stop();
-    statusBar()->setPalette(QPalette());
-    setStatusColor(palette().color(QPalette::Button));
+    setStatusColor(QApplication::palette().color(QPalette::Button));
 }
 
 void MainWindow::FormCreate()
