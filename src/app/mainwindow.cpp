@@ -27,6 +27,7 @@
 #include <QMenuBar>
 #include <QScrollBar>
 #include <QStatusBar>
+#include <QSystemTrayIcon>
 #include <QThread>
 #include <QTimer>
 #include <QToolButton>
@@ -176,6 +177,7 @@ MainWindow::MainWindow(MainWindowServices services, QWidget *parent)
     m_timer3->start();
 
     bindCommand({u"SpeedButton13"}, [this] { SpeedButton13Click(); });
+    bindCommand({u"SpeedButton4"}, [this] { hideToTray(); });
     bindCommand({u"N22"}, [this] { close(); });
     bindCommand({u"N4"}, [this] {
         if (m_services.aboutWindow)
@@ -528,6 +530,39 @@ void MainWindow::FormShow()
     }
 }
 
+void MainWindow::hideToTray()
+{
+    const bool available =
+        m_services.trayAvailable ? m_services.trayAvailable() : QSystemTrayIcon::isSystemTrayAvailable();
+    if (!available) {
+        showMinimized();
+        SBM(QStringLiteral("Нет области уведомлений: окно свёрнуто"));
+        return;
+    }
+    if (!m_trayIcon) {
+        m_trayIcon = new QSystemTrayIcon(windowIcon(), this);
+        m_trayIcon->setObjectName(QStringLiteral("TrayIcon"));
+        m_trayIcon->setToolTip(QStringLiteral("Вельмира 6.1"));
+        connect(m_trayIcon, &QSystemTrayIcon::activated, this,
+                [this](QSystemTrayIcon::ActivationReason reason) { trayIconActivated(reason); });
+    }
+    m_trayIcon->show();
+    hide();
+    m_inTray = true;
+}
+
+void MainWindow::trayIconActivated(int reason)
+{
+    // A left button press (also the first half of a double click) or the right button brings the
+    // window back; the middle button does nothing.
+    if (!m_inTray || (reason != QSystemTrayIcon::Trigger && reason != QSystemTrayIcon::Context &&
+                      reason != QSystemTrayIcon::DoubleClick))
+        return;
+    m_trayIcon->hide();
+    show();
+    m_inTray = false;
+}
+
 void MainWindow::SpeedButton13Click()
 {
     m_settingsPanel->setVisible(button(QStringLiteral("SpeedButton13"))->isChecked());
@@ -550,6 +585,8 @@ bool MainWindow::FormCloseQuery()
                        "Свернуть программу с системный трей?"),
         Prompter::Icon::Question, Prompter::Buttons(Prompter::Button::Yes) | Prompter::Button::No | Prompter::Button::Cancel,
         Prompter::Button::Yes);
+    if (answer == Prompter::Button::Yes)
+        hideToTray();
     return answer == Prompter::Button::No;
 }
 
