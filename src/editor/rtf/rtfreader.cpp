@@ -26,7 +26,7 @@ using namespace Qt::StringLiterals;
 // Deeper groups than this are skipped whole: no real document comes near it.
 constexpr int MaxGroupDepth = 500;
 constexpr qint64 MaxParameter = 2'000'000'000;
-constexpr int MaxFontNameBytes = 256;
+constexpr int MaxFontNameLength = 256;
 // Pictures are shown at most this many pixels wide or high.
 constexpr double MaxPictureSide = 10000;
 // Sizes and lengths beyond what any word processor offers are cut to these.
@@ -338,6 +338,9 @@ private:
     QColor colour(int index) const;
 
     // Tables of the document.
+    void addFontNameByte(char byte);
+    void addFontNameCharacter(char16_t character);
+    int fontNameCodepage() const;
     void finishFont();
     void finishColour();
 
@@ -369,7 +372,8 @@ private:
     int m_fontNumber = 0;
     int m_fontCharset = -1;
     int m_fontCodepage = 0;
-    QByteArray m_fontName;
+    QByteArray m_fontNameBytes; // not decoded yet
+    QString m_fontName;
 
     // The colour table and the entry being read.
     std::vector<QColor> m_colours;
@@ -598,8 +602,7 @@ void Parser::controlSymbol()
     case '{':
     case '}':
         if (state().destination == Destination::FontTable) {
-            if (m_fontOpen && m_fontName.size() < MaxFontNameBytes)
-                m_fontName += c;
+            addFontNameByte(c);
         } else if (showsText()) {
             appendCharacter(char16_t(c));
         }
@@ -656,8 +659,7 @@ void Parser::hexByte()
             appendBytes(&byte, &byte + 1);
         break;
     case Destination::FontTable:
-        if (m_fontOpen && m_fontName.size() < MaxFontNameBytes)
-            m_fontName += byte;
+        addFontNameByte(byte);
         break;
     default:
         break;
@@ -698,8 +700,8 @@ void Parser::plainText()
         for (const char *q = begin; q < end; ++q) {
             if (*q == ';') {
                 finishFont();
-            } else if (uchar(*q) >= 0x20 && m_fontOpen && m_fontName.size() < MaxFontNameBytes) {
-                m_fontName += *q;
+            } else if (uchar(*q) >= 0x20) {
+                addFontNameByte(*q);
             }
         }
         break;
@@ -793,8 +795,11 @@ void Parser::handleKeyword(const Keyword &keyword, const Word &word)
         int code = param;
         if (code < 0)
             code += 65536;
+        const char16_t character = code >= 0 && code <= 0xFFFF ? char16_t(code) : u'\uFFFD';
         if (showsText())
-            appendCharacter(code >= 0 && code <= 0xFFFF ? char16_t(code) : u'\uFFFD');
+            appendCharacter(character);
+        else if (s.destination == Destination::FontTable)
+            addFontNameCharacter(character);
         m_skipCount = s.unicodeSkip;
         break;
     }
@@ -810,6 +815,7 @@ void Parser::handleKeyword(const Keyword &keyword, const Word &word)
             m_fontCharset = -1;
             m_fontCodepage = 0;
             m_fontName.clear();
+            m_fontNameBytes.clear();
         } else {
             chr.font = param;
         }
@@ -1091,7 +1097,7 @@ void Parser::flushRun()
     QChar *write = out;
     for (const QChar *q = out; q < end; ++q) {
         const char16_t c = q->unicode();
-        if (c < 0x20 && c != u'\t')
+        if ((c < 0x20 && c != u'\t') || c == 0x7F)
             continue;
         if (QChar::isHighSurrogate(c)) {
             if (q + 1 < end && q[1].isLowSurrogate()) {
@@ -1214,18 +1220,39 @@ QTextBlockFormat Parser::blockFormat(const ParaState &para) const
     return format;
 }
 
+void Parser::addFontNameByte(char byte)
+{
+    if (m_fontOpen && m_fontName.size() + m_fontNameBytes.size() < MaxFontNameLength)
+        m_fontNameBytes += byte;
+}
+
+void Parser::addFontNameCharacter(char16_t character)
+{
+    if (!m_fontOpen || m_fontName.size() + m_fontNameBytes.size() >= MaxFontNameLength)
+        return;
+    m_fontName += Codepage::get(fontNameCodepage()).decode(m_fontNameBytes);
+    m_fontNameBytes.clear();
+    m_fontName += QChar(character);
+}
+
+// A font's name is in the font's own code page, or in the document's for a symbol font.
+int Parser::fontNameCodepage() const
+{
+    const int codepage = m_fontCodepage > 0 ? m_fontCodepage : codepageOfCharset(m_fontCharset);
+    if (codepage <= 0 || codepage == SymbolCodepage || codepage == SymbolFontCodepage)
+        return m_documentCodepage;
+    return codepage;
+}
+
 void Parser::finishFont()
 {
     if (!m_fontOpen)
         return;
     m_fontOpen = false;
     FontDef font;
-    // The name is in the document's code page unless the font names one of its own.
-    const int nameCodepage = m_fontCodepage > 0 ? m_fontCodepage : codepageOfCharset(m_fontCharset);
-    const bool symbol = nameCodepage == SymbolCodepage || nameCodepage == SymbolFontCodepage;
-    font.name = Codepage::get(nameCodepage > 0 && !symbol ? nameCodepage : m_documentCodepage)
-                    .decode(m_fontName)
-                    .trimmed();
+    m_fontName += Codepage::get(fontNameCodepage()).decode(m_fontNameBytes);
+    m_fontNameBytes.clear();
+    font.name = m_fontName.trimmed();
     font.codepage = m_fontCodepage > 0 ? m_fontCodepage : codepageOfCharset(m_fontCharset, font.name);
     m_fonts.insert(m_fontNumber, font);
     m_codepageFont = -2;

@@ -74,7 +74,9 @@ void appendHex(QByteArray &out, QByteArrayView data)
     out.resize(q - out.constData());
 }
 
-// Text as RTF: ASCII as it is, Windows-1251 as \'hh, the rest as \uN?.
+// Text as RTF: ASCII as it is, Windows-1251 as \'hh, the rest as \uN?. Tabs, line breaks and the
+// special spaces and hyphens have words of their own in text; a name in the font table has no such
+// words (nor tabs or ';'), so there they go as characters.
 void appendText(QByteArray &out, QStringView text, bool inFontTable = false)
 {
     for (const QChar qc : text) {
@@ -88,7 +90,8 @@ void appendText(QByteArray &out, QStringView text, bool inFontTable = false)
                 out += char(c);
                 break;
             case u'\t':
-                out += "\\tab ";
+                if (!inFontTable)
+                    out += "\\tab ";
                 break;
             case u';':
                 if (!inFontTable)
@@ -101,18 +104,17 @@ void appendText(QByteArray &out, QStringView text, bool inFontTable = false)
             }
             continue;
         }
-        switch (c) {
-        case 0x2028: out += "\\line "; continue;
-        case 0x00A0: out += "\\~"; continue;
-        case 0x00AD: out += "\\-"; continue;
-        case 0x2011: out += "\\_"; continue;
-        case 0x2029:
-        case 0xFDD0:
-        case 0xFDD1:
-        case 0xFFFC:
-            continue; // marks of the document's own structure, not text
-        default: break;
+        if (!inFontTable) {
+            switch (c) {
+            case 0x2028: out += "\\line "; continue;
+            case 0x00A0: out += "\\~"; continue;
+            case 0x00AD: out += "\\-"; continue;
+            case 0x2011: out += "\\_"; continue;
+            default: break;
+            }
         }
+        if (c == 0x2029 || c == 0xFDD0 || c == 0xFDD1 || c == 0xFFFC)
+            continue; // marks of the document's own structure, not text
         if (const unsigned char byte = windows1251Byte(c)) {
             out += "\\'";
             out += HexDigits[byte >> 4];
@@ -208,8 +210,15 @@ QByteArray Writer::write()
     return out;
 }
 
-int Writer::fontIndex(const QString &family)
+// A font's index in the font table. The table cannot hold a ';' or control characters in a name,
+// nor an empty name: such a name is written without them, an empty one as the default font's.
+int Writer::fontIndex(const QString &name)
 {
+    QString family = name;
+    family.removeIf([](QChar c) { return c == u';' || c.unicode() < 0x20 || c.unicode() == 0x7F; });
+    family = family.trimmed();
+    if (family.isEmpty() && !m_fonts.isEmpty())
+        return 0;
     const auto it = m_fontIndexes.constFind(family);
     if (it != m_fontIndexes.constEnd())
         return *it;
@@ -248,8 +257,6 @@ RunStyle Writer::styleOf(const QTextCharFormat &format)
         family = format.fontFamilies().toStringList().value(0);
     if (family.isEmpty() && format.hasProperty(QTextFormat::FontFamily))
         family = format.stringProperty(QTextFormat::FontFamily);
-    if (family.isEmpty())
-        family = m_defaultFont.family();
     style.font = fontIndex(family);
 
     if (format.hasProperty(QTextFormat::FontPointSize) && format.fontPointSize() > 0)
