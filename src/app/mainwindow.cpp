@@ -183,6 +183,8 @@ MainWindow::MainWindow(MainWindowServices services, QWidget *parent)
         if (m_services.aboutWindow)
             m_services.aboutWindow->showAbout();
     });
+    bindCommand({u"N19"}, [this] { N19Click(); });
+    bindCommand({u"N42"}, [] { QDesktopServices::openUrl(QUrl(QString::fromUtf16(buildinfo::site))); });
 
     FormCreate();
 }
@@ -561,6 +563,15 @@ void MainWindow::trayIconActivated(int reason)
     m_trayIcon->hide();
     show();
     m_inTray = false;
+}
+
+void MainWindow::N19Click()
+{
+    const QString help = programFile(QStringLiteral("Help.rtf"));
+    if (QFileInfo::exists(help))
+        QDesktopServices::openUrl(QUrl::fromLocalFile(help));
+    else
+        SBM(QStringLiteral("Не найден файл справки"));
 }
 
 void MainWindow::SpeedButton13Click()

@@ -97,6 +97,7 @@ private:
     bool FormCloseQuery();
     void SaveMainSettings();
     void SpeedButton13Click();
+    void N19Click();
     void Timer2Timer();
     void trayIconActivated(int reason);
     // Whether a reminder is switched on, so that closing should offer the tray instead.

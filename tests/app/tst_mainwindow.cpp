@@ -263,6 +263,13 @@ private slots:
         QCOMPARE(w->findChild<QLabel *>(u"StatusPanel"_s)->text(), u"Нет области уведомлений: окно свёрнуто"_s);
     }
 
+    void helpWithoutItsFileSaysSo()
+    {
+        auto w = makeWindow();
+        w->action(u"N19"_s)->trigger();
+        QCOMPARE(w->findChild<QLabel *>(u"StatusPanel"_s)->text(), u"Не найден файл справки"_s);
+    }
+
     void failedSaveIsReported()
     {
         auto w = makeWindow();
