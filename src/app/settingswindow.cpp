@@ -85,7 +85,11 @@ QCheckBox *SettingsWindow::addBox(QWidget *panel, const QString &name, const QSt
 {
     auto *box = new QCheckBox(caption, panel);
     box->setObjectName(name);
-    box->setGeometry(10, y, 257, 20);
+    // The window keeps its size; the longest caption must still fit.
+    QFont font = box->font();
+    font.setPixelSize(12);
+    box->setFont(font);
+    box->setGeometry(8, y, 261, 20);
     return box;
 }
 

@@ -254,9 +254,18 @@ void FreedesktopShell::refreshMimeCache() const
     process.setProcessChannelMode(QProcess::MergedChannels);
     process.start(tool, {QStringLiteral("--quiet"), applicationsFolder()});
     if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit ||
-        process.exitCode() != 0)
+        process.exitCode() != 0) {
         qCWarning(lcPlatform) << "update-desktop-database failed:" << process.errorString()
                               << process.readAll();
+        return;
+    }
+    // A list that names no program at all is what our last entry left behind: it goes with it.
+    const QString cache = applicationsFolder() + QStringLiteral("/mimeinfo.cache");
+    QFile file(cache);
+    if (file.open(QIODevice::ReadOnly) && file.readAll().trimmed() == "[MIME Cache]") {
+        file.close();
+        QFile::remove(cache);
+    }
 }
 
 QByteArray FreedesktopShell::removalScript(qint64 pid, const QStringList &files, const QStringList &folders)

@@ -7,6 +7,7 @@
 #include "support/recordingshell.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -225,6 +226,8 @@ private slots:
         QCOMPARE(boxes.size(), 3);
         QCOMPARE(boxes[2], u"Вельмира 6.1\tInformation\tOk\t"_s + Removed);
         verifyAllGone(shell);
+        QDirIterator left(home, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+        QVERIFY2(!left.hasNext(), qPrintable(left.hasNext() ? left.next() : QString()));
         QVERIFY(QTest::qWaitFor([&] { return !QFile::exists(m_program); }, 20000));
         QVERIFY(QTest::qWaitFor([&] { return !QFile::exists(shell.removalScriptPath()); }, 5000));
         if (userFile) {

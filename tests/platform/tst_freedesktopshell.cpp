@@ -142,6 +142,9 @@ private slots:
         QVERIFY(cache.contains("application/rtf=velmira-open-rtf.desktop;"));
         m_shell->remove(ShellEntry::OpenWithText);
         QVERIFY(!contents(path(u"data/applications/mimeinfo.cache"_s)).contains("velmira-open-txt"));
+        // With nothing left to list, no empty list stays behind.
+        m_shell->remove(ShellEntry::OpenWithRtf);
+        QVERIFY(!QFile::exists(path(u"data/applications/mimeinfo.cache"_s)));
     }
 
     void startsProgramComparesTheWholeCommand_data()
