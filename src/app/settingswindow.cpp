@@ -87,7 +87,7 @@ QCheckBox *SettingsWindow::addBox(QWidget *panel, const QString &name, const QSt
     box->setObjectName(name);
     // The window keeps its size; the longest caption must still fit.
     QFont font = box->font();
-    font.setPixelSize(12);
+    font.setPixelSize(11);
     box->setFont(font);
     box->setGeometry(8, y, 261, 20);
     return box;
