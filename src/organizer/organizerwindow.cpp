@@ -5,6 +5,7 @@
 #include "common/prompter.h"
 #include "reminderfile.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QFrame>
 #include <QHeaderView>
@@ -34,7 +35,9 @@ QToolButton *pictureButton(QWidget *parent, const QString &name, const QString &
     auto *b = new QToolButton(parent);
     b->setObjectName(name);
     b->setAutoRaise(true);
-    b->setIcon(QIcon::fromTheme(themeIcon, QIcon(QStringLiteral(":/icons/%1.svg").arg(ownIcon))));
+    // Our own pictures come with the program's resources; without them the desktop's theme has to do.
+    const QString own = QStringLiteral(":/icons/%1.svg").arg(ownIcon);
+    b->setIcon(QIcon::fromTheme(themeIcon, QFile::exists(own) ? QIcon(own) : QIcon()));
     b->setIconSize(QSize(20, 20));
     b->setGeometry(geometry);
     b->setToolTip(tip);

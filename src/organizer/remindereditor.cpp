@@ -5,6 +5,7 @@
 #include "common/textcodec.h"
 #include "reminderscheduler.h"
 
+#include <QButtonGroup>
 #include <QCalendarWidget>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -169,6 +170,14 @@ ReminderEditor::ReminderEditor(Prompter &prompter, Speaker speaker, QWidget *par
     m_disabled->move(123, 352);
     m_disabled->adjustSize();
     m_enabled->setChecked(true);
+
+    // Explicit groups: Qt's automatic exclusivity would join the panel's status buttons with the daily
+    // and one-time buttons of the group box inside it.
+    for (auto [first, second] : {std::pair{m_daily, m_once}, std::pair{m_enabled, m_disabled}}) {
+        auto *group = new QButtonGroup(this);
+        group->addButton(first);
+        group->addButton(second);
+    }
 
     m_ok = new LabelButton(QStringLiteral("OK"), this);
     m_ok->setObjectName(QStringLiteral("StaticText1"));
