@@ -21,6 +21,8 @@ class QToolButton;
 namespace velmira {
 
 class AboutWindow;
+class Clock;
+class Organizer;
 class Prompter;
 class RichEdit;
 class SpeechControl;
@@ -37,6 +39,8 @@ struct MainWindowServices
     AboutWindow *aboutWindow = nullptr;
     // Whether the desktop has a notification area; unset means ask Qt.
     std::function<bool()> trayAvailable;
+    // The clock reminders go by; null means the system clock.
+    const Clock *clock = nullptr;
 };
 
 class MainWindow : public QMainWindow
@@ -57,6 +61,8 @@ public:
     // The main speech control; null once the window has closed.
     SpeechControl *speech() const { return m_speech.get(); }
     RichEdit *editor() const { return m_editor; }
+    // The reminders, their scheduler and the organizer's windows.
+    Organizer *organizer() const { return m_organizer; }
     Prompter &prompter() const { return *m_services.prompter; }
 
     // The first command-line argument, lower-cased ("new", "delete", a path, or empty).
@@ -120,6 +126,7 @@ private:
     QLabel *m_pitchLabel = nullptr;
     QLabel *m_speedLabel = nullptr;
     QMenu *m_popupMenu = nullptr;
+    Organizer *m_organizer = nullptr;
     QSystemTrayIcon *m_trayIcon = nullptr;
     QTimer *m_timer1 = nullptr;
     QTimer *m_timer2 = nullptr;

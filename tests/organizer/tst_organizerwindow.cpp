@@ -1,5 +1,7 @@
 // The organizer window and the reminder editor, driven through their controls.
 #include "common/textfile.h"
+#include "organizer/clock.h"
+#include "organizer/organizer.h"
 #include "organizer/organizerwindow.h"
 #include "organizer/reminderfile.h"
 #include "organizer/remindereditor.h"
@@ -508,6 +510,33 @@ private slots:
         QVERIFY(ShowOTable(loaded));
         QCOMPARE(loaded.reminders(), (QList<ReminderTable::Row>{
                                          {u"Обед"_s, u"13:30"_s, QString(), u"Пора обедать"_s, u"текст"_s, u"вкл."_s}}));
+    }
+
+    void organizerLoadsFiresAndKeepsGoingWhenTheFileCannotBeWritten()
+    {
+        struct : Clock
+        {
+            QDateTime now() const override { return QDateTime(QDate(2026, 3, 7), QTime(9, 5, 30)); }
+        } clock;
+        storeFile({{u"Обед"_s, u"07.03.2026 09:05"_s, {}, u"Пора обедать"_s, u"голос+текст"_s, u"вкл."_s}});
+        QWidget owner;
+        Organizer organizer(&owner, m_prompter, [this](const QString &text) { m_spoken.append(text); },
+                            [](const QString &) {}, &clock);
+        organizer.ShowOTable();
+        QVERIFY(organizer.hasActiveReminder());
+
+        // The folder is gone: the reminder fires all the same, and only once.
+        const QByteArray before = readFileBytes(reminderFilePath());
+        qputenv("VELMIRA_HOME", m_home->filePath(u"нет такой папки"_s).toUtf8());
+        organizer.Timer3Timer();
+        organizer.Timer3Timer();
+        qputenv("VELMIRA_HOME", m_home->path().toUtf8());
+        QCOMPARE(m_spoken, QStringList{u"Пора обедать"_s});
+        QCOMPARE(m_prompter.messages(), QStringList{u"Напоминание от программы Вельмира 6.1:\r\nПора обедать"_s});
+        QVERIFY(!organizer.hasActiveReminder());
+        QCOMPARE(readFileBytes(reminderFilePath()), before);
+        QCOMPARE(organizer.organizerWindow()->objectName(), u"TForm9"_s);
+        QCOMPARE(organizer.reminderEditor()->objectName(), u"TForm10"_s);
     }
 };
 
