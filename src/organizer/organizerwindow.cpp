@@ -80,6 +80,9 @@ OrganizerWindow::OrganizerWindow(ReminderTable &table, Prompter &prompter, RowEd
     QFont gridFont(QStringLiteral("Arial"));
     gridFont.setPixelSize(11);
     m_grid->setFont(gridFont);
+    m_grid->horizontalHeader()->setFont(gridFont);
+    // Like the grid of the old program: a long text is cut at the column's edge, without dots.
+    m_grid->setTextElideMode(Qt::ElideNone);
     m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_grid->setSelectionMode(QAbstractItemView::SingleSelection);

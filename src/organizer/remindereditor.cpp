@@ -81,6 +81,11 @@ ReminderEditor::ReminderEditor(Prompter &prompter, Speaker speaker, QWidget *par
     setClientSize(301, 413);
     setBackground(QColor(0, 192, 0));
     setCloseBox(true);
+    // The fields are laid out in pixels for a small dialog font; a larger desktop font would run the
+    // labels past the panel's edge.
+    QFont dialogFont = font();
+    dialogFont.setPixelSize(11);
+    setFont(dialogFont);
 
     auto *panel = new QFrame(this);
     panel->setObjectName(QStringLiteral("Panel1"));
@@ -121,6 +126,9 @@ ReminderEditor::ReminderEditor(Prompter &prompter, Speaker speaker, QWidget *par
     m_calendar->setVerticalHeaderFormat(QCalendarWidget::NoVerticalHeader);
     m_calendar->setHorizontalHeaderFormat(QCalendarWidget::ShortDayNames);
     m_calendar->setGridVisible(false);
+    // Month and day names in Russian, weeks from Monday, whatever the desktop's language.
+    m_calendar->setLocale(QLocale(QLocale::Russian, QLocale::Russia));
+    m_calendar->setFirstDayOfWeek(Qt::Monday);
     QFont small = m_calendar->font();
     small.setPixelSize(10);
     m_calendar->setFont(small);
