@@ -57,6 +57,8 @@ ReminderScheduler::ReminderScheduler(ReminderTable &table, const Clock &clock, R
 
 void ReminderScheduler::startTimeAnnouncement()
 {
+    if (m_timeAnnouncementOn)
+        return;
     m_lastAnnouncedHour = m_clock.now().time().hour();
     m_timeAnnouncementOn = true;
 }

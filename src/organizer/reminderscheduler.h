@@ -50,6 +50,7 @@ public:
     ReminderScheduler(ReminderTable &table, const Clock &clock, ReminderActions actions);
 
     // Switches the hourly announcement on for the rest of the run; the current hour is not announced.
+    // Once on, further calls change nothing.
     void startTimeAnnouncement();
 
     int LastAnnouncedHour() const { return m_lastAnnouncedHour; }

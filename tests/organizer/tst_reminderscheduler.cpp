@@ -100,6 +100,8 @@ private slots:
         QCOMPARE(m_scheduler->LastAnnouncedHour(), 20);
         tickAt(20, 59, 59); // the hour current at start is not announced
         QVERIFY(m_done.isEmpty());
+        m_clock.moment.setTime(QTime(21, 0, 1));
+        m_scheduler->startTimeAnnouncement(); // a second showing of the window does not re-arm it
         tickAt(21, 0, 3);
         tickAt(21, 0, 8);
         QCOMPARE(m_done, QStringList{u"speak:Системное время: 21 час."_s});
