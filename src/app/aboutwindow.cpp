@@ -2,6 +2,7 @@
 
 #include "app/buildinfo.h"
 #include "common/labelbutton.h"
+#include "platform/desktopshell.h"
 
 #include <QDesktopServices>
 #include <QFrame>
@@ -118,14 +119,22 @@ bool AboutWindow::previewKey(QKeyEvent *event)
     return false;
 }
 
+void AboutWindow::openAddress(const QString &address)
+{
+    if (m_shell)
+        m_shell->open(QUrl(address));
+    else
+        QDesktopServices::openUrl(QUrl(address));
+}
+
 void AboutWindow::Label4Click()
 {
-    QDesktopServices::openUrl(QUrl(QStringLiteral("mailto:") + QString::fromUtf16(buildinfo::email)));
+    openAddress(QStringLiteral("mailto:") + QString::fromUtf16(buildinfo::email));
 }
 
 void AboutWindow::Label5Click()
 {
-    QDesktopServices::openUrl(QUrl(QString::fromUtf16(buildinfo::site)));
+    openAddress(QString::fromUtf16(buildinfo::site));
 }
 
 void AboutWindow::Label6Click()

@@ -22,9 +22,11 @@ namespace velmira {
 
 class AboutWindow;
 class Clock;
+class DesktopShell;
 class Organizer;
 class Prompter;
 class RichEdit;
+class SettingsWindow;
 class SpeechControl;
 
 // What the main window needs from outside; tests give fakes.
@@ -39,6 +41,8 @@ struct MainWindowServices
     AboutWindow *aboutWindow = nullptr;
     // Whether the desktop has a notification area; unset means ask Qt.
     std::function<bool()> trayAvailable;
+    // The desktop shell (a start with "new" and the settings window need it; may be null in tests).
+    DesktopShell *shell = nullptr;
     // The clock reminders go by; null means the system clock.
     const Clock *clock = nullptr;
 };
@@ -131,6 +135,7 @@ private:
     QTimer *m_timer1 = nullptr;
     QTimer *m_timer2 = nullptr;
     QTimer *m_timer3 = nullptr;
+    SettingsWindow *m_settingsWindow = nullptr;
 
     QHash<QString, QToolButton *> m_buttons;
     QHash<QString, QAction *> m_actions;
