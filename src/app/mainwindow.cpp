@@ -13,6 +13,7 @@
 #include "editor/richedit.h"
 #include "editor/rtf/rtfreader.h"
 #include "editor/rtf/rtfwriter.h"
+#include "organizer/organizer.h"
 #include "speech/speechcontrol.h"
 
 #include <QAction>
@@ -177,6 +178,29 @@ MainWindow::MainWindow(MainWindowServices services, QWidget *parent)
     m_timer3->setObjectName(QStringLiteral("Timer3"));
     m_timer3->setInterval(5000);
     m_timer3->start();
+
+    // Until the reading controller's ReadText is in, reminders and the editor's test speak their text
+    // as it is, after stopping whatever is spoken.
+    auto speakNow = [this](const QString &text) {
+        if (!m_speech)
+            return;
+        m_speech->AudioReset();
+        m_speech->Speak(text);
+    };
+    m_organizer = new Organizer(
+        this, prompter(),
+        [this, speakNow](const QString &text) {
+            try {
+                speakNow(text);
+            } catch (const std::exception &) {
+                prompter().inform(this, programCaption(),
+                                  QStringLiteral("Ошибка! Возможно, звуковая карта занята другим приложением."),
+                                  Prompter::Icon::Warning);
+            }
+        },
+        speakNow, m_services.clock);
+    connect(m_timer3, &QTimer::timeout, m_organizer, &Organizer::Timer3Timer);
+    bindCommand({u"SpeedButton3", u"N41"}, [this] { m_organizer->SpeedButton3Click(); });
 
     bindCommand({u"SpeedButton13"}, [this] { SpeedButton13Click(); });
     bindCommand({u"SpeedButton4"}, [this] { hideToTray(); });
@@ -484,6 +508,7 @@ void MainWindow::Timer2Timer()
 void MainWindow::FormCreate()
 {
     setWindowTitle(QStringLiteral("Вельмира 6.1"));
+    m_organizer->ShowOTable();
     try {
         m_speech = m_services.createSpeechControl();
         const IniFile settings = IniFile::settings();
@@ -536,6 +561,8 @@ void MainWindow::FormShow()
         m_laidOut = true;
         setWindowState(windowState() | Qt::WindowMaximized);
     }
+    if (IniFile::settings().readBool(IniFile::global(), QStringLiteral("Time"), true))
+        m_organizer->startTimeAnnouncement();
 }
 
 void MainWindow::hideToTray()
@@ -587,7 +614,7 @@ void MainWindow::SpeedButton13Click()
 
 bool MainWindow::hasActiveReminder() const
 {
-    return false;
+    return m_organizer->hasActiveReminder();
 }
 
 bool MainWindow::FormCloseQuery()
