@@ -79,6 +79,17 @@ void appendHex(QByteArray &out, QByteArrayView data)
 // words (nor tabs or ';'), so there they go as characters.
 void appendText(QByteArray &out, QStringView text, bool inFontTable = false)
 {
+    // No character takes more than 9 bytes ("\\u-32768?"): room is made once, then filled.
+    const qsizetype start = out.size();
+    const qsizetype needed = start + text.size() * 9;
+    if (out.capacity() < needed)
+        out.reserve(qMax(needed, 2 * out.capacity()));
+    out.resize(needed);
+    char *q = out.data() + start;
+    const auto put = [&q](const char *word) {
+        while (*word)
+            *q++ = *word++;
+    };
     for (const QChar qc : text) {
         const char16_t c = qc.unicode();
         if (c < 0x80) {
@@ -86,44 +97,47 @@ void appendText(QByteArray &out, QStringView text, bool inFontTable = false)
             case u'\\':
             case u'{':
             case u'}':
-                out += '\\';
-                out += char(c);
+                *q++ = '\\';
+                *q++ = char(c);
                 break;
             case u'\t':
                 if (!inFontTable)
-                    out += "\\tab ";
+                    put("\\tab ");
                 break;
             case u';':
                 if (!inFontTable)
-                    out += ';';
+                    *q++ = ';';
                 break;
             default:
                 if (c >= 0x20 && c != 0x7F)
-                    out += char(c);
+                    *q++ = char(c);
                 break;
             }
             continue;
         }
         if (!inFontTable) {
             switch (c) {
-            case 0x2028: out += "\\line "; continue;
-            case 0x00A0: out += "\\~"; continue;
-            case 0x00AD: out += "\\-"; continue;
-            case 0x2011: out += "\\_"; continue;
+            case 0x2028: put("\\line "); continue;
+            case 0x00A0: put("\\~"); continue;
+            case 0x00AD: put("\\-"); continue;
+            case 0x2011: put("\\_"); continue;
             default: break;
             }
         }
         if (c == 0x2029 || c == 0xFDD0 || c == 0xFDD1 || c == 0xFFFC)
             continue; // marks of the document's own structure, not text
         if (const unsigned char byte = windows1251Byte(c)) {
-            out += "\\'";
-            out += HexDigits[byte >> 4];
-            out += HexDigits[byte & 15];
+            *q++ = '\\';
+            *q++ = '\'';
+            *q++ = HexDigits[byte >> 4];
+            *q++ = HexDigits[byte & 15];
         } else {
-            appendWord(out, "\\u", c > 0x7FFF ? int(c) - 0x10000 : int(c));
-            out += '?';
+            put("\\u");
+            q = std::to_chars(q, q + 6, c > 0x7FFF ? int(c) - 0x10000 : int(c)).ptr;
+            *q++ = '?';
         }
     }
+    out.resize(q - out.constData());
 }
 
 class Writer
@@ -157,18 +171,58 @@ private:
 
 QByteArray Writer::write()
 {
-    m_body.reserve(m_document.characterCount() * 2 + 256);
+    // The tables come first in the file but are known only when every run has been seen: a first
+    // pass over the runs fills them, the second writes.
+    for (QTextBlock block = m_document.begin(); block.isValid(); block = block.next()) {
+        bool hasText = false;
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            if (it.fragment().isValid() && !it.fragment().charFormat().isImageFormat()) {
+                styleOfFragment(it.fragment());
+                hasText = true;
+            }
+        }
+        if (!hasText)
+            styleOf(block.charFormat());
+    }
+
+    m_body.reserve(m_document.characterCount() * 5 + 1024);
+    m_body += "{\\rtf1\\ansi\\ansicpg1251\\deff0\\uc1\\deflang1049\r\n{\\fonttbl";
+    for (qsizetype i = 0; i < m_fonts.size(); ++i) {
+        appendWord(m_body, "{\\f", i);
+        m_body += "\\fnil\\fcharset204 ";
+        appendText(m_body, m_fonts.at(i), true);
+        m_body += ";}";
+    }
+    m_body += "}\r\n{\\colortbl;";
+    for (const QRgb rgb : std::as_const(m_colours)) {
+        appendWord(m_body, "\\red", qRed(rgb));
+        appendWord(m_body, "\\green", qGreen(rgb));
+        appendWord(m_body, "\\blue", qBlue(rgb));
+        m_body += ';';
+    }
+    m_body += "}\r\n{\\*\\generator Velmira 6.1;}\r\n";
+
     for (QTextBlock block = m_document.begin(); block.isValid(); block = block.next()) {
         m_body += "\\pard";
         writeParagraphFormat(block.blockFormat());
         bool styled = false;
+        bool hasText = false;
         RunStyle current;
+        // Sub- and superscript end with \nosupersub: a word processor may miss the end that \plain
+        // or \par make of them and lose the text that follows.
+        const auto endPosition = [&] {
+            if (styled && current.position != QTextCharFormat::AlignNormal) {
+                m_body += "\\nosupersub ";
+                styled = false;
+            }
+        };
         for (auto it = block.begin(); !it.atEnd(); ++it) {
             const QTextFragment fragment = it.fragment();
             if (!fragment.isValid())
                 continue;
             const QTextCharFormat format = fragment.charFormat();
             if (format.isImageFormat()) {
+                endPosition();
                 const QTextImageFormat image = format.toImageFormat();
                 for (qsizetype i = 0; i < fragment.length(); ++i)
                     writePicture(image);
@@ -176,42 +230,28 @@ QByteArray Writer::write()
             }
             const RunStyle &style = styleOfFragment(fragment);
             if (!styled || !(style == current)) {
+                endPosition();
                 writeStyle(style);
                 current = style;
                 styled = true;
             }
             appendText(m_body, fragment.text());
+            hasText = true;
         }
-        // An empty paragraph keeps the look of its paragraph mark (its height follows the size).
-        if (!styled)
-            writeStyle(styleOf(block.charFormat()));
+        // An empty paragraph keeps the look of its paragraph mark (its height follows the size); a
+        // mark is never raised or lowered.
+        if (!hasText) {
+            RunStyle mark = styleOf(block.charFormat());
+            mark.position = QTextCharFormat::AlignNormal;
+            writeStyle(mark);
+        }
+        endPosition();
         m_body += "\\par\r\n";
     }
-
-    QByteArray out;
-    out.reserve(m_body.size() + 1024);
-    out += "{\\rtf1\\ansi\\ansicpg1251\\deff0\\uc1\\deflang1049\r\n{\\fonttbl";
-    for (qsizetype i = 0; i < m_fonts.size(); ++i) {
-        appendWord(out, "{\\f", i);
-        out += "\\fnil\\fcharset204 ";
-        appendText(out, m_fonts.at(i), true);
-        out += ";}";
-    }
-    out += "}\r\n{\\colortbl;";
-    for (const QRgb rgb : std::as_const(m_colours)) {
-        appendWord(out, "\\red", qRed(rgb));
-        appendWord(out, "\\green", qGreen(rgb));
-        appendWord(out, "\\blue", qBlue(rgb));
-        out += ';';
-    }
-    out += "}\r\n{\\*\\generator Velmira 6.1;}\r\n";
-    out += m_body;
-    out += "}\r\n";
-    return out;
+    m_body += "}\r\n";
+    return std::move(m_body);
 }
 
-// A font's index in the font table. The table cannot hold a ';' or control characters in a name,
-// nor an empty name: such a name is written without them, an empty one as the default font's.
 int Writer::fontIndex(const QString &name)
 {
     QString family = name;

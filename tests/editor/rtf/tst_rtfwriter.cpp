@@ -243,6 +243,7 @@ private slots:
     void roundTrip();
     void writesWordProcessorHeader();
     void charactersOutsideTheCodePage();
+    void subAndSuperscriptEndExplicitly();
     void isDeterministic();
     void editorTextKeepsItsLook();
     void emptyDocumentsAndParagraphs();
@@ -314,6 +315,24 @@ void TestRtfWriter::charactersOutsideTheCodePage()
     const QByteArray rtf = writeRtf(document);
     // Windows-1251 has Ж and €; the others go as \uN with a question mark for older readers.
     QVERIFY(rtf.contains("\\'c6\\'88\\u945?\\u-10179?\\u-8704?\\u-3913?"));
+}
+
+void TestRtfWriter::subAndSuperscriptEndExplicitly()
+{
+    // Word processors lose the text after a superscript that only \plain or \par ends.
+    QTextDocument document;
+    QTextCursor cursor(&document);
+    QTextCharFormat super;
+    super.setVerticalAlignment(QTextCharFormat::AlignSuperScript);
+    QTextCharFormat sub;
+    sub.setVerticalAlignment(QTextCharFormat::AlignSubScript);
+    cursor.insertText(u"E=mc"_s, QTextCharFormat());
+    cursor.insertText(u"2"_s, super);
+    cursor.insertText(u" и H"_s, QTextCharFormat());
+    cursor.insertText(u"2"_s, sub);
+    const QByteArray rtf = writeRtf(document);
+    QVERIFY(rtf.contains("\\super 2\\nosupersub \\plain"));
+    QVERIFY(rtf.contains("\\sub 2\\nosupersub \\par"));
 }
 
 void TestRtfWriter::isDeterministic()
