@@ -157,6 +157,10 @@ Codepage::Codepage(int number)
 
 const Codepage &Codepage::get(int number)
 {
+    // Only numbers with a converter name are kept apart (a bounded set); any other number is 1252, so
+    // that documents naming odd code pages cannot fill the cache.
+    if (number != SymbolCodepage && number != SymbolFontCodepage && converterName(number).isEmpty())
+        number = 1252;
     static QMutex mutex;
     static QHash<int, std::shared_ptr<const Codepage>> pages;
     QMutexLocker locker(&mutex);

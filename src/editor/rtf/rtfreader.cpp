@@ -27,6 +27,8 @@ using namespace Qt::StringLiterals;
 constexpr int MaxGroupDepth = 500;
 constexpr qint64 MaxParameter = 2'000'000'000;
 constexpr int MaxFontNameLength = 256;
+// Font and colour tables hold at most this many entries; more only come from damaged files.
+constexpr int MaxTableEntries = 32768;
 // Pictures are shown at most this many pixels wide or high.
 constexpr double MaxPictureSide = 10000;
 // Sizes and lengths beyond what any word processor offers are cut to these.
@@ -72,6 +74,8 @@ struct ParaState
     bool lineMultiple = false;
     bool inTable = false;
     Alignment alignment = Alignment::Left;
+
+    bool operator==(const ParaState &) const = default;
 };
 
 struct GroupState
@@ -330,6 +334,7 @@ private:
     void appendBytes(const char *begin, const char *end);
     void flushBytes();
     void flushRun();
+    void startBlock();
     void endParagraph();
     void finishParagraph(const ParaState &para);
     const Codepage &currentCodepage();
@@ -386,6 +391,11 @@ private:
     QByteArray m_pendingBytes; // bytes of a multi-byte code page, decoded together
     bool m_paragraphPending = false; // a paragraph ended; the next content starts a new one
     bool m_blockHasContent = false;
+    // The formats the current block has: a new block takes over those of the one before, so they are
+    // set only when they change.
+    ParaState m_blockPara;
+    CharState m_markChar;
+    bool m_markKnown = false;
     int m_pendingCells = 0;          // cells ended in this row, shown as tabs before the next content
     bool m_pendingLineBreak = false; // a paragraph ended inside a table cell
     bool m_cellHasContent = false;
@@ -1009,7 +1019,7 @@ void Parser::prepareContent()
 {
     if (m_paragraphPending) {
         flushRun();
-        m_cursor.insertBlock();
+        startBlock();
         m_paragraphPending = false;
     }
     if (!(m_runChar == state().chr)) {
@@ -1121,15 +1131,24 @@ void Parser::flushRun()
     m_run.clear();
 }
 
+// A new block takes the formats of the block before: its block format, and as its mark's format the
+// format of the last character before it, or the mark's format of an empty block.
+void Parser::startBlock()
+{
+    m_cursor.insertBlock();
+    if (m_blockHasContent)
+        m_markKnown = false;
+    m_blockHasContent = false;
+}
+
 void Parser::endParagraph()
 {
     flushRun();
     if (m_paragraphPending)
-        m_cursor.insertBlock();
+        startBlock();
     m_paragraphPending = false;
     finishParagraph(state().para);
     m_paragraphPending = true;
-    m_blockHasContent = false;
     m_pendingCells = 0;
     m_pendingLineBreak = false;
     m_cellHasContent = false;
@@ -1142,9 +1161,16 @@ void Parser::finishParagraph(const ParaState &para)
     flushRun();
     if (m_paragraphPending)
         return;
-    m_cursor.setBlockFormat(blockFormat(para));
-    if (m_cursor.block().length() == 1)
+    if (!(para == m_blockPara)) {
+        m_cursor.setBlockFormat(blockFormat(para));
+        m_blockPara = para;
+    }
+    // An empty paragraph shows in the size of its mark.
+    if (!m_blockHasContent && !(m_markKnown && m_markChar == state().chr)) {
         m_cursor.setBlockCharFormat(charFormat(state().chr));
+        m_markChar = state().chr;
+        m_markKnown = true;
+    }
 }
 
 QColor Parser::colour(int index) const
@@ -1254,13 +1280,15 @@ void Parser::finishFont()
     m_fontNameBytes.clear();
     font.name = m_fontName.trimmed();
     font.codepage = m_fontCodepage > 0 ? m_fontCodepage : codepageOfCharset(m_fontCharset, font.name);
-    m_fonts.insert(m_fontNumber, font);
+    if (m_fonts.size() < MaxTableEntries || m_fonts.contains(m_fontNumber))
+        m_fonts.insert(m_fontNumber, font);
     m_codepageFont = -2;
 }
 
 void Parser::finishColour()
 {
-    m_colours.push_back(m_colourSet ? QColor(m_red, m_green, m_blue) : QColor());
+    if (m_colours.size() < size_t(MaxTableEntries))
+        m_colours.push_back(m_colourSet ? QColor(m_red, m_green, m_blue) : QColor());
     m_colourSet = false;
     m_red = m_green = m_blue = 0;
 }
