@@ -31,10 +31,11 @@ QFont editorFont()
 void fillRussianText(QTextDocument &document, qsizetype characters)
 {
     static const QStringList words = {
-        u"Вельмира"_s, u"читает"_s, u"текст"_s, u"вслух"_s, u"голосом"_s, u"синтезатора"_s, u"и"_s, u"в"_s,
-        u"речи"_s, u"словарь"_s, u"произношения"_s, u"напоминание"_s, u"органайзер"_s, u"ещё"_s, u"съешь"_s,
-        u"этих"_s, u"мягких"_s, u"французских"_s, u"булок,"_s, u"да"_s, u"выпей"_s, u"же"_s, u"чаю."_s,
-        u"«Ёлка»"_s, u"—"_s, u"№"_s, u"1"_s};
+        u"Вельмира"_s,   u"читает"_s, u"текст"_s, u"вслух"_s,   u"голосом"_s,      u"синтезатора"_s,
+        u"и"_s,          u"в"_s,      u"речи"_s,  u"словарь"_s, u"произношения"_s, u"напоминание"_s,
+        u"органайзер"_s, u"ещё"_s,    u"съешь"_s, u"этих"_s,    u"мягких"_s,       u"французских"_s,
+        u"булок,"_s,     u"да"_s,     u"выпей"_s, u"же"_s,      u"чаю."_s,         u"«Ёлка»"_s,
+        u"—"_s,          u"№"_s,      u"1"_s};
     QRandomGenerator random(1251);
     QTextCursor cursor(&document);
     QTextCharFormat format;
@@ -51,11 +52,20 @@ void fillRussianText(QTextDocument &document, qsizetype characters)
         wordsInParagraph += count;
         format = QTextCharFormat();
         switch (random.bounded(6)) {
-        case 0: format.setFontWeight(QFont::Bold); break;
-        case 1: format.setFontItalic(true); break;
-        case 2: format.setForeground(QColor::fromRgb(random.bounded(0x1000000u))); break;
-        case 3: format.setFontPointSize(10 + random.bounded(10)); break;
-        default: break;
+        case 0:
+            format.setFontWeight(QFont::Bold);
+            break;
+        case 1:
+            format.setFontItalic(true);
+            break;
+        case 2:
+            format.setForeground(QColor::fromRgb(random.bounded(0x1000000u)));
+            break;
+        case 3:
+            format.setFontPointSize(10 + random.bounded(10));
+            break;
+        default:
+            break;
         }
         if (wordsInParagraph >= paragraphLength) {
             QTextBlockFormat block;
@@ -156,10 +166,22 @@ void writeBenchmark(benchmark::State &state, bool pictures)
     report(state, input);
 }
 
-void BM_ReadRussianText(benchmark::State &state) { readBenchmark(state, false); }
-void BM_WriteRussianText(benchmark::State &state) { writeBenchmark(state, false); }
-void BM_ReadPictures(benchmark::State &state) { readBenchmark(state, true); }
-void BM_WritePictures(benchmark::State &state) { writeBenchmark(state, true); }
+void BM_ReadRussianText(benchmark::State &state)
+{
+    readBenchmark(state, false);
+}
+void BM_WriteRussianText(benchmark::State &state)
+{
+    writeBenchmark(state, false);
+}
+void BM_ReadPictures(benchmark::State &state)
+{
+    readBenchmark(state, true);
+}
+void BM_WritePictures(benchmark::State &state)
+{
+    writeBenchmark(state, true);
+}
 
 } // namespace
 

@@ -36,8 +36,8 @@ constexpr int MaxHalfPoints = 3276;
 constexpr int MaxTwips = 31680;
 
 enum class Destination : quint8 {
-    Text,       // shown text
-    Container,  // text is not shown, but groups inside may hold shown text or pictures
+    Text,      // shown text
+    Container, // text is not shown, but groups inside may hold shown text or pictures
     FontTable,
     ColorTable,
     Picture,
@@ -88,23 +88,80 @@ struct GroupState
 
 enum class Kw : quint8 {
     // Destinations.
-    SkipDestination, TransparentDestination, ContainerDestination, TextInContainer, FontTable, ColorTable,
+    SkipDestination,
+    TransparentDestination,
+    ContainerDestination,
+    TextInContainer,
+    FontTable,
+    ColorTable,
     Picture,
     // Document.
-    Ansi, Mac, Pc, Pca, AnsiCodepage, DefaultFont, UnicodeSkip, Unicode, Bin,
+    Ansi,
+    Mac,
+    Pc,
+    Pca,
+    AnsiCodepage,
+    DefaultFont,
+    UnicodeSkip,
+    Unicode,
+    Bin,
     // Font table and colour table.
-    Font, FontCharset, FontCodepage, Red, Green, Blue,
+    Font,
+    FontCharset,
+    FontCodepage,
+    Red,
+    Green,
+    Blue,
     // Characters.
-    Plain, Bold, Italic, Underline, UnderlineDotted, UnderlineDash, UnderlineDashDot, UnderlineDashDotDot,
-    UnderlineWave, UnderlineNone, Strike, FontSize, Foreground, Background, Highlight, Sub, Super,
-    NoSuperSub, Hidden,
+    Plain,
+    Bold,
+    Italic,
+    Underline,
+    UnderlineDotted,
+    UnderlineDash,
+    UnderlineDashDot,
+    UnderlineDashDotDot,
+    UnderlineWave,
+    UnderlineNone,
+    Strike,
+    FontSize,
+    Foreground,
+    Background,
+    Highlight,
+    Sub,
+    Super,
+    NoSuperSub,
+    Hidden,
     // Paragraphs.
-    Pard, AlignLeft, AlignCenter, AlignRight, AlignJustify, LeftIndent, RightIndent, FirstIndent,
-    SpaceBefore, SpaceAfter, LineSpacing, LineMultiple, InTable,
+    Pard,
+    AlignLeft,
+    AlignCenter,
+    AlignRight,
+    AlignJustify,
+    LeftIndent,
+    RightIndent,
+    FirstIndent,
+    SpaceBefore,
+    SpaceAfter,
+    LineSpacing,
+    LineMultiple,
+    InTable,
     // Content.
-    Par, SectionEnd, Character, Cell, Row,
+    Par,
+    SectionEnd,
+    Character,
+    Cell,
+    Row,
     // Pictures.
-    PngBlip, JpegBlip, OtherBlip, PicWidth, PicHeight, PicGoalWidth, PicGoalHeight, PicScaleX, PicScaleY,
+    PngBlip,
+    JpegBlip,
+    OtherBlip,
+    PicWidth,
+    PicHeight,
+    PicGoalWidth,
+    PicGoalHeight,
+    PicScaleX,
+    PicScaleY,
 };
 
 bool isDestination(Kw kw)
@@ -134,22 +191,35 @@ const std::unordered_map<std::string_view, Keyword> &keywords()
     static const std::unordered_map<std::string_view, Keyword> map = [] {
         std::unordered_map<std::string_view, Keyword> m;
         // Destinations whose text is never shown.
-        for (std::string_view word :
-             {"stylesheet", "info", "header", "headerl", "headerr", "headerf", "footer", "footerl",
-              "footerr", "footerf", "footnote", "annotation", "atnid", "atnauthor", "atndate", "atnref",
-              "atrfstart", "atrfend", "fldinst", "xe", "tc", "tcn", "txe", "rxe", "bkmkstart", "bkmkend",
-              "pn", "pntxta", "pntxtb", "pnseclvl", "listtable", "listoverridetable", "revtbl", "rsidtbl",
-              "filetbl", "generator", "template", "nonshppict", "shprslt", "shptxt", "objdata",
-              "objclass", "objname", "objalias", "objsect", "datafield", "themedata",
-              "colorschememapping", "latentstyles", "datastore", "xmlnstbl", "pgdsctbl", "mmathPr",
-              "comment", "author", "operator", "title", "subject", "keywords", "doccomm", "company",
-              "category", "manager", "hlinkbase", "userprops", "ftnsep", "ftnsepc", "ftncn", "aftnsep",
-              "aftnsepc", "aftncn", "private", "blipuid", "picprop", "nonesttables", "formfield",
-              "docvar", "wgrffmtfilter", "defchp", "defpap", "panose", "falt", "fname", "fontemb",
-              "fontfile", "passwordhash", "protusertbl", "listpicture", "do", "background", "buptim",
-              "creatim", "revtim", "printim", "password", "expandedcolortbl", "fchars", "lchars", "pgptbl", "oldcprops",
-              "oldpprops", "oldsprops", "oldtprops", "factoidname", "xmlopen", "xmlclose", "xmlattrname",
-              "xmlattrvalue", "mhtmltag", "htmltag", "ebcstart", "ebcend", "gridtbl", "fileinfo"})
+        for (std::string_view word : {"stylesheet",   "info",          "header",       "headerl",
+                                      "headerr",      "headerf",       "footer",       "footerl",
+                                      "footerr",      "footerf",       "footnote",     "annotation",
+                                      "atnid",        "atnauthor",     "atndate",      "atnref",
+                                      "atrfstart",    "atrfend",       "fldinst",      "xe",
+                                      "tc",           "tcn",           "txe",          "rxe",
+                                      "bkmkstart",    "bkmkend",       "pn",           "pntxta",
+                                      "pntxtb",       "pnseclvl",      "listtable",    "listoverridetable",
+                                      "revtbl",       "rsidtbl",       "filetbl",      "generator",
+                                      "template",     "nonshppict",    "shprslt",      "shptxt",
+                                      "objdata",      "objclass",      "objname",      "objalias",
+                                      "objsect",      "datafield",     "themedata",    "colorschememapping",
+                                      "latentstyles", "datastore",     "xmlnstbl",     "pgdsctbl",
+                                      "mmathPr",      "comment",       "author",       "operator",
+                                      "title",        "subject",       "keywords",     "doccomm",
+                                      "company",      "category",      "manager",      "hlinkbase",
+                                      "userprops",    "ftnsep",        "ftnsepc",      "ftncn",
+                                      "aftnsep",      "aftnsepc",      "aftncn",       "private",
+                                      "blipuid",      "picprop",       "nonesttables", "formfield",
+                                      "docvar",       "wgrffmtfilter", "defchp",       "defpap",
+                                      "panose",       "falt",          "fname",        "fontemb",
+                                      "fontfile",     "passwordhash",  "protusertbl",  "listpicture",
+                                      "do",           "background",    "buptim",       "creatim",
+                                      "revtim",       "printim",       "password",     "expandedcolortbl",
+                                      "fchars",       "lchars",        "pgptbl",       "oldcprops",
+                                      "oldpprops",    "oldsprops",     "oldtprops",    "factoidname",
+                                      "xmlopen",      "xmlclose",      "xmlattrname",  "xmlattrvalue",
+                                      "mhtmltag",     "htmltag",       "ebcstart",     "ebcend",
+                                      "gridtbl",      "fileinfo"})
             m[word] = {Kw::SkipDestination};
         // Destinations that only group shown text: the list label, a field and its result, a picture
         // in its newer wrapping, the properties of a nested table row (some writers put the row's
@@ -234,12 +304,12 @@ const std::unordered_map<std::string_view, Keyword> &keywords()
         m["row"] = {Kw::Row};
         m["nestrow"] = {Kw::Row};
         const std::pair<std::string_view, char16_t> characters[] = {
-            {"tab", u'\t'},         {"line", u'\u2028'},      {"lbr", u'\u2028'},
-            {"emdash", u'\u2014'},  {"endash", u'\u2013'},    {"bullet", u'\u2022'},
-            {"lquote", u'\u2018'},  {"rquote", u'\u2019'},    {"ldblquote", u'\u201C'},
+            {"tab", u'\t'},           {"line", u'\u2028'},    {"lbr", u'\u2028'},
+            {"emdash", u'\u2014'},    {"endash", u'\u2013'},  {"bullet", u'\u2022'},
+            {"lquote", u'\u2018'},    {"rquote", u'\u2019'},  {"ldblquote", u'\u201C'},
             {"rdblquote", u'\u201D'}, {"emspace", u'\u2003'}, {"enspace", u'\u2002'},
-            {"qmspace", u'\u2005'}, {"zwj", u'\u200D'},       {"zwnj", u'\u200C'},
-            {"zwbo", u'\u200B'},    {"ltrmark", u'\u200E'},   {"rtlmark", u'\u200F'},
+            {"qmspace", u'\u2005'},   {"zwj", u'\u200D'},     {"zwnj", u'\u200C'},
+            {"zwbo", u'\u200B'},      {"ltrmark", u'\u200E'}, {"rtlmark", u'\u200F'},
         };
         for (const auto &[word, character] : characters)
             m[word] = {Kw::Character, character};
@@ -388,7 +458,7 @@ private:
     // The text waiting to be inserted, all in one character format.
     QString m_run;
     CharState m_runChar;
-    QByteArray m_pendingBytes; // bytes of a multi-byte code page, decoded together
+    QByteArray m_pendingBytes;       // bytes of a multi-byte code page, decoded together
     bool m_paragraphPending = false; // a paragraph ended; the next content starts a new one
     bool m_blockHasContent = false;
     // The formats the current block has: a new block takes over those of the one before, so they are
@@ -741,7 +811,9 @@ void Parser::handleKeyword(const Keyword &keyword, const Word &word)
     ParaState &para = s.para;
     const int param = word.parameter;
     const bool on = !word.hasParameter || param != 0;
-    const auto twips = [&] { return qBound(-MaxTwips, param, MaxTwips); };
+    const auto twips = [&] {
+        return qBound(-MaxTwips, param, MaxTwips);
+    };
 
     switch (keyword.kw) {
     case Kw::SkipDestination:
@@ -1194,13 +1266,26 @@ QTextCharFormat Parser::charFormat(const CharState &chr) const
     if (chr.italic)
         format.setFontItalic(true);
     switch (chr.underline) {
-    case Underline::None: break;
-    case Underline::Single: format.setUnderlineStyle(QTextCharFormat::SingleUnderline); break;
-    case Underline::Dotted: format.setUnderlineStyle(QTextCharFormat::DotLine); break;
-    case Underline::Dash: format.setUnderlineStyle(QTextCharFormat::DashUnderline); break;
-    case Underline::DashDot: format.setUnderlineStyle(QTextCharFormat::DashDotLine); break;
-    case Underline::DashDotDot: format.setUnderlineStyle(QTextCharFormat::DashDotDotLine); break;
-    case Underline::Wave: format.setUnderlineStyle(QTextCharFormat::WaveUnderline); break;
+    case Underline::None:
+        break;
+    case Underline::Single:
+        format.setUnderlineStyle(QTextCharFormat::SingleUnderline);
+        break;
+    case Underline::Dotted:
+        format.setUnderlineStyle(QTextCharFormat::DotLine);
+        break;
+    case Underline::Dash:
+        format.setUnderlineStyle(QTextCharFormat::DashUnderline);
+        break;
+    case Underline::DashDot:
+        format.setUnderlineStyle(QTextCharFormat::DashDotLine);
+        break;
+    case Underline::DashDotDot:
+        format.setUnderlineStyle(QTextCharFormat::DashDotDotLine);
+        break;
+    case Underline::Wave:
+        format.setUnderlineStyle(QTextCharFormat::WaveUnderline);
+        break;
     }
     if (chr.strike)
         format.setFontStrikeOut(true);
@@ -1219,10 +1304,17 @@ QTextBlockFormat Parser::blockFormat(const ParaState &para) const
 {
     QTextBlockFormat format;
     switch (para.alignment) {
-    case Alignment::Left: break;
-    case Alignment::Center: format.setAlignment(Qt::AlignHCenter); break;
-    case Alignment::Right: format.setAlignment(Qt::AlignRight); break;
-    case Alignment::Justify: format.setAlignment(Qt::AlignJustify); break;
+    case Alignment::Left:
+        break;
+    case Alignment::Center:
+        format.setAlignment(Qt::AlignHCenter);
+        break;
+    case Alignment::Right:
+        format.setAlignment(Qt::AlignRight);
+        break;
+    case Alignment::Justify:
+        format.setAlignment(Qt::AlignJustify);
+        break;
     }
     if (para.leftIndent != 0)
         format.setLeftMargin(pixelsFromTwips(para.leftIndent));
@@ -1339,8 +1431,9 @@ void Parser::finishPicture()
     height = qBound(1.0, height * scaleY, MaxPictureSide);
 
     // Pictures keep their original bytes, so that writing the document again keeps them as they were.
-    const QString name = u"rtfimage:"_s +
-                         QString::fromLatin1(QCryptographicHash::hash(picture.data, QCryptographicHash::Sha1).toHex());
+    const QString name =
+        u"rtfimage:"_s +
+        QString::fromLatin1(QCryptographicHash::hash(picture.data, QCryptographicHash::Sha1).toHex());
     m_document.addResource(QTextDocument::ImageResource, QUrl(name), picture.data);
 
     // The picture's own group is closed by now: it takes its place in the text of the enclosing group.

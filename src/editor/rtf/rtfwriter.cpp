@@ -117,11 +117,20 @@ void appendText(QByteArray &out, QStringView text, bool inFontTable = false)
         }
         if (!inFontTable) {
             switch (c) {
-            case 0x2028: put("\\line "); continue;
-            case 0x00A0: put("\\~"); continue;
-            case 0x00AD: put("\\-"); continue;
-            case 0x2011: put("\\_"); continue;
-            default: break;
+            case 0x2028:
+                put("\\line ");
+                continue;
+            case 0x00A0:
+                put("\\~");
+                continue;
+            case 0x00AD:
+                put("\\-");
+                continue;
+            case 0x2011:
+                put("\\_");
+                continue;
+            default:
+                break;
             }
         }
         if (c == 0x2029 || c == 0xFDD0 || c == 0xFDD1 || c == 0xFFFC)
@@ -143,7 +152,8 @@ void appendText(QByteArray &out, QStringView text, bool inFontTable = false)
 class Writer
 {
 public:
-    explicit Writer(const QTextDocument &document) : m_document(document), m_defaultFont(document.defaultFont())
+    explicit Writer(const QTextDocument &document)
+        : m_document(document), m_defaultFont(document.defaultFont())
     {
         fontIndex(m_defaultFont.family());
     }
@@ -301,7 +311,8 @@ RunStyle Writer::styleOf(const QTextCharFormat &format)
 
     if (format.hasProperty(QTextFormat::FontPointSize) && format.fontPointSize() > 0)
         style.halfPoints = halfPointsFromPoints(format.fontPointSize());
-    else if (format.hasProperty(QTextFormat::FontPixelSize) && format.intProperty(QTextFormat::FontPixelSize) > 0)
+    else if (format.hasProperty(QTextFormat::FontPixelSize) &&
+             format.intProperty(QTextFormat::FontPixelSize) > 0)
         style.halfPoints = halfPointsFromPixels(format.intProperty(QTextFormat::FontPixelSize));
     else
         style.halfPoints = halfPointsOf(m_defaultFont);
@@ -309,14 +320,16 @@ RunStyle Writer::styleOf(const QTextCharFormat &format)
     style.bold = format.hasProperty(QTextFormat::FontWeight) ? format.fontWeight() > QFont::Medium
                                                              : m_defaultFont.bold();
     style.italic = format.hasProperty(QTextFormat::FontItalic) ? format.fontItalic() : m_defaultFont.italic();
-    style.strike = format.hasProperty(QTextFormat::FontStrikeOut) ? format.fontStrikeOut()
-                                                                  : m_defaultFont.strikeOut();
+    style.strike =
+        format.hasProperty(QTextFormat::FontStrikeOut) ? format.fontStrikeOut() : m_defaultFont.strikeOut();
     if (format.hasProperty(QTextFormat::TextUnderlineStyle))
         style.underline = format.underlineStyle();
     else if (format.hasProperty(QTextFormat::FontUnderline))
-        style.underline = format.fontUnderline() ? QTextCharFormat::SingleUnderline : QTextCharFormat::NoUnderline;
+        style.underline =
+            format.fontUnderline() ? QTextCharFormat::SingleUnderline : QTextCharFormat::NoUnderline;
     else
-        style.underline = m_defaultFont.underline() ? QTextCharFormat::SingleUnderline : QTextCharFormat::NoUnderline;
+        style.underline =
+            m_defaultFont.underline() ? QTextCharFormat::SingleUnderline : QTextCharFormat::NoUnderline;
 
     const QBrush foreground = format.foreground();
     if (foreground.style() != Qt::NoBrush)
@@ -340,14 +353,27 @@ void Writer::writeStyle(const RunStyle &style)
         m_body += "\\i";
     switch (style.underline) {
     case QTextCharFormat::NoUnderline:
-    case QTextCharFormat::SpellCheckUnderline: break;
-    case QTextCharFormat::DashUnderline: m_body += "\\uldash"; break;
-    case QTextCharFormat::DotLine: m_body += "\\uld"; break;
-    case QTextCharFormat::DashDotLine: m_body += "\\uldashd"; break;
-    case QTextCharFormat::DashDotDotLine: m_body += "\\uldashdd"; break;
-    case QTextCharFormat::WaveUnderline: m_body += "\\ulwave"; break;
+    case QTextCharFormat::SpellCheckUnderline:
+        break;
+    case QTextCharFormat::DashUnderline:
+        m_body += "\\uldash";
+        break;
+    case QTextCharFormat::DotLine:
+        m_body += "\\uld";
+        break;
+    case QTextCharFormat::DashDotLine:
+        m_body += "\\uldashd";
+        break;
+    case QTextCharFormat::DashDotDotLine:
+        m_body += "\\uldashdd";
+        break;
+    case QTextCharFormat::WaveUnderline:
+        m_body += "\\ulwave";
+        break;
     case QTextCharFormat::SingleUnderline:
-    default: m_body += "\\ul"; break;
+    default:
+        m_body += "\\ul";
+        break;
     }
     if (style.strike)
         m_body += "\\strike";
