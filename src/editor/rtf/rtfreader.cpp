@@ -156,8 +156,6 @@ enum class Kw : quint8 {
     PngBlip,
     JpegBlip,
     OtherBlip,
-    PicWidth,
-    PicHeight,
     PicGoalWidth,
     PicGoalHeight,
     PicScaleX,
@@ -318,8 +316,6 @@ const std::unordered_map<std::string_view, Keyword> &keywords()
         m["jpegblip"] = {Kw::JpegBlip};
         for (std::string_view word : {"emfblip", "wmetafile", "dibitmap", "wbitmap", "macpict", "pmmetafile"})
             m[word] = {Kw::OtherBlip};
-        m["picw"] = {Kw::PicWidth};
-        m["pich"] = {Kw::PicHeight};
         m["picwgoal"] = {Kw::PicGoalWidth};
         m["pichgoal"] = {Kw::PicGoalHeight};
         m["picscalex"] = {Kw::PicScaleX};
@@ -1066,9 +1062,6 @@ void Parser::handleKeyword(const Keyword &keyword, const Word &word)
             m_picture.active = false;
             skipRestOfGroup();
         }
-        break;
-    case Kw::PicWidth:
-    case Kw::PicHeight:
         break;
     case Kw::PicGoalWidth:
         m_picture.goalWidth = param;
