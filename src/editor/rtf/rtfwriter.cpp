@@ -171,7 +171,7 @@ private:
 
     const QTextDocument &m_document;
     const QFont m_defaultFont;
-    QByteArray m_body;
+    QByteArray m_out;
     QStringList m_fonts;
     QHash<QString, int> m_fontIndexes;
     QList<QRgb> m_colours;
@@ -195,25 +195,25 @@ QByteArray Writer::write()
             styleOf(block.charFormat());
     }
 
-    m_body.reserve(m_document.characterCount() * 5 + 1024);
-    m_body += "{\\rtf1\\ansi\\ansicpg1251\\deff0\\uc1\\deflang1049\r\n{\\fonttbl";
+    m_out.reserve(m_document.characterCount() * 5 + 1024);
+    m_out += "{\\rtf1\\ansi\\ansicpg1251\\deff0\\uc1\\deflang1049\r\n{\\fonttbl";
     for (qsizetype i = 0; i < m_fonts.size(); ++i) {
-        appendWord(m_body, "{\\f", i);
-        m_body += "\\fnil\\fcharset204 ";
-        appendText(m_body, m_fonts.at(i), true);
-        m_body += ";}";
+        appendWord(m_out, "{\\f", i);
+        m_out += "\\fnil\\fcharset204 ";
+        appendText(m_out, m_fonts.at(i), true);
+        m_out += ";}";
     }
-    m_body += "}\r\n{\\colortbl;";
+    m_out += "}\r\n{\\colortbl;";
     for (const QRgb rgb : std::as_const(m_colours)) {
-        appendWord(m_body, "\\red", qRed(rgb));
-        appendWord(m_body, "\\green", qGreen(rgb));
-        appendWord(m_body, "\\blue", qBlue(rgb));
-        m_body += ';';
+        appendWord(m_out, "\\red", qRed(rgb));
+        appendWord(m_out, "\\green", qGreen(rgb));
+        appendWord(m_out, "\\blue", qBlue(rgb));
+        m_out += ';';
     }
-    m_body += "}\r\n{\\*\\generator Velmira 6.1;}\r\n";
+    m_out += "}\r\n{\\*\\generator Velmira 6.1;}\r\n";
 
     for (QTextBlock block = m_document.begin(); block.isValid(); block = block.next()) {
-        m_body += "\\pard";
+        m_out += "\\pard";
         writeParagraphFormat(block.blockFormat());
         bool styled = false;
         bool hasText = false;
@@ -222,7 +222,7 @@ QByteArray Writer::write()
         // or \par make of them and lose the text that follows.
         const auto endPosition = [&] {
             if (styled && current.position != QTextCharFormat::AlignNormal) {
-                m_body += "\\nosupersub ";
+                m_out += "\\nosupersub ";
                 styled = false;
             }
         };
@@ -245,7 +245,7 @@ QByteArray Writer::write()
                 current = style;
                 styled = true;
             }
-            appendText(m_body, fragment.text());
+            appendText(m_out, fragment.text());
             hasText = true;
         }
         // An empty paragraph keeps the look of its paragraph mark (its height follows the size); a
@@ -256,10 +256,10 @@ QByteArray Writer::write()
             writeStyle(mark);
         }
         endPosition();
-        m_body += "\\par\r\n";
+        m_out += "\\par\r\n";
     }
-    m_body += "}\r\n";
-    return std::move(m_body);
+    m_out += "}\r\n";
+    return std::move(m_out);
 }
 
 int Writer::fontIndex(const QString &name)
@@ -345,71 +345,71 @@ RunStyle Writer::styleOf(const QTextCharFormat &format)
 
 void Writer::writeStyle(const RunStyle &style)
 {
-    appendWord(m_body, "\\plain\\f", style.font);
-    appendWord(m_body, "\\fs", style.halfPoints);
+    appendWord(m_out, "\\plain\\f", style.font);
+    appendWord(m_out, "\\fs", style.halfPoints);
     if (style.bold)
-        m_body += "\\b";
+        m_out += "\\b";
     if (style.italic)
-        m_body += "\\i";
+        m_out += "\\i";
     switch (style.underline) {
     case QTextCharFormat::NoUnderline:
     case QTextCharFormat::SpellCheckUnderline:
         break;
     case QTextCharFormat::DashUnderline:
-        m_body += "\\uldash";
+        m_out += "\\uldash";
         break;
     case QTextCharFormat::DotLine:
-        m_body += "\\uld";
+        m_out += "\\uld";
         break;
     case QTextCharFormat::DashDotLine:
-        m_body += "\\uldashd";
+        m_out += "\\uldashd";
         break;
     case QTextCharFormat::DashDotDotLine:
-        m_body += "\\uldashdd";
+        m_out += "\\uldashdd";
         break;
     case QTextCharFormat::WaveUnderline:
-        m_body += "\\ulwave";
+        m_out += "\\ulwave";
         break;
     case QTextCharFormat::SingleUnderline:
     default:
-        m_body += "\\ul";
+        m_out += "\\ul";
         break;
     }
     if (style.strike)
-        m_body += "\\strike";
+        m_out += "\\strike";
     if (style.foreground > 0)
-        appendWord(m_body, "\\cf", style.foreground);
+        appendWord(m_out, "\\cf", style.foreground);
     if (style.background > 0)
-        appendWord(m_body, "\\chcbpat", style.background);
+        appendWord(m_out, "\\chcbpat", style.background);
     if (style.position == QTextCharFormat::AlignSuperScript)
-        m_body += "\\super";
+        m_out += "\\super";
     else if (style.position == QTextCharFormat::AlignSubScript)
-        m_body += "\\sub";
-    m_body += ' ';
+        m_out += "\\sub";
+    m_out += ' ';
 }
 
 void Writer::writeParagraphFormat(const QTextBlockFormat &format)
 {
     const Qt::Alignment alignment = format.alignment() & Qt::AlignHorizontal_Mask;
     if (alignment & Qt::AlignHCenter)
-        m_body += "\\qc";
+        m_out += "\\qc";
     else if (alignment & Qt::AlignJustify)
-        m_body += "\\qj";
+        m_out += "\\qj";
     else if (alignment & Qt::AlignRight)
-        m_body += "\\qr";
+        m_out += "\\qr";
     else
-        m_body += "\\ql";
+        m_out += "\\ql";
     const double left = format.leftMargin() + format.indent() * m_document.indentWidth();
     if (const int twips = twipsFromPixels(left))
-        appendWord(m_body, "\\li", twips);
+        appendWord(m_out, "\\li", twips);
     if (const int twips = twipsFromPixels(format.rightMargin()))
-        appendWord(m_body, "\\ri", twips);
+        appendWord(m_out, "\\ri", twips);
     if (const int twips = twipsFromPixels(format.textIndent()))
-        appendWord(m_body, "\\fi", twips);
+        appendWord(m_out, "\\fi", twips);
     if (const int twips = twipsFromPixels(format.topMargin()))
-        appendWord(m_body, "\\sb", twips);
+        appendWord(m_out, "\\sb", twips);
     if (const int twips = twipsFromPixels(format.bottomMargin()))
-        appendWord(m_body, "\\sa", twips);
+        appendWord(m_out, "\\sa", twips);
     // Line spacing: \slN\slmult1 in 240ths of a line, \slN\slmult0 at least N twips, negative exactly.
     const double height = format.lineHeight();
     int spacing = 0;
@@ -431,10 +431,10 @@ void Writer::writeParagraphFormat(const QTextBlockFormat &format)
         break;
     }
     if (spacing != 0) {
-        appendWord(m_body, "\\sl", spacing);
-        m_body += multiple ? "\\slmult1" : "\\slmult0";
+        appendWord(m_out, "\\sl", spacing);
+        m_out += multiple ? "\\slmult1" : "\\slmult0";
     }
-    m_body += ' ';
+    m_out += ' ';
 }
 
 void Writer::writePicture(const QTextImageFormat &format)
@@ -482,14 +482,14 @@ void Writer::writePicture(const QTextImageFormat &format)
         height = width * natural.height() / natural.width();
     }
 
-    m_body += kind == PictureFormat::Png ? "{\\pict\\pngblip" : "{\\pict\\jpegblip";
-    appendWord(m_body, "\\picw", natural.width());
-    appendWord(m_body, "\\pich", natural.height());
-    appendWord(m_body, "\\picwgoal", twipsFromPixels(width));
-    appendWord(m_body, "\\pichgoal", twipsFromPixels(height));
-    m_body += "\r\n";
-    appendHex(m_body, data);
-    m_body += '}';
+    m_out += kind == PictureFormat::Png ? "{\\pict\\pngblip" : "{\\pict\\jpegblip";
+    appendWord(m_out, "\\picw", natural.width());
+    appendWord(m_out, "\\pich", natural.height());
+    appendWord(m_out, "\\picwgoal", twipsFromPixels(width));
+    appendWord(m_out, "\\pichgoal", twipsFromPixels(height));
+    m_out += "\r\n";
+    appendHex(m_out, data);
+    m_out += '}';
 }
 
 } // namespace
