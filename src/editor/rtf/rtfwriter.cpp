@@ -265,7 +265,10 @@ QByteArray Writer::write()
 int Writer::fontIndex(const QString &name)
 {
     QString family = name;
-    family.removeIf([](QChar c) { return c == u';' || c.unicode() < 0x20 || c.unicode() == 0x7F; });
+    family.removeIf([](QChar c) {
+        const char16_t u = c.unicode();
+        return u == u';' || u < 0x20 || u == 0x7F || u == 0x2029 || u == 0xFDD0 || u == 0xFDD1 || u == 0xFFFC;
+    });
     family = family.trimmed();
     if (family.isEmpty() && !m_fonts.isEmpty())
         return 0;

@@ -261,6 +261,8 @@ private slots:
     void writesWordProcessorHeader();
     void charactersOutsideTheCodePage();
     void subAndSuperscriptEndExplicitly();
+    void fontNamesTheTableCannotHold_data();
+    void fontNamesTheTableCannotHold();
     void isDeterministic();
     void editorTextKeepsItsLook();
     void emptyDocumentsAndParagraphs();
@@ -351,6 +353,37 @@ void TestRtfWriter::subAndSuperscriptEndExplicitly()
     const QByteArray rtf = writeRtf(document);
     QVERIFY(rtf.contains("\\super 2\\nosupersub \\plain"));
     QVERIFY(rtf.contains("\\sub 2\\nosupersub \\par"));
+}
+
+void TestRtfWriter::fontNamesTheTableCannotHold_data()
+{
+    QTest::addColumn<QString>("family");
+    QTest::addColumn<QString>("written");
+    QTest::newRow("separator and control characters") << u";Arial\t"_s << u"Arial"_s;
+    QTest::newRow("braces and backslash") << u"A{\\}B"_s << u"A{\\}B"_s;
+    QTest::newRow("Cyrillic and beyond") << u"Шрифт α"_s << u"Шрифт α"_s;
+    QTest::newRow("only a picture mark") << u"\uFFFC"_s << QString();
+    QTest::newRow("only spaces") << u"  "_s << QString();
+}
+
+void TestRtfWriter::fontNamesTheTableCannotHold()
+{
+    // A name is written as the table can hold it, and reads back as written; a name left empty is
+    // the default font's.
+    QFETCH(QString, family);
+    QFETCH(QString, written);
+    QTextDocument document;
+    document.setDefaultFont(editorFont());
+    QTextCharFormat format;
+    format.setFontFamilies({family});
+    QTextCursor(&document).insertText(u"текст"_s, format);
+    const QByteArray rtf = writeRtf(document);
+    QTextDocument read;
+    read.setDefaultFont(editorFont());
+    QVERIFY(readRtf(rtf, read));
+    const QStringList families = formatAt(read, 0).fontFamilies().toStringList();
+    QCOMPARE(families.value(0), written);
+    QCOMPARE(writeRtf(read), rtf);
 }
 
 void TestRtfWriter::isDeterministic()
