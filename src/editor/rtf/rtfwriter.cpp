@@ -79,18 +79,20 @@ void appendHex(QByteArray &out, QByteArrayView data)
 // words (nor tabs or ';'), so there they go as characters.
 void appendText(QByteArray &out, QStringView text, bool inFontTable = false)
 {
-    // No character takes more than 9 bytes ("\\u-32768?"): room is made once, then filled.
-    const qsizetype start = out.size();
-    const qsizetype needed = start + text.size() * 9;
-    if (out.capacity() < needed)
-        out.reserve(qMax(needed, 2 * out.capacity()));
-    out.resize(needed);
-    char *q = out.data() + start;
+    // The text goes through a small buffer, flushed when it could not take the longest character
+    // ("\\u-32768?"), so that the output grows by what is written and no further.
+    char buffer[4096];
+    char *q = buffer;
+    char *const limit = buffer + sizeof buffer - 16;
     const auto put = [&q](const char *word) {
         while (*word)
             *q++ = *word++;
     };
     for (const QChar qc : text) {
+        if (q > limit) {
+            out.append(buffer, q - buffer);
+            q = buffer;
+        }
         const char16_t c = qc.unicode();
         if (c < 0x80) {
             switch (c) {
@@ -146,7 +148,7 @@ void appendText(QByteArray &out, QStringView text, bool inFontTable = false)
             *q++ = '?';
         }
     }
-    out.resize(q - out.constData());
+    out.append(buffer, q - buffer);
 }
 
 class Writer
