@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Fuzzes the RTF reader for SECONDS seconds (default 60) on one core, starting from the seed files in
 # fuzz/corpus/rtf/. New inputs go to build/fuzz/corpus/, inputs that break the reader to
-# build/fuzz/findings/. Usage: fuzz/run-rtf-fuzzer.sh [SECONDS] [extra libFuzzer options]
+# build/fuzz/findings/; one input taking over 60 s counts as a hang (generous, as the machine may be
+# busy). Usage: fuzz/run-rtf-fuzzer.sh [SECONDS] [extra libFuzzer options]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds="${1:-60}"
@@ -29,6 +30,6 @@ mkdir -p "$build/corpus" "$build/findings"
 export QT_QPA_PLATFORM=offscreen
 export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}"
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
-exec "$build/rtf_reader_fuzzer" -max_total_time="$seconds" -max_len=100000 -timeout=10 -rss_limit_mb=2048 \
+exec "$build/rtf_reader_fuzzer" -max_total_time="$seconds" -max_len=100000 -timeout=60 -rss_limit_mb=2048 \
   -dict=fuzz/rtf.dict -artifact_prefix="$build/findings/" -print_final_stats=1 "$@" \
   "$build/corpus" fuzz/corpus/rtf

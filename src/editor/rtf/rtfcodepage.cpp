@@ -11,6 +11,7 @@ namespace {
 
 // The characters of the Symbol font's glyphs from 0x20 on; 0 where a glyph is only a piece of a
 // larger sign and has no character of its own.
+// clang-format off
 constexpr char16_t SymbolFontCharacters[224] = {
     // 0x20
     0x0020, 0x0021, 0x2200, 0x0023, 0x2203, 0x0025, 0x0026, 0x220B, 0x0028, 0x0029, 0x2217, 0x002B, 0x002C,
@@ -48,8 +49,8 @@ constexpr char16_t SymbolFontCharacters[224] = {
     // 0xE0
     0x25CA, 0x2329, 0x00AE, 0x00A9, 0x2122, 0x2211, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
     // 0xF0
-    0, 0x232A, 0x222B, 0x2320, 0, 0x2321, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-};
+    0, 0x232A, 0x222B, 0x2320, 0, 0x2321, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+// clang-format on
 
 bool isMultiByteNumber(int number)
 {
@@ -60,17 +61,28 @@ bool isMultiByteNumber(int number)
 QByteArray converterName(int number)
 {
     switch (number) {
-    case 932: return "windows-31j";
-    case 936: return "GBK";
-    case 949: return "windows-949";
-    case 950: return "Big5";
-    case 10000: return "macintosh";
-    case 10006: return "x-mac-greek";
-    case 10007: return "x-mac-cyrillic";
-    case 10029: return "x-mac-ce";
-    case 20866: return "KOI8-R";
-    case 21866: return "KOI8-U";
-    default: break;
+    case 932:
+        return "windows-31j";
+    case 936:
+        return "GBK";
+    case 949:
+        return "windows-949";
+    case 950:
+        return "Big5";
+    case 10000:
+        return "macintosh";
+    case 10006:
+        return "x-mac-greek";
+    case 10007:
+        return "x-mac-cyrillic";
+    case 10029:
+        return "x-mac-ce";
+    case 20866:
+        return "KOI8-R";
+    case 21866:
+        return "KOI8-U";
+    default:
+        break;
     }
     if (number >= 28591 && number <= 28605)
         return "ISO-8859-" + QByteArray::number(number - 28590);
@@ -88,36 +100,66 @@ QByteArray converterName(int number)
 int codepageOfCharset(int charset, const QString &fontName)
 {
     switch (charset) {
-    case 0: return 1252;   // ANSI
-    case 2: return fontName.compare(u"Symbol", Qt::CaseInsensitive) == 0 ? SymbolFontCodepage : SymbolCodepage;
-    case 77: return 10000; // Mac Roman
-    case 78: return 932;
-    case 79: return 949;
-    case 80: return 936;
-    case 81: return 950;
-    case 83: return 10005;
-    case 84: return 10004;
-    case 85: return 10006;
-    case 86: return 10081;
-    case 87: return 10021;
-    case 88: return 10029;
-    case 89: return 10007;
-    case 128: return 932;  // Shift-JIS
-    case 129: return 949;  // Hangul
-    case 134: return 936;  // GB2312
-    case 136: return 950;  // Big5
-    case 161: return 1253; // Greek
-    case 162: return 1254; // Turkish
-    case 163: return 1258; // Vietnamese
-    case 177: return 1255; // Hebrew
-    case 178: return 1256; // Arabic
-    case 186: return 1257; // Baltic
-    case 204: return 1251; // Cyrillic
-    case 222: return 874;  // Thai
-    case 238: return 1250; // Central European
-    case 254: return 437;  // PC 437
-    case 255: return 850;  // OEM
-    default: return 0;     // 1 (default) and anything unknown: the document's code page
+    case 0:
+        return 1252; // ANSI
+    case 2:
+        return fontName.compare(u"Symbol", Qt::CaseInsensitive) == 0 ? SymbolFontCodepage : SymbolCodepage;
+    case 77:
+        return 10000; // Mac Roman
+    case 78:
+        return 932;
+    case 79:
+        return 949;
+    case 80:
+        return 936;
+    case 81:
+        return 950;
+    case 83:
+        return 10005;
+    case 84:
+        return 10004;
+    case 85:
+        return 10006;
+    case 86:
+        return 10081;
+    case 87:
+        return 10021;
+    case 88:
+        return 10029;
+    case 89:
+        return 10007;
+    case 128:
+        return 932; // Shift-JIS
+    case 129:
+        return 949; // Hangul
+    case 134:
+        return 936; // GB2312
+    case 136:
+        return 950; // Big5
+    case 161:
+        return 1253; // Greek
+    case 162:
+        return 1254; // Turkish
+    case 163:
+        return 1258; // Vietnamese
+    case 177:
+        return 1255; // Hebrew
+    case 178:
+        return 1256; // Arabic
+    case 186:
+        return 1257; // Baltic
+    case 204:
+        return 1251; // Cyrillic
+    case 222:
+        return 874; // Thai
+    case 238:
+        return 1250; // Central European
+    case 254:
+        return 437; // PC 437
+    case 255:
+        return 850; // OEM
+    default:
+        return 0; // 1 (default) and anything unknown: the document's code page
     }
 }
 
@@ -157,6 +199,10 @@ Codepage::Codepage(int number)
 
 const Codepage &Codepage::get(int number)
 {
+    // Only numbers with a converter name are kept apart (a bounded set); any other number is 1252, so
+    // that documents naming odd code pages cannot fill the cache.
+    if (number != SymbolCodepage && number != SymbolFontCodepage && converterName(number).isEmpty())
+        number = 1252;
     static QMutex mutex;
     static QHash<int, std::shared_ptr<const Codepage>> pages;
     QMutexLocker locker(&mutex);

@@ -54,8 +54,8 @@ QSize jpegSize(QByteArrayView data)
         const quint16 length = bigEndian16(p + i + 2);
         if (length < 2)
             return {};
-        const bool isFrame = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 &&
-                             marker != 0xCC;
+        const bool isFrame =
+            marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
         if (isFrame) {
             if (i + 9 > size)
                 return {};
@@ -74,8 +74,8 @@ QSize jpegSize(QByteArrayView data)
 
 PictureFormat pictureFormatOf(QByteArrayView data)
 {
-    if (data.size() >= 8 && QByteArrayView(data.data(), 8) ==
-                                QByteArrayView(reinterpret_cast<const char *>(PngSignature), 8))
+    if (data.size() >= 8 &&
+        QByteArrayView(data.data(), 8) == QByteArrayView(reinterpret_cast<const char *>(PngSignature), 8))
         return PictureFormat::Png;
     if (data.size() >= 3 && uchar(data[0]) == 0xFF && uchar(data[1]) == 0xD8 && uchar(data[2]) == 0xFF)
         return PictureFormat::Jpeg;
@@ -85,9 +85,12 @@ PictureFormat pictureFormatOf(QByteArrayView data)
 QSize pictureSizeOf(QByteArrayView data)
 {
     switch (pictureFormatOf(data)) {
-    case PictureFormat::Png: return pngSize(data);
-    case PictureFormat::Jpeg: return jpegSize(data);
-    case PictureFormat::Unknown: break;
+    case PictureFormat::Png:
+        return pngSize(data);
+    case PictureFormat::Jpeg:
+        return jpegSize(data);
+    case PictureFormat::Unknown:
+        break;
     }
     return {};
 }

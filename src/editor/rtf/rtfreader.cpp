@@ -27,6 +27,8 @@ using namespace Qt::StringLiterals;
 constexpr int MaxGroupDepth = 500;
 constexpr qint64 MaxParameter = 2'000'000'000;
 constexpr int MaxFontNameLength = 256;
+// Font and colour tables hold at most this many entries; more only come from damaged files.
+constexpr int MaxTableEntries = 32768;
 // Pictures are shown at most this many pixels wide or high.
 constexpr double MaxPictureSide = 10000;
 // Sizes and lengths beyond what any word processor offers are cut to these.
@@ -34,8 +36,8 @@ constexpr int MaxHalfPoints = 3276;
 constexpr int MaxTwips = 31680;
 
 enum class Destination : quint8 {
-    Text,       // shown text
-    Container,  // text is not shown, but groups inside may hold shown text or pictures
+    Text,      // shown text
+    Container, // text is not shown, but groups inside may hold shown text or pictures
     FontTable,
     ColorTable,
     Picture,
@@ -72,6 +74,8 @@ struct ParaState
     bool lineMultiple = false;
     bool inTable = false;
     Alignment alignment = Alignment::Left;
+
+    bool operator==(const ParaState &) const = default;
 };
 
 struct GroupState
@@ -84,23 +88,78 @@ struct GroupState
 
 enum class Kw : quint8 {
     // Destinations.
-    SkipDestination, TransparentDestination, ContainerDestination, TextInContainer, FontTable, ColorTable,
+    SkipDestination,
+    TransparentDestination,
+    ContainerDestination,
+    TextInContainer,
+    FontTable,
+    ColorTable,
     Picture,
     // Document.
-    Ansi, Mac, Pc, Pca, AnsiCodepage, DefaultFont, UnicodeSkip, Unicode, Bin,
+    Ansi,
+    Mac,
+    Pc,
+    Pca,
+    AnsiCodepage,
+    DefaultFont,
+    UnicodeSkip,
+    Unicode,
+    Bin,
     // Font table and colour table.
-    Font, FontCharset, FontCodepage, Red, Green, Blue,
+    Font,
+    FontCharset,
+    FontCodepage,
+    Red,
+    Green,
+    Blue,
     // Characters.
-    Plain, Bold, Italic, Underline, UnderlineDotted, UnderlineDash, UnderlineDashDot, UnderlineDashDotDot,
-    UnderlineWave, UnderlineNone, Strike, FontSize, Foreground, Background, Highlight, Sub, Super,
-    NoSuperSub, Hidden,
+    Plain,
+    Bold,
+    Italic,
+    Underline,
+    UnderlineDotted,
+    UnderlineDash,
+    UnderlineDashDot,
+    UnderlineDashDotDot,
+    UnderlineWave,
+    UnderlineNone,
+    Strike,
+    FontSize,
+    Foreground,
+    Background,
+    Highlight,
+    Sub,
+    Super,
+    NoSuperSub,
+    Hidden,
     // Paragraphs.
-    Pard, AlignLeft, AlignCenter, AlignRight, AlignJustify, LeftIndent, RightIndent, FirstIndent,
-    SpaceBefore, SpaceAfter, LineSpacing, LineMultiple, InTable,
+    Pard,
+    AlignLeft,
+    AlignCenter,
+    AlignRight,
+    AlignJustify,
+    LeftIndent,
+    RightIndent,
+    FirstIndent,
+    SpaceBefore,
+    SpaceAfter,
+    LineSpacing,
+    LineMultiple,
+    InTable,
     // Content.
-    Par, SectionEnd, Character, Cell, Row,
+    Par,
+    SectionEnd,
+    Character,
+    Cell,
+    Row,
     // Pictures.
-    PngBlip, JpegBlip, OtherBlip, PicWidth, PicHeight, PicGoalWidth, PicGoalHeight, PicScaleX, PicScaleY,
+    PngBlip,
+    JpegBlip,
+    OtherBlip,
+    PicGoalWidth,
+    PicGoalHeight,
+    PicScaleX,
+    PicScaleY,
 };
 
 bool isDestination(Kw kw)
@@ -130,22 +189,35 @@ const std::unordered_map<std::string_view, Keyword> &keywords()
     static const std::unordered_map<std::string_view, Keyword> map = [] {
         std::unordered_map<std::string_view, Keyword> m;
         // Destinations whose text is never shown.
-        for (std::string_view word :
-             {"stylesheet", "info", "header", "headerl", "headerr", "headerf", "footer", "footerl",
-              "footerr", "footerf", "footnote", "annotation", "atnid", "atnauthor", "atndate", "atnref",
-              "atrfstart", "atrfend", "fldinst", "xe", "tc", "tcn", "txe", "rxe", "bkmkstart", "bkmkend",
-              "pn", "pntxta", "pntxtb", "pnseclvl", "listtable", "listoverridetable", "revtbl", "rsidtbl",
-              "filetbl", "generator", "template", "nonshppict", "shprslt", "shptxt", "objdata",
-              "objclass", "objname", "objalias", "objsect", "datafield", "themedata",
-              "colorschememapping", "latentstyles", "datastore", "xmlnstbl", "pgdsctbl", "mmathPr",
-              "comment", "author", "operator", "title", "subject", "keywords", "doccomm", "company",
-              "category", "manager", "hlinkbase", "userprops", "ftnsep", "ftnsepc", "ftncn", "aftnsep",
-              "aftnsepc", "aftncn", "private", "blipuid", "picprop", "nonesttables", "formfield",
-              "docvar", "wgrffmtfilter", "defchp", "defpap", "panose", "falt", "fname", "fontemb",
-              "fontfile", "passwordhash", "protusertbl", "listpicture", "do", "background", "buptim",
-              "creatim", "revtim", "printim", "password", "expandedcolortbl", "fchars", "lchars", "pgptbl", "oldcprops",
-              "oldpprops", "oldsprops", "oldtprops", "factoidname", "xmlopen", "xmlclose", "xmlattrname",
-              "xmlattrvalue", "mhtmltag", "htmltag", "ebcstart", "ebcend", "gridtbl", "fileinfo"})
+        for (std::string_view word : {"stylesheet",   "info",          "header",       "headerl",
+                                      "headerr",      "headerf",       "footer",       "footerl",
+                                      "footerr",      "footerf",       "footnote",     "annotation",
+                                      "atnid",        "atnauthor",     "atndate",      "atnref",
+                                      "atrfstart",    "atrfend",       "fldinst",      "xe",
+                                      "tc",           "tcn",           "txe",          "rxe",
+                                      "bkmkstart",    "bkmkend",       "pn",           "pntxta",
+                                      "pntxtb",       "pnseclvl",      "listtable",    "listoverridetable",
+                                      "revtbl",       "rsidtbl",       "filetbl",      "generator",
+                                      "template",     "nonshppict",    "shprslt",      "shptxt",
+                                      "objdata",      "objclass",      "objname",      "objalias",
+                                      "objsect",      "datafield",     "themedata",    "colorschememapping",
+                                      "latentstyles", "datastore",     "xmlnstbl",     "pgdsctbl",
+                                      "mmathPr",      "comment",       "author",       "operator",
+                                      "title",        "subject",       "keywords",     "doccomm",
+                                      "company",      "category",      "manager",      "hlinkbase",
+                                      "userprops",    "ftnsep",        "ftnsepc",      "ftncn",
+                                      "aftnsep",      "aftnsepc",      "aftncn",       "private",
+                                      "blipuid",      "picprop",       "nonesttables", "formfield",
+                                      "docvar",       "wgrffmtfilter", "defchp",       "defpap",
+                                      "panose",       "falt",          "fname",        "fontemb",
+                                      "fontfile",     "passwordhash",  "protusertbl",  "listpicture",
+                                      "do",           "background",    "buptim",       "creatim",
+                                      "revtim",       "printim",       "password",     "expandedcolortbl",
+                                      "fchars",       "lchars",        "pgptbl",       "oldcprops",
+                                      "oldpprops",    "oldsprops",     "oldtprops",    "factoidname",
+                                      "xmlopen",      "xmlclose",      "xmlattrname",  "xmlattrvalue",
+                                      "mhtmltag",     "htmltag",       "ebcstart",     "ebcend",
+                                      "gridtbl",      "fileinfo"})
             m[word] = {Kw::SkipDestination};
         // Destinations that only group shown text: the list label, a field and its result, a picture
         // in its newer wrapping, the properties of a nested table row (some writers put the row's
@@ -230,12 +302,12 @@ const std::unordered_map<std::string_view, Keyword> &keywords()
         m["row"] = {Kw::Row};
         m["nestrow"] = {Kw::Row};
         const std::pair<std::string_view, char16_t> characters[] = {
-            {"tab", u'\t'},         {"line", u'\u2028'},      {"lbr", u'\u2028'},
-            {"emdash", u'\u2014'},  {"endash", u'\u2013'},    {"bullet", u'\u2022'},
-            {"lquote", u'\u2018'},  {"rquote", u'\u2019'},    {"ldblquote", u'\u201C'},
+            {"tab", u'\t'},           {"line", u'\u2028'},    {"lbr", u'\u2028'},
+            {"emdash", u'\u2014'},    {"endash", u'\u2013'},  {"bullet", u'\u2022'},
+            {"lquote", u'\u2018'},    {"rquote", u'\u2019'},  {"ldblquote", u'\u201C'},
             {"rdblquote", u'\u201D'}, {"emspace", u'\u2003'}, {"enspace", u'\u2002'},
-            {"qmspace", u'\u2005'}, {"zwj", u'\u200D'},       {"zwnj", u'\u200C'},
-            {"zwbo", u'\u200B'},    {"ltrmark", u'\u200E'},   {"rtlmark", u'\u200F'},
+            {"qmspace", u'\u2005'},   {"zwj", u'\u200D'},     {"zwnj", u'\u200C'},
+            {"zwbo", u'\u200B'},      {"ltrmark", u'\u200E'}, {"rtlmark", u'\u200F'},
         };
         for (const auto &[word, character] : characters)
             m[word] = {Kw::Character, character};
@@ -244,8 +316,6 @@ const std::unordered_map<std::string_view, Keyword> &keywords()
         m["jpegblip"] = {Kw::JpegBlip};
         for (std::string_view word : {"emfblip", "wmetafile", "dibitmap", "wbitmap", "macpict", "pmmetafile"})
             m[word] = {Kw::OtherBlip};
-        m["picw"] = {Kw::PicWidth};
-        m["pich"] = {Kw::PicHeight};
         m["picwgoal"] = {Kw::PicGoalWidth};
         m["pichgoal"] = {Kw::PicGoalHeight};
         m["picscalex"] = {Kw::PicScaleX};
@@ -330,6 +400,7 @@ private:
     void appendBytes(const char *begin, const char *end);
     void flushBytes();
     void flushRun();
+    void startBlock();
     void endParagraph();
     void finishParagraph(const ParaState &para);
     const Codepage &currentCodepage();
@@ -383,9 +454,14 @@ private:
     // The text waiting to be inserted, all in one character format.
     QString m_run;
     CharState m_runChar;
-    QByteArray m_pendingBytes; // bytes of a multi-byte code page, decoded together
+    QByteArray m_pendingBytes;       // bytes of a multi-byte code page, decoded together
     bool m_paragraphPending = false; // a paragraph ended; the next content starts a new one
     bool m_blockHasContent = false;
+    // The formats the current block has: a new block takes over those of the one before, so they are
+    // set only when they change.
+    ParaState m_blockPara;
+    CharState m_markChar;
+    bool m_markKnown = false;
     int m_pendingCells = 0;          // cells ended in this row, shown as tabs before the next content
     bool m_pendingLineBreak = false; // a paragraph ended inside a table cell
     bool m_cellHasContent = false;
@@ -731,7 +807,9 @@ void Parser::handleKeyword(const Keyword &keyword, const Word &word)
     ParaState &para = s.para;
     const int param = word.parameter;
     const bool on = !word.hasParameter || param != 0;
-    const auto twips = [&] { return qBound(-MaxTwips, param, MaxTwips); };
+    const auto twips = [&] {
+        return qBound(-MaxTwips, param, MaxTwips);
+    };
 
     switch (keyword.kw) {
     case Kw::SkipDestination:
@@ -985,9 +1063,6 @@ void Parser::handleKeyword(const Keyword &keyword, const Word &word)
             skipRestOfGroup();
         }
         break;
-    case Kw::PicWidth:
-    case Kw::PicHeight:
-        break;
     case Kw::PicGoalWidth:
         m_picture.goalWidth = param;
         break;
@@ -1009,7 +1084,7 @@ void Parser::prepareContent()
 {
     if (m_paragraphPending) {
         flushRun();
-        m_cursor.insertBlock();
+        startBlock();
         m_paragraphPending = false;
     }
     if (!(m_runChar == state().chr)) {
@@ -1121,15 +1196,24 @@ void Parser::flushRun()
     m_run.clear();
 }
 
+// A new block takes the formats of the block before: its block format, and as its mark's format the
+// format of the last character before it, or the mark's format of an empty block.
+void Parser::startBlock()
+{
+    m_cursor.insertBlock();
+    if (m_blockHasContent)
+        m_markKnown = false;
+    m_blockHasContent = false;
+}
+
 void Parser::endParagraph()
 {
     flushRun();
     if (m_paragraphPending)
-        m_cursor.insertBlock();
+        startBlock();
     m_paragraphPending = false;
     finishParagraph(state().para);
     m_paragraphPending = true;
-    m_blockHasContent = false;
     m_pendingCells = 0;
     m_pendingLineBreak = false;
     m_cellHasContent = false;
@@ -1142,9 +1226,16 @@ void Parser::finishParagraph(const ParaState &para)
     flushRun();
     if (m_paragraphPending)
         return;
-    m_cursor.setBlockFormat(blockFormat(para));
-    if (m_cursor.block().length() == 1)
+    if (!(para == m_blockPara)) {
+        m_cursor.setBlockFormat(blockFormat(para));
+        m_blockPara = para;
+    }
+    // An empty paragraph shows in the size of its mark.
+    if (!m_blockHasContent && !(m_markKnown && m_markChar == state().chr)) {
         m_cursor.setBlockCharFormat(charFormat(state().chr));
+        m_markChar = state().chr;
+        m_markKnown = true;
+    }
 }
 
 QColor Parser::colour(int index) const
@@ -1168,13 +1259,26 @@ QTextCharFormat Parser::charFormat(const CharState &chr) const
     if (chr.italic)
         format.setFontItalic(true);
     switch (chr.underline) {
-    case Underline::None: break;
-    case Underline::Single: format.setUnderlineStyle(QTextCharFormat::SingleUnderline); break;
-    case Underline::Dotted: format.setUnderlineStyle(QTextCharFormat::DotLine); break;
-    case Underline::Dash: format.setUnderlineStyle(QTextCharFormat::DashUnderline); break;
-    case Underline::DashDot: format.setUnderlineStyle(QTextCharFormat::DashDotLine); break;
-    case Underline::DashDotDot: format.setUnderlineStyle(QTextCharFormat::DashDotDotLine); break;
-    case Underline::Wave: format.setUnderlineStyle(QTextCharFormat::WaveUnderline); break;
+    case Underline::None:
+        break;
+    case Underline::Single:
+        format.setUnderlineStyle(QTextCharFormat::SingleUnderline);
+        break;
+    case Underline::Dotted:
+        format.setUnderlineStyle(QTextCharFormat::DotLine);
+        break;
+    case Underline::Dash:
+        format.setUnderlineStyle(QTextCharFormat::DashUnderline);
+        break;
+    case Underline::DashDot:
+        format.setUnderlineStyle(QTextCharFormat::DashDotLine);
+        break;
+    case Underline::DashDotDot:
+        format.setUnderlineStyle(QTextCharFormat::DashDotDotLine);
+        break;
+    case Underline::Wave:
+        format.setUnderlineStyle(QTextCharFormat::WaveUnderline);
+        break;
     }
     if (chr.strike)
         format.setFontStrikeOut(true);
@@ -1193,10 +1297,17 @@ QTextBlockFormat Parser::blockFormat(const ParaState &para) const
 {
     QTextBlockFormat format;
     switch (para.alignment) {
-    case Alignment::Left: break;
-    case Alignment::Center: format.setAlignment(Qt::AlignHCenter); break;
-    case Alignment::Right: format.setAlignment(Qt::AlignRight); break;
-    case Alignment::Justify: format.setAlignment(Qt::AlignJustify); break;
+    case Alignment::Left:
+        break;
+    case Alignment::Center:
+        format.setAlignment(Qt::AlignHCenter);
+        break;
+    case Alignment::Right:
+        format.setAlignment(Qt::AlignRight);
+        break;
+    case Alignment::Justify:
+        format.setAlignment(Qt::AlignJustify);
+        break;
     }
     if (para.leftIndent != 0)
         format.setLeftMargin(pixelsFromTwips(para.leftIndent));
@@ -1254,13 +1365,15 @@ void Parser::finishFont()
     m_fontNameBytes.clear();
     font.name = m_fontName.trimmed();
     font.codepage = m_fontCodepage > 0 ? m_fontCodepage : codepageOfCharset(m_fontCharset, font.name);
-    m_fonts.insert(m_fontNumber, font);
+    if (m_fonts.size() < MaxTableEntries || m_fonts.contains(m_fontNumber))
+        m_fonts.insert(m_fontNumber, font);
     m_codepageFont = -2;
 }
 
 void Parser::finishColour()
 {
-    m_colours.push_back(m_colourSet ? QColor(m_red, m_green, m_blue) : QColor());
+    if (m_colours.size() < size_t(MaxTableEntries))
+        m_colours.push_back(m_colourSet ? QColor(m_red, m_green, m_blue) : QColor());
     m_colourSet = false;
     m_red = m_green = m_blue = 0;
 }
@@ -1311,8 +1424,9 @@ void Parser::finishPicture()
     height = qBound(1.0, height * scaleY, MaxPictureSide);
 
     // Pictures keep their original bytes, so that writing the document again keeps them as they were.
-    const QString name = u"rtfimage:"_s +
-                         QString::fromLatin1(QCryptographicHash::hash(picture.data, QCryptographicHash::Sha1).toHex());
+    const QString name =
+        u"rtfimage:"_s +
+        QString::fromLatin1(QCryptographicHash::hash(picture.data, QCryptographicHash::Sha1).toHex());
     m_document.addResource(QTextDocument::ImageResource, QUrl(name), picture.data);
 
     // The picture's own group is closed by now: it takes its place in the text of the enclosing group.

@@ -79,57 +79,83 @@ void appendHex(QByteArray &out, QByteArrayView data)
 // words (nor tabs or ';'), so there they go as characters.
 void appendText(QByteArray &out, QStringView text, bool inFontTable = false)
 {
+    // The text goes through a small buffer, flushed when it could not take the longest character
+    // ("\\u-32768?"), so that the output grows by what is written and no further.
+    char buffer[4096];
+    char *q = buffer;
+    char *const limit = buffer + sizeof buffer - 16;
+    const auto put = [&q](const char *word) {
+        while (*word)
+            *q++ = *word++;
+    };
     for (const QChar qc : text) {
+        if (q > limit) {
+            out.append(buffer, q - buffer);
+            q = buffer;
+        }
         const char16_t c = qc.unicode();
         if (c < 0x80) {
             switch (c) {
             case u'\\':
             case u'{':
             case u'}':
-                out += '\\';
-                out += char(c);
+                *q++ = '\\';
+                *q++ = char(c);
                 break;
             case u'\t':
                 if (!inFontTable)
-                    out += "\\tab ";
+                    put("\\tab ");
                 break;
             case u';':
                 if (!inFontTable)
-                    out += ';';
+                    *q++ = ';';
                 break;
             default:
                 if (c >= 0x20 && c != 0x7F)
-                    out += char(c);
+                    *q++ = char(c);
                 break;
             }
             continue;
         }
         if (!inFontTable) {
             switch (c) {
-            case 0x2028: out += "\\line "; continue;
-            case 0x00A0: out += "\\~"; continue;
-            case 0x00AD: out += "\\-"; continue;
-            case 0x2011: out += "\\_"; continue;
-            default: break;
+            case 0x2028:
+                put("\\line ");
+                continue;
+            case 0x00A0:
+                put("\\~");
+                continue;
+            case 0x00AD:
+                put("\\-");
+                continue;
+            case 0x2011:
+                put("\\_");
+                continue;
+            default:
+                break;
             }
         }
         if (c == 0x2029 || c == 0xFDD0 || c == 0xFDD1 || c == 0xFFFC)
             continue; // marks of the document's own structure, not text
         if (const unsigned char byte = windows1251Byte(c)) {
-            out += "\\'";
-            out += HexDigits[byte >> 4];
-            out += HexDigits[byte & 15];
+            *q++ = '\\';
+            *q++ = '\'';
+            *q++ = HexDigits[byte >> 4];
+            *q++ = HexDigits[byte & 15];
         } else {
-            appendWord(out, "\\u", c > 0x7FFF ? int(c) - 0x10000 : int(c));
-            out += '?';
+            put("\\u");
+            q = std::to_chars(q, q + 6, c > 0x7FFF ? int(c) - 0x10000 : int(c)).ptr;
+            *q++ = '?';
         }
     }
+    out.append(buffer, q - buffer);
 }
 
 class Writer
 {
 public:
-    explicit Writer(const QTextDocument &document) : m_document(document), m_defaultFont(document.defaultFont())
+    explicit Writer(const QTextDocument &document)
+        : m_document(document), m_defaultFont(document.defaultFont())
     {
         fontIndex(m_defaultFont.family());
     }
@@ -147,7 +173,7 @@ private:
 
     const QTextDocument &m_document;
     const QFont m_defaultFont;
-    QByteArray m_body;
+    QByteArray m_out;
     QStringList m_fonts;
     QHash<QString, int> m_fontIndexes;
     QList<QRgb> m_colours;
@@ -157,18 +183,58 @@ private:
 
 QByteArray Writer::write()
 {
-    m_body.reserve(m_document.characterCount() * 2 + 256);
+    // The tables come first in the file but are known only when every run has been seen: a first
+    // pass over the runs fills them, the second writes.
     for (QTextBlock block = m_document.begin(); block.isValid(); block = block.next()) {
-        m_body += "\\pard";
+        bool hasText = false;
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            if (it.fragment().isValid() && !it.fragment().charFormat().isImageFormat()) {
+                styleOfFragment(it.fragment());
+                hasText = true;
+            }
+        }
+        if (!hasText)
+            styleOf(block.charFormat());
+    }
+
+    m_out.reserve(m_document.characterCount() * 5 + 1024);
+    m_out += "{\\rtf1\\ansi\\ansicpg1251\\deff0\\uc1\\deflang1049\r\n{\\fonttbl";
+    for (qsizetype i = 0; i < m_fonts.size(); ++i) {
+        appendWord(m_out, "{\\f", i);
+        m_out += "\\fnil\\fcharset204 ";
+        appendText(m_out, m_fonts.at(i), true);
+        m_out += ";}";
+    }
+    m_out += "}\r\n{\\colortbl;";
+    for (const QRgb rgb : std::as_const(m_colours)) {
+        appendWord(m_out, "\\red", qRed(rgb));
+        appendWord(m_out, "\\green", qGreen(rgb));
+        appendWord(m_out, "\\blue", qBlue(rgb));
+        m_out += ';';
+    }
+    m_out += "}\r\n{\\*\\generator Velmira 6.1;}\r\n";
+
+    for (QTextBlock block = m_document.begin(); block.isValid(); block = block.next()) {
+        m_out += "\\pard";
         writeParagraphFormat(block.blockFormat());
         bool styled = false;
+        bool hasText = false;
         RunStyle current;
+        // Sub- and superscript end with \nosupersub: a word processor may miss the end that \plain
+        // or \par make of them and lose the text that follows.
+        const auto endPosition = [&] {
+            if (styled && current.position != QTextCharFormat::AlignNormal) {
+                m_out += "\\nosupersub ";
+                styled = false;
+            }
+        };
         for (auto it = block.begin(); !it.atEnd(); ++it) {
             const QTextFragment fragment = it.fragment();
             if (!fragment.isValid())
                 continue;
             const QTextCharFormat format = fragment.charFormat();
             if (format.isImageFormat()) {
+                endPosition();
                 const QTextImageFormat image = format.toImageFormat();
                 for (qsizetype i = 0; i < fragment.length(); ++i)
                     writePicture(image);
@@ -176,46 +242,35 @@ QByteArray Writer::write()
             }
             const RunStyle &style = styleOfFragment(fragment);
             if (!styled || !(style == current)) {
+                endPosition();
                 writeStyle(style);
                 current = style;
                 styled = true;
             }
-            appendText(m_body, fragment.text());
+            appendText(m_out, fragment.text());
+            hasText = true;
         }
-        // An empty paragraph keeps the look of its paragraph mark (its height follows the size).
-        if (!styled)
-            writeStyle(styleOf(block.charFormat()));
-        m_body += "\\par\r\n";
+        // An empty paragraph keeps the look of its paragraph mark (its height follows the size); a
+        // mark is never raised or lowered.
+        if (!hasText) {
+            RunStyle mark = styleOf(block.charFormat());
+            mark.position = QTextCharFormat::AlignNormal;
+            writeStyle(mark);
+        }
+        endPosition();
+        m_out += "\\par\r\n";
     }
-
-    QByteArray out;
-    out.reserve(m_body.size() + 1024);
-    out += "{\\rtf1\\ansi\\ansicpg1251\\deff0\\uc1\\deflang1049\r\n{\\fonttbl";
-    for (qsizetype i = 0; i < m_fonts.size(); ++i) {
-        appendWord(out, "{\\f", i);
-        out += "\\fnil\\fcharset204 ";
-        appendText(out, m_fonts.at(i), true);
-        out += ";}";
-    }
-    out += "}\r\n{\\colortbl;";
-    for (const QRgb rgb : std::as_const(m_colours)) {
-        appendWord(out, "\\red", qRed(rgb));
-        appendWord(out, "\\green", qGreen(rgb));
-        appendWord(out, "\\blue", qBlue(rgb));
-        out += ';';
-    }
-    out += "}\r\n{\\*\\generator Velmira 6.1;}\r\n";
-    out += m_body;
-    out += "}\r\n";
-    return out;
+    m_out += "}\r\n";
+    return std::move(m_out);
 }
 
-// A font's index in the font table. The table cannot hold a ';' or control characters in a name,
-// nor an empty name: such a name is written without them, an empty one as the default font's.
 int Writer::fontIndex(const QString &name)
 {
     QString family = name;
-    family.removeIf([](QChar c) { return c == u';' || c.unicode() < 0x20 || c.unicode() == 0x7F; });
+    family.removeIf([](QChar c) {
+        const char16_t u = c.unicode();
+        return u == u';' || u < 0x20 || u == 0x7F || u == 0x2029 || u == 0xFDD0 || u == 0xFDD1 || u == 0xFFFC;
+    });
     family = family.trimmed();
     if (family.isEmpty() && !m_fonts.isEmpty())
         return 0;
@@ -261,7 +316,8 @@ RunStyle Writer::styleOf(const QTextCharFormat &format)
 
     if (format.hasProperty(QTextFormat::FontPointSize) && format.fontPointSize() > 0)
         style.halfPoints = halfPointsFromPoints(format.fontPointSize());
-    else if (format.hasProperty(QTextFormat::FontPixelSize) && format.intProperty(QTextFormat::FontPixelSize) > 0)
+    else if (format.hasProperty(QTextFormat::FontPixelSize) &&
+             format.intProperty(QTextFormat::FontPixelSize) > 0)
         style.halfPoints = halfPointsFromPixels(format.intProperty(QTextFormat::FontPixelSize));
     else
         style.halfPoints = halfPointsOf(m_defaultFont);
@@ -269,14 +325,16 @@ RunStyle Writer::styleOf(const QTextCharFormat &format)
     style.bold = format.hasProperty(QTextFormat::FontWeight) ? format.fontWeight() > QFont::Medium
                                                              : m_defaultFont.bold();
     style.italic = format.hasProperty(QTextFormat::FontItalic) ? format.fontItalic() : m_defaultFont.italic();
-    style.strike = format.hasProperty(QTextFormat::FontStrikeOut) ? format.fontStrikeOut()
-                                                                  : m_defaultFont.strikeOut();
+    style.strike =
+        format.hasProperty(QTextFormat::FontStrikeOut) ? format.fontStrikeOut() : m_defaultFont.strikeOut();
     if (format.hasProperty(QTextFormat::TextUnderlineStyle))
         style.underline = format.underlineStyle();
     else if (format.hasProperty(QTextFormat::FontUnderline))
-        style.underline = format.fontUnderline() ? QTextCharFormat::SingleUnderline : QTextCharFormat::NoUnderline;
+        style.underline =
+            format.fontUnderline() ? QTextCharFormat::SingleUnderline : QTextCharFormat::NoUnderline;
     else
-        style.underline = m_defaultFont.underline() ? QTextCharFormat::SingleUnderline : QTextCharFormat::NoUnderline;
+        style.underline =
+            m_defaultFont.underline() ? QTextCharFormat::SingleUnderline : QTextCharFormat::NoUnderline;
 
     const QBrush foreground = format.foreground();
     if (foreground.style() != Qt::NoBrush)
@@ -292,58 +350,71 @@ RunStyle Writer::styleOf(const QTextCharFormat &format)
 
 void Writer::writeStyle(const RunStyle &style)
 {
-    appendWord(m_body, "\\plain\\f", style.font);
-    appendWord(m_body, "\\fs", style.halfPoints);
+    appendWord(m_out, "\\plain\\f", style.font);
+    appendWord(m_out, "\\fs", style.halfPoints);
     if (style.bold)
-        m_body += "\\b";
+        m_out += "\\b";
     if (style.italic)
-        m_body += "\\i";
+        m_out += "\\i";
     switch (style.underline) {
     case QTextCharFormat::NoUnderline:
-    case QTextCharFormat::SpellCheckUnderline: break;
-    case QTextCharFormat::DashUnderline: m_body += "\\uldash"; break;
-    case QTextCharFormat::DotLine: m_body += "\\uld"; break;
-    case QTextCharFormat::DashDotLine: m_body += "\\uldashd"; break;
-    case QTextCharFormat::DashDotDotLine: m_body += "\\uldashdd"; break;
-    case QTextCharFormat::WaveUnderline: m_body += "\\ulwave"; break;
+    case QTextCharFormat::SpellCheckUnderline:
+        break;
+    case QTextCharFormat::DashUnderline:
+        m_out += "\\uldash";
+        break;
+    case QTextCharFormat::DotLine:
+        m_out += "\\uld";
+        break;
+    case QTextCharFormat::DashDotLine:
+        m_out += "\\uldashd";
+        break;
+    case QTextCharFormat::DashDotDotLine:
+        m_out += "\\uldashdd";
+        break;
+    case QTextCharFormat::WaveUnderline:
+        m_out += "\\ulwave";
+        break;
     case QTextCharFormat::SingleUnderline:
-    default: m_body += "\\ul"; break;
+    default:
+        m_out += "\\ul";
+        break;
     }
     if (style.strike)
-        m_body += "\\strike";
+        m_out += "\\strike";
     if (style.foreground > 0)
-        appendWord(m_body, "\\cf", style.foreground);
+        appendWord(m_out, "\\cf", style.foreground);
     if (style.background > 0)
-        appendWord(m_body, "\\chcbpat", style.background);
+        appendWord(m_out, "\\chcbpat", style.background);
     if (style.position == QTextCharFormat::AlignSuperScript)
-        m_body += "\\super";
+        m_out += "\\super";
     else if (style.position == QTextCharFormat::AlignSubScript)
-        m_body += "\\sub";
-    m_body += ' ';
+        m_out += "\\sub";
+    m_out += ' ';
 }
 
 void Writer::writeParagraphFormat(const QTextBlockFormat &format)
 {
     const Qt::Alignment alignment = format.alignment() & Qt::AlignHorizontal_Mask;
     if (alignment & Qt::AlignHCenter)
-        m_body += "\\qc";
+        m_out += "\\qc";
     else if (alignment & Qt::AlignJustify)
-        m_body += "\\qj";
+        m_out += "\\qj";
     else if (alignment & Qt::AlignRight)
-        m_body += "\\qr";
+        m_out += "\\qr";
     else
-        m_body += "\\ql";
+        m_out += "\\ql";
     const double left = format.leftMargin() + format.indent() * m_document.indentWidth();
     if (const int twips = twipsFromPixels(left))
-        appendWord(m_body, "\\li", twips);
+        appendWord(m_out, "\\li", twips);
     if (const int twips = twipsFromPixels(format.rightMargin()))
-        appendWord(m_body, "\\ri", twips);
+        appendWord(m_out, "\\ri", twips);
     if (const int twips = twipsFromPixels(format.textIndent()))
-        appendWord(m_body, "\\fi", twips);
+        appendWord(m_out, "\\fi", twips);
     if (const int twips = twipsFromPixels(format.topMargin()))
-        appendWord(m_body, "\\sb", twips);
+        appendWord(m_out, "\\sb", twips);
     if (const int twips = twipsFromPixels(format.bottomMargin()))
-        appendWord(m_body, "\\sa", twips);
+        appendWord(m_out, "\\sa", twips);
     // Line spacing: \slN\slmult1 in 240ths of a line, \slN\slmult0 at least N twips, negative exactly.
     const double height = format.lineHeight();
     int spacing = 0;
@@ -365,10 +436,10 @@ void Writer::writeParagraphFormat(const QTextBlockFormat &format)
         break;
     }
     if (spacing != 0) {
-        appendWord(m_body, "\\sl", spacing);
-        m_body += multiple ? "\\slmult1" : "\\slmult0";
+        appendWord(m_out, "\\sl", spacing);
+        m_out += multiple ? "\\slmult1" : "\\slmult0";
     }
-    m_body += ' ';
+    m_out += ' ';
 }
 
 void Writer::writePicture(const QTextImageFormat &format)
@@ -416,14 +487,14 @@ void Writer::writePicture(const QTextImageFormat &format)
         height = width * natural.height() / natural.width();
     }
 
-    m_body += kind == PictureFormat::Png ? "{\\pict\\pngblip" : "{\\pict\\jpegblip";
-    appendWord(m_body, "\\picw", natural.width());
-    appendWord(m_body, "\\pich", natural.height());
-    appendWord(m_body, "\\picwgoal", twipsFromPixels(width));
-    appendWord(m_body, "\\pichgoal", twipsFromPixels(height));
-    m_body += "\r\n";
-    appendHex(m_body, data);
-    m_body += '}';
+    m_out += kind == PictureFormat::Png ? "{\\pict\\pngblip" : "{\\pict\\jpegblip";
+    appendWord(m_out, "\\picw", natural.width());
+    appendWord(m_out, "\\pich", natural.height());
+    appendWord(m_out, "\\picwgoal", twipsFromPixels(width));
+    appendWord(m_out, "\\pichgoal", twipsFromPixels(height));
+    m_out += "\r\n";
+    appendHex(m_out, data);
+    m_out += '}';
 }
 
 } // namespace

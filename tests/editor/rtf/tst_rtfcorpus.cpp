@@ -48,12 +48,15 @@ const QStringList NotRtf = {u"rtfpipe-RtfParserTest_fail_0"_s, u"rtfpipe-RtfPars
 // Where LibreOffice's text differs from ours by its own way of reading a file.
 QString libreOfficeQuirk(const QString &name)
 {
-    static const QString lists = u"LibreOffice draws list labels from its own numbering, indented with spaces; "
-                                 "we show the labels the file carries (\\listtext, \\pntext)"_s;
-    static const QString tables = u"LibreOffice puts every table cell on a line of its own; we make a row one "
-                                  "paragraph with tabs between its cells"_s;
+    static const QString lists =
+        u"LibreOffice draws list labels from its own numbering, indented with spaces; "
+        "we show the labels the file carries (\\listtext, \\pntext)"_s;
+    static const QString tables =
+        u"LibreOffice puts every table cell on a line of its own; we make a row one "
+        "paragraph with tabs between its cells"_s;
     static const QHash<QString, QString> quirks = {
-        {u"pandoc-footnote"_s, u"LibreOffice numbers the footnote marks (\\chftn); we leave marks and notes out"_s},
+        {u"pandoc-footnote"_s,
+         u"LibreOffice numbers the footnote marks (\\chftn); we leave marks and notes out"_s},
         {u"pandoc-formatting"_s, u"LibreOffice shows hidden text (\\v) and turns some spaces into U+2006"_s},
         {u"rtfpipe-rtf2xml-os_x_text_edit_faces_mixed"_s, u"LibreOffice turns some spaces into U+2006"_s},
         {u"pandoc-list_legacy"_s, lists},
@@ -74,12 +77,14 @@ QString libreOfficeQuirk(const QString &name)
         {u"rtfpipe-phprtflite-nested_tables"_s, tables},
         {u"pandoc-table_nested_malformed_itap"_s, u"LibreOffice shows nothing of a table whose nesting level "
                                                   "jumps; we show its text"_s},
-        {u"rpk-testSpecialChars"_s, u"LibreOffice writes \\emspace, \\enspace and \\qmspace as plain spaces"_s},
+        {u"rpk-testSpecialChars"_s,
+         u"LibreOffice writes \\emspace, \\enspace and \\qmspace as plain spaces"_s},
         {u"rtfpipe-Issue49"_s, u"LibreOffice makes paragraphs of the \\par words inside the font table"_s},
         {u"rtfpipe-Test01"_s, u"LibreOffice keeps letters of the Symbol font as private-use characters and "
                               "shows both the ANSI and the Unicode part of \\upr"_s},
-        {u"rtfpipe-rtf2xml-fields_simple_format_switch"_s, u"LibreOffice computes the fields again (file name, "
-                                                           "case switches); we show the results the file holds"_s},
+        {u"rtfpipe-rtf2xml-fields_simple_format_switch"_s,
+         u"LibreOffice computes the fields again (file name, "
+         "case switches); we show the results the file holds"_s},
     };
     return quirks.value(name);
 }
@@ -203,7 +208,9 @@ void TestRtfCorpus::russianFileFormatting()
     const auto document = readDocument(corpusRtf(name));
     QVERIFY(document);
     const QString text = documentText(*document);
-    const auto formatOf = [&](const QString &word) { return formatAt(*document, int(text.indexOf(word))); };
+    const auto formatOf = [&](const QString &word) {
+        return formatAt(*document, int(text.indexOf(word)));
+    };
     const auto alignment = [&](int block) {
         return document->findBlockByNumber(block).blockFormat().alignment() & Qt::AlignHorizontal_Mask;
     };

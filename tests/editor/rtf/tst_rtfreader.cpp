@@ -6,8 +6,8 @@
 #include <QTextCursor>
 
 #include "editor/rtf/rtfreader.h"
-#include "editor/rtf/rtfwriter.h"
 #include "editor/rtf/rtftestsupport.h"
+#include "editor/rtf/rtfwriter.h"
 
 using namespace Qt::StringLiterals;
 using velmira::readRtf;
@@ -133,7 +133,8 @@ void TestRtfReader::replacesContentAndHistory()
     QFont font(u"Times New Roman"_s);
     font.setPixelSize(15);
     document.setDefaultFont(font);
-    document.addResource(QTextDocument::ImageResource, QUrl(u"old.png"_s), QImage(2, 2, QImage::Format_RGB32));
+    document.addResource(QTextDocument::ImageResource, QUrl(u"old.png"_s),
+                         QImage(2, 2, QImage::Format_RGB32));
     QTextCursor(&document).insertText(u"Старый текст\nвторой абзац"_s);
     QVERIFY(document.isUndoAvailable());
 
@@ -152,21 +153,25 @@ void TestRtfReader::text_data()
     QTest::addColumn<QString>("expected");
 
     QTest::newRow("document code page without font charset")
-        << "{\\rtf1\\ansi\\ansicpg1251{\\fonttbl{\\f0 Arial;}}\\f0 " + hex1251(u"Привет, мир! Ёж № «»—"_s) + "}"
+        << "{\\rtf1\\ansi\\ansicpg1251{\\fonttbl{\\f0 Arial;}}\\f0 " + hex1251(u"Привет, мир! Ёж № «»—"_s) +
+               "}"
         << u"Привет, мир! Ёж № «»—"_s;
     QTest::newRow("font charset over the document's code page")
-        << QByteArray("{\\rtf1\\ansi\\ansicpg1252{\\fonttbl{\\f0\\fcharset0 Arial;}{\\f1\\fcharset204 Arial Cyr;}}"
-                      "\\f0 caf\\'e9 {\\f1 \\'f7\\'e0\\'e9} \\'e9}")
+        << QByteArray(
+               "{\\rtf1\\ansi\\ansicpg1252{\\fonttbl{\\f0\\fcharset0 Arial;}{\\f1\\fcharset204 Arial Cyr;}}"
+               "\\f0 caf\\'e9 {\\f1 \\'f7\\'e0\\'e9} \\'e9}")
         << u"café чай é"_s;
     QTest::newRow("font code page over its charset")
         << QByteArray("{\\rtf1\\ansi{\\fonttbl{\\f0\\fcharset0\\cpg1251 Arial;}}\\f0 \\'c4\\'e0}") << u"Да"_s;
     QTest::newRow("central European and Greek charsets")
-        << QByteArray("{\\rtf1\\ansi{\\fonttbl{\\f0\\fcharset238 A;}{\\f1\\fcharset161 B;}}\\f0 \\'b3\\f1 \\'e1}")
+        << QByteArray(
+               "{\\rtf1\\ansi{\\fonttbl{\\f0\\fcharset238 A;}{\\f1\\fcharset161 B;}}\\f0 \\'b3\\f1 \\'e1}")
         << u"łα"_s;
     QTest::newRow("raw 8-bit bytes") << QByteArray("{\\rtf1\\ansi\\ansicpg1251 \xcf\xf0\xe8\xe2\xe5\xf2}")
                                      << u"Привет"_s;
     QTest::newRow("Shift-JIS pairs decoded together")
-        << QByteArray("{\\rtf1\\ansi{\\fonttbl{\\f0\\fcharset128 MS Mincho;}}\\f0 \\'82\\'a0\\'82\\'a2}") << u"あい"_s;
+        << QByteArray("{\\rtf1\\ansi{\\fonttbl{\\f0\\fcharset128 MS Mincho;}}\\f0 \\'82\\'a0\\'82\\'a2}")
+        << u"あい"_s;
     QTest::newRow("Mac document") << QByteArray("{\\rtf1\\mac \\'8e}") << u"é"_s;
     QTest::newRow("unicode with skipped fallback")
         << QByteArray("{\\rtf1\\uc1 \\u1055?\\u1088?\\u1080\\'e8\\u1074 ?}") << u"Прив"_s;
@@ -178,11 +183,14 @@ void TestRtfReader::text_data()
     QTest::newRow("symbol words")
         << QByteArray("{\\rtf1 \\emdash\\endash\\bullet\\lquote\\rquote\\ldblquote\\rdblquote}")
         << u"—–•‘’“”"_s;
-    QTest::newRow("escapes") << QByteArray("{\\rtf1 a\\~b\\-c\\_d \\{x\\} \\\\y}") << u"a\u00A0b\u00ADc\u2011d {x} \\y"_s;
+    QTest::newRow("escapes") << QByteArray("{\\rtf1 a\\~b\\-c\\_d \\{x\\} \\\\y}")
+                             << u"a\u00A0b\u00ADc\u2011d {x} \\y"_s;
     QTest::newRow("tab and line") << QByteArray("{\\rtf1 a\\tab b\\line c\tz}") << u"a\tb\u2028c\tz"_s;
     QTest::newRow("line ends are not text") << QByteArray("{\\rtf1 a\r\nb\nc}") << u"abc"_s;
-    QTest::newRow("backslash before a line end is a paragraph") << QByteArray("{\\rtf1 a\\\r\nb}") << u"a\nb"_s;
-    QTest::newRow("last paragraph mark makes no paragraph") << QByteArray("{\\rtf1 a\\par b\\par}") << u"a\nb"_s;
+    QTest::newRow("backslash before a line end is a paragraph")
+        << QByteArray("{\\rtf1 a\\\r\nb}") << u"a\nb"_s;
+    QTest::newRow("last paragraph mark makes no paragraph")
+        << QByteArray("{\\rtf1 a\\par b\\par}") << u"a\nb"_s;
     QTest::newRow("empty paragraphs kept") << QByteArray("{\\rtf1 a\\par\\par\\par b}") << u"a\n\n\nb"_s;
     QTest::newRow("page and section end paragraphs once")
         << QByteArray("{\\rtf1 a\\page b\\par\\sect c\\par\\page}") << u"a\nb\nc"_s;
@@ -201,19 +209,23 @@ void TestRtfReader::text_data()
         << QByteArray("{\\rtf1 {\\field{\\fldinst PAGE}{\\fldrslt 7}}}") << u"7"_s;
     QTest::newRow("unicode part of upr") << QByteArray("{\\rtf1 {\\upr{A}{\\*\\ud{\\u1046?}}}}") << u"Ж"_s;
     QTest::newRow("list labels shown, list numbering hidden")
-        << QByteArray("{\\rtf1 {\\*\\pn\\pnlvlblt{\\pntxtb \\'b7}}{\\pntext 1.\\tab}a\\par{\\listtext 2.\\tab}b}")
+        << QByteArray(
+               "{\\rtf1 {\\*\\pn\\pnlvlblt{\\pntxtb \\'b7}}{\\pntext 1.\\tab}a\\par{\\listtext 2.\\tab}b}")
         << u"1.\ta\n2.\tb"_s;
     QTest::newRow("bullet of the Symbol font")
         << QByteArray("{\\rtf1{\\fonttbl{\\f0 Arial;}{\\f1\\fcharset2 Symbol;}{\\f2\\fcharset2 Wingdings;}}"
                       "{\\f1 \\'b7\\'61}{\\f2 \\'a7}}")
         << u"•α\uF0A7"_s;
     QTest::newRow("table rows as paragraphs, cells separated by tabs")
-        << QByteArray("{\\rtf1 before\\par\\trowd\\cellx100\\cellx200\\cellx300\\pard\\intbl a\\cell b\\cell c\\cell\\row"
-                      "\\trowd\\cellx100\\cellx200\\cellx300\\pard\\intbl\\cell e\\par f\\cell\\cell\\row\\pard after}")
+        << QByteArray("{\\rtf1 before\\par\\trowd\\cellx100\\cellx200\\cellx300\\pard\\intbl a\\cell b\\cell "
+                      "c\\cell\\row"
+                      "\\trowd\\cellx100\\cellx200\\cellx300\\pard\\intbl\\cell e\\par "
+                      "f\\cell\\cell\\row\\pard after}")
         << u"before\na\tb\tc\n\te\u2028f\nafter"_s;
     QTest::newRow("nested table rows")
-        << QByteArray("{\\rtf1\\pard\\intbl\\itap2 x\\nestcell y\\nestcell{\\*\\nesttableprops\\trowd\\nestrow}"
-                      "\\itap1 z\\cell\\row}")
+        << QByteArray(
+               "{\\rtf1\\pard\\intbl\\itap2 x\\nestcell y\\nestcell{\\*\\nesttableprops\\trowd\\nestrow}"
+               "\\itap1 z\\cell\\row}")
         << u"x\ty\nz"_s;
     QTest::newRow("text after the outermost group ignored") << QByteArray("{\\rtf1 a}b\\par c}") << u"a"_s;
 }
@@ -229,16 +241,19 @@ void TestRtfReader::text()
 
 void TestRtfReader::characterFormatting()
 {
-    const QByteArray rtf = "{\\rtf1\\ansi\\ansicpg1251\\deff0{\\fonttbl{\\f0\\fcharset204 Arial;}"
-                           "{\\f1\\fcharset204 Courier New;}}{\\colortbl ;\\red255\\green0\\blue0;"
-                           "\\red0\\green0\\blue255;}\\f0\\fs24 "
-                           "\\b b\\b0 \\i i\\i0 \\ul u\\ulnone \\uldash d\\ul0 \\strike s\\strike0 "
-                           "\\f1\\fs40 f\\f0\\fs24 \\cf1 r\\cf2 c\\cf0 \\highlight1 h\\highlight0 \\chcbpat2 p\\cb0 "
-                           "\\super x\\nosupersub \\sub y\\sub0 \\b\\i\\ul z\\plain w}";
+    const QByteArray rtf =
+        "{\\rtf1\\ansi\\ansicpg1251\\deff0{\\fonttbl{\\f0\\fcharset204 Arial;}"
+        "{\\f1\\fcharset204 Courier New;}}{\\colortbl ;\\red255\\green0\\blue0;"
+        "\\red0\\green0\\blue255;}\\f0\\fs24 "
+        "\\b b\\b0 \\i i\\i0 \\ul u\\ulnone \\uldash d\\ul0 \\strike s\\strike0 "
+        "\\f1\\fs40 f\\f0\\fs24 \\cf1 r\\cf2 c\\cf0 \\highlight1 h\\highlight0 \\chcbpat2 p\\cb0 "
+        "\\super x\\nosupersub \\sub y\\sub0 \\b\\i\\ul z\\plain w}";
     const auto document = readDocument(rtf);
     QVERIFY(document);
     QCOMPARE(documentText(*document), u"biudsfrchpxyzw"_s);
-    const auto at = [&](int i) { return formatAt(*document, i); };
+    const auto at = [&](int i) {
+        return formatAt(*document, i);
+    };
 
     QVERIFY(at(0).font().bold());
     QVERIFY(!at(1).font().bold());
@@ -287,7 +302,9 @@ void TestRtfReader::paragraphFormatting()
                                        "\\pard\\sl300 g\\par\\pard h}");
     QVERIFY(document);
     QCOMPARE(document->blockCount(), 8);
-    const auto block = [&](int n) { return document->findBlockByNumber(n).blockFormat(); };
+    const auto block = [&](int n) {
+        return document->findBlockByNumber(n).blockFormat();
+    };
     QCOMPARE(block(0).alignment() & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
     QCOMPARE(block(1).alignment() & Qt::AlignHorizontal_Mask, Qt::AlignRight);
     QCOMPARE(block(2).alignment() & Qt::AlignHorizontal_Mask, Qt::AlignJustify);
@@ -344,9 +361,9 @@ void TestRtfReader::pictures()
     const QImage image = testImage(8, 6);
     const QByteArray png = velmira::test::pngBytes(image);
     const QByteArray jpeg = jpegBytes(testImage(10, 4));
-    const QByteArray rtf = "{\\rtf1 a{\\pict\\pngblip\\picw8\\pich6\\picwgoal240\\pichgoal180\r\n" + hexOf(png) +
-                           "}b{\\*\\shppict{\\pict\\jpegblip\\picscalex50\\picscaley200 " + hexOf(jpeg) +
-                           "}}{\\nonshppict{\\pict\\wmetafile8 0102}}c{\\pict\\pngblip\\bin" +
+    const QByteArray rtf = "{\\rtf1 a{\\pict\\pngblip\\picw8\\pich6\\picwgoal240\\pichgoal180\r\n" +
+                           hexOf(png) + "}b{\\*\\shppict{\\pict\\jpegblip\\picscalex50\\picscaley200 " +
+                           hexOf(jpeg) + "}}{\\nonshppict{\\pict\\wmetafile8 0102}}c{\\pict\\pngblip\\bin" +
                            QByteArray::number(png.size()) + " " + png + "}}";
     const auto document = readDocument(rtf);
     QVERIFY(document);
@@ -371,10 +388,12 @@ void TestRtfReader::picturesNotShown_data()
     QTest::newRow("enhanced metafile") << QByteArray("{\\pict\\emfblip 01000000}");
     QTest::newRow("bitmap") << QByteArray("{\\pict\\dibitmap0 2800000010}");
     QTest::newRow("png marked but not png") << QByteArray("{\\pict\\pngblip 0011223344556677889900}");
-    QTest::newRow("png cut short") << "{\\pict\\pngblip " + hexOf(velmira::test::pngBytes(testImage(4, 4)).left(20)) + "}";
+    QTest::newRow("png cut short") << "{\\pict\\pngblip " +
+                                          hexOf(velmira::test::pngBytes(testImage(4, 4)).left(20)) + "}";
     QTest::newRow("jpeg without a frame") << QByteArray("{\\pict\\jpegblip ffd8ffe000104a464946}");
     QTest::newRow("no data") << QByteArray("{\\pict\\pngblip}");
-    QTest::newRow("hidden") << "{\\v{\\pict\\pngblip " + hexOf(velmira::test::pngBytes(testImage(4, 4))) + "}}";
+    QTest::newRow("hidden") << "{\\v{\\pict\\pngblip " + hexOf(velmira::test::pngBytes(testImage(4, 4))) +
+                                   "}}";
 }
 
 void TestRtfReader::picturesNotShown()
@@ -388,8 +407,8 @@ void TestRtfReader::picturesNotShown()
 void TestRtfReader::absurdPictureSizeIsBounded()
 {
     const QByteArray png = hexOf(velmira::test::pngBytes(testImage(4, 4)));
-    const auto document = readDocument("{\\rtf1{\\pict\\pngblip\\picwgoal2000000000\\pichgoal-5\\picscalex99999 " +
-                                       png + "}}");
+    const auto document =
+        readDocument("{\\rtf1{\\pict\\pngblip\\picwgoal2000000000\\pichgoal-5\\picscalex99999 " + png + "}}");
     QVERIFY(document);
     const QList<QTextImageFormat> images = imagesOf(*document);
     QCOMPARE(images.size(), 1);
@@ -403,7 +422,8 @@ void TestRtfReader::damagedInput_data()
     QTest::addColumn<QString>("expected");
     QTest::newRow("missing closing braces") << QByteArray("{\\rtf1 a{\\b b{\\i c") << u"abc"_s;
     QTest::newRow("extra closing brace ends the document") << QByteArray("{\\rtf1 a}}b}") << u"a"_s;
-    QTest::newRow("cut in a hex escape") << "{\\rtf1\\ansicpg1251 " + hex1251(u"Привет"_s) + "\\'" << u"Привет"_s;
+    QTest::newRow("cut in a hex escape")
+        << "{\\rtf1\\ansicpg1251 " + hex1251(u"Привет"_s) + "\\'" << u"Привет"_s;
     QTest::newRow("cut after a backslash") << QByteArray("{\\rtf1 a\\") << u"a"_s;
     QTest::newRow("cut in a number") << QByteArray("{\\rtf1 a\\fs2") << u"a"_s;
     QTest::newRow("broken hex escape") << QByteArray("{\\rtf1 x\\u345\\'3?x\\'zzy\\'4}") << u"xřxy"_s;
@@ -411,9 +431,11 @@ void TestRtfReader::damagedInput_data()
         << QByteArray("{\\rtf1 \\fs99999999999999999999 a\\u99999999999 b\\uc-7\\u1046 c\\f-2147483649 d"
                       "\\cf2147483647 e\\li-99999999999\\ri99999999 f}")
         << u"a\uFFFDЖcdef"_s; // the fallback of \\u is skipped
-    QTest::newRow("binary data longer than the file") << QByteArray("{\\rtf1 a{\\*\\x\\bin999999 }}") << u"a"_s;
+    QTest::newRow("binary data longer than the file")
+        << QByteArray("{\\rtf1 a{\\*\\x\\bin999999 }}") << u"a"_s;
     QTest::newRow("binary data with a negative length") << QByteArray("{\\rtf1 a\\bin-5 b}") << u"ab"_s;
-    QTest::newRow("binary picture longer than the file") << QByteArray("{\\rtf1 a{\\pict\\pngblip\\bin999999 \x89PNG") << u"a"_s;
+    QTest::newRow("binary picture longer than the file")
+        << QByteArray("{\\rtf1 a{\\pict\\pngblip\\bin999999 \x89PNG") << u"a"_s;
     QTest::newRow("skipped destination in the outermost group")
         << QByteArray("{\\rtf1\\stylesheet a\\par b}") << u"a\nb"_s;
     QTest::newRow("colour table not closed") << QByteArray("{\\rtf1{\\colortbl;\\red255}\\cf1 a}") << u"a"_s;

@@ -5,8 +5,8 @@
 #include <QTextCursor>
 
 #include "editor/rtf/rtfreader.h"
-#include "editor/rtf/rtfwriter.h"
 #include "editor/rtf/rtftestsupport.h"
+#include "editor/rtf/rtfwriter.h"
 
 using namespace Qt::StringLiterals;
 using velmira::readRtf;
@@ -39,8 +39,8 @@ struct Look
     {
         return family == other.family && halfPoints == other.halfPoints && bold == other.bold &&
                italic == other.italic && strike == other.strike && underline == other.underline &&
-               foreground == other.foreground && background == other.background && position == other.position &&
-               picture == other.picture && pictureSize == other.pictureSize;
+               foreground == other.foreground && background == other.background &&
+               position == other.position && picture == other.picture && pictureSize == other.pictureSize;
     }
 };
 
@@ -64,7 +64,8 @@ Look lookOf(const QTextDocument &document, const QTextCharFormat &format)
     Look look;
     const QFont font = format.font().resolve(document.defaultFont());
     look.family = font.family();
-    look.halfPoints = int(std::lround((font.pointSizeF() > 0 ? font.pointSizeF() : font.pixelSize() * 0.75) * 2));
+    look.halfPoints =
+        int(std::lround((font.pointSizeF() > 0 ? font.pointSizeF() : font.pixelSize() * 0.75) * 2));
     look.bold = font.bold();
     look.italic = font.italic();
     look.strike = font.strikeOut();
@@ -79,7 +80,8 @@ Look lookOf(const QTextDocument &document, const QTextCharFormat &format)
         look = Look();
         look.picture = velmira::test::imageOf(document, image).convertToFormat(QImage::Format_ARGB32);
         // A picture without a size of its own is shown at the size of its data.
-        look.pictureSize = image.width() > 0 ? QSizeF(image.width(), image.height()) : QSizeF(look.picture.size());
+        look.pictureSize =
+            image.width() > 0 ? QSizeF(image.width(), image.height()) : QSizeF(look.picture.size());
     }
     return look;
 }
@@ -127,8 +129,8 @@ QStringList characterPool()
             continue;
         pool << decoder.decode(QByteArray(1, char(byte)));
     }
-    for (const QString &s : {u"α"_s, u"Ω"_s, u"ש"_s, u"ع"_s, u"中"_s, u"日"_s, u"한"_s, u"♥"_s, u"∑"_s, u"ő"_s,
-                             u"ğ"_s, u"ł"_s, u"ꙮ"_s, u"\uFFFD"_s, u"\uF0B7"_s, u"😀"_s, u"𝄞"_s})
+    for (const QString &s : {u"α"_s, u"Ω"_s, u"ש"_s, u"ع"_s, u"中"_s, u"日"_s, u"한"_s, u"♥"_s, u"∑"_s,
+                             u"ő"_s, u"ğ"_s, u"ł"_s, u"ꙮ"_s, u"\uFFFD"_s, u"\uF0B7"_s, u"😀"_s, u"𝄞"_s})
         pool << s;
     for (const QString &s : {u"\\"_s, u"{"_s, u"}"_s, u";"_s, u"\t"_s, u"\u2028"_s, u"\u00A0"_s, u"\u00AD"_s,
                              u"\u2011"_s, u"?"_s})
@@ -144,10 +146,17 @@ QTextCharFormat randomFormat(QRandomGenerator &random)
     if (random.bounded(3) == 0)
         format.setFontFamilies({families[random.bounded(int(families.size()))]});
     switch (random.bounded(4)) {
-    case 0: break;
-    case 1: format.setFontPointSize(8 + random.bounded(60) / 2.0); break;
-    case 2: format.setFontPointSize(12); break;
-    default: format.setProperty(QTextFormat::FontPixelSize, 20); break;
+    case 0:
+        break;
+    case 1:
+        format.setFontPointSize(8 + random.bounded(60) / 2.0);
+        break;
+    case 2:
+        format.setFontPointSize(12);
+        break;
+    default:
+        format.setProperty(QTextFormat::FontPixelSize, 20);
+        break;
     }
     if (random.bounded(3) == 0)
         format.setFontWeight(QFont::Bold);
@@ -156,7 +165,7 @@ QTextCharFormat randomFormat(QRandomGenerator &random)
     if (random.bounded(4) == 0)
         format.setFontStrikeOut(true);
     static const QTextCharFormat::UnderlineStyle underlines[] = {
-        QTextCharFormat::SingleUnderline, QTextCharFormat::DashUnderline, QTextCharFormat::DotLine,
+        QTextCharFormat::SingleUnderline, QTextCharFormat::DashUnderline,  QTextCharFormat::DotLine,
         QTextCharFormat::DashDotLine,     QTextCharFormat::DashDotDotLine, QTextCharFormat::WaveUnderline};
     if (random.bounded(3) == 0)
         format.setUnderlineStyle(underlines[random.bounded(6)]);
@@ -173,7 +182,8 @@ QTextCharFormat randomFormat(QRandomGenerator &random)
 QTextBlockFormat randomBlockFormat(QRandomGenerator &random)
 {
     QTextBlockFormat format;
-    static const Qt::Alignment alignments[] = {Qt::AlignLeft, Qt::AlignHCenter, Qt::AlignRight, Qt::AlignJustify};
+    static const Qt::Alignment alignments[] = {Qt::AlignLeft, Qt::AlignHCenter, Qt::AlignRight,
+                                               Qt::AlignJustify};
     format.setAlignment(alignments[random.bounded(4)]);
     if (random.bounded(3) == 0) {
         format.setLeftMargin(random.bounded(100));
@@ -183,10 +193,17 @@ QTextBlockFormat randomBlockFormat(QRandomGenerator &random)
         format.setBottomMargin(random.bounded(20));
     }
     switch (random.bounded(5)) {
-    case 0: format.setLineHeight(150, QTextBlockFormat::ProportionalHeight); break;
-    case 1: format.setLineHeight(24, QTextBlockFormat::FixedHeight); break;
-    case 2: format.setLineHeight(18, QTextBlockFormat::MinimumHeight); break;
-    default: break;
+    case 0:
+        format.setLineHeight(150, QTextBlockFormat::ProportionalHeight);
+        break;
+    case 1:
+        format.setLineHeight(24, QTextBlockFormat::FixedHeight);
+        break;
+    case 2:
+        format.setLineHeight(18, QTextBlockFormat::MinimumHeight);
+        break;
+    default:
+        break;
     }
     return format;
 }
@@ -243,6 +260,9 @@ private slots:
     void roundTrip();
     void writesWordProcessorHeader();
     void charactersOutsideTheCodePage();
+    void subAndSuperscriptEndExplicitly();
+    void fontNamesTheTableCannotHold_data();
+    void fontNamesTheTableCannotHold();
     void isDeterministic();
     void editorTextKeepsItsLook();
     void emptyDocumentsAndParagraphs();
@@ -300,7 +320,8 @@ void TestRtfWriter::writesWordProcessorHeader()
     const QByteArray rtf = writeRtf(document);
 
     QVERIFY(rtf.startsWith("{\\rtf1\\ansi\\ansicpg1251\\deff0"));
-    QVERIFY(rtf.contains("{\\fonttbl{\\f0\\fnil\\fcharset204 Times New Roman;}{\\f1\\fnil\\fcharset204 Arial;}}"));
+    QVERIFY(rtf.contains(
+        "{\\fonttbl{\\f0\\fnil\\fcharset204 Times New Roman;}{\\f1\\fnil\\fcharset204 Arial;}}"));
     QVERIFY(rtf.contains("{\\colortbl;\\red255\\green0\\blue0;}"));
     QVERIFY(rtf.contains("\\f0\\fs23 \\'cf\\'f0\\'e8\\'e2\\'e5\\'f2, "));
     QVERIFY(rtf.contains("\\f1\\fs23\\cf1 \\'ec\\'e8\\'f0\\par"));
@@ -314,6 +335,55 @@ void TestRtfWriter::charactersOutsideTheCodePage()
     const QByteArray rtf = writeRtf(document);
     // Windows-1251 has Ж and €; the others go as \uN with a question mark for older readers.
     QVERIFY(rtf.contains("\\'c6\\'88\\u945?\\u-10179?\\u-8704?\\u-3913?"));
+}
+
+void TestRtfWriter::subAndSuperscriptEndExplicitly()
+{
+    // Word processors lose the text after a superscript that only \plain or \par ends.
+    QTextDocument document;
+    QTextCursor cursor(&document);
+    QTextCharFormat super;
+    super.setVerticalAlignment(QTextCharFormat::AlignSuperScript);
+    QTextCharFormat sub;
+    sub.setVerticalAlignment(QTextCharFormat::AlignSubScript);
+    cursor.insertText(u"E=mc"_s, QTextCharFormat());
+    cursor.insertText(u"2"_s, super);
+    cursor.insertText(u" и H"_s, QTextCharFormat());
+    cursor.insertText(u"2"_s, sub);
+    const QByteArray rtf = writeRtf(document);
+    QVERIFY(rtf.contains("\\super 2\\nosupersub \\plain"));
+    QVERIFY(rtf.contains("\\sub 2\\nosupersub \\par"));
+}
+
+void TestRtfWriter::fontNamesTheTableCannotHold_data()
+{
+    QTest::addColumn<QString>("family");
+    QTest::addColumn<QString>("written");
+    QTest::newRow("separator and control characters") << u";Arial\t"_s << u"Arial"_s;
+    QTest::newRow("braces and backslash") << u"A{\\}B"_s << u"A{\\}B"_s;
+    QTest::newRow("Cyrillic and beyond") << u"Шрифт α"_s << u"Шрифт α"_s;
+    QTest::newRow("only a picture mark") << u"\uFFFC"_s << QString();
+    QTest::newRow("only spaces") << u"  "_s << QString();
+}
+
+void TestRtfWriter::fontNamesTheTableCannotHold()
+{
+    // A name is written as the table can hold it, and reads back as written; a name left empty is
+    // the default font's.
+    QFETCH(QString, family);
+    QFETCH(QString, written);
+    QTextDocument document;
+    document.setDefaultFont(editorFont());
+    QTextCharFormat format;
+    format.setFontFamilies({family});
+    QTextCursor(&document).insertText(u"текст"_s, format);
+    const QByteArray rtf = writeRtf(document);
+    QTextDocument read;
+    read.setDefaultFont(editorFont());
+    QVERIFY(readRtf(rtf, read));
+    const QStringList families = formatAt(read, 0).fontFamilies().toStringList();
+    QCOMPARE(families.value(0), written);
+    QCOMPARE(writeRtf(read), rtf);
 }
 
 void TestRtfWriter::isDeterministic()
@@ -402,14 +472,16 @@ void TestRtfWriter::picturesKeepTheirData()
     drawing.setName(u"drawing.png"_s);
     cursor.insertImage(drawing);
     const QByteArray rtf = writeRtf(document);
-    QVERIFY(rtf.contains("{\\pict\\jpegblip\\picw7\\pich5\\picwgoal315\\pichgoal225\r\n" + jpeg.left(64).toHex()));
+    QVERIFY(rtf.contains("{\\pict\\jpegblip\\picw7\\pich5\\picwgoal315\\pichgoal225\r\n" +
+                         jpeg.left(64).toHex()));
     QVERIFY(rtf.contains("{\\pict\\pngblip\\picw7\\pich5\\picwgoal105\\pichgoal75\r\n"));
 
     QTextDocument read;
     QVERIFY(readRtf(rtf, read));
     const QTextImageFormat readPhoto = formatAt(read, 0).toImageFormat();
     QCOMPARE(read.resource(QTextDocument::ImageResource, QUrl(readPhoto.name())).toByteArray(), jpeg);
-    QCOMPARE(velmira::test::imageOf(read, formatAt(read, 1).toImageFormat()).convertToFormat(QImage::Format_ARGB32),
+    QCOMPARE(velmira::test::imageOf(read, formatAt(read, 1).toImageFormat())
+                 .convertToFormat(QImage::Format_ARGB32),
              image);
 }
 
