@@ -16,8 +16,8 @@ namespace velmira {
 Application::Application(int &argc, char **argv) : QApplication(argc, argv)
 {
     setApplicationName(QStringLiteral("velmira"));
-    setApplicationDisplayName(QStringLiteral("Вельмира"));
     setApplicationVersion(QStringLiteral("6.1"));
+    setDesktopFileName(QStringLiteral("velmira"));
     setWindowIcon(QIcon(QStringLiteral(":/icons/velmira.svg")));
     QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
 
@@ -32,7 +32,7 @@ Application::Application(int &argc, char **argv) : QApplication(argc, argv)
 void Application::showGeneralError(const QString &message)
 {
     if (m_prompter)
-        m_prompter->message(activeWindow(), applicationDisplayName(), message, Prompter::Icon::Critical,
+        m_prompter->message(activeWindow(), title(), message, Prompter::Icon::Critical,
                             Prompter::Button::Ok);
     else
         qCCritical(lcApp) << message;

@@ -19,6 +19,9 @@ public:
     // The prompter that shows the general error box.
     void setPrompter(Prompter *prompter) { m_prompter = prompter; }
 
+    // The program's title, "Вельмира": the caption of the general error box.
+    static QString title() { return QStringLiteral("Вельмира"); }
+
     // Shows the general error box.
     void showGeneralError(const QString &message);
 

@@ -14,6 +14,7 @@
 #include "speech/speechcontrol.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDesktopServices>
@@ -26,6 +27,7 @@
 #include <QMenuBar>
 #include <QScrollBar>
 #include <QStatusBar>
+#include <QSystemTrayIcon>
 #include <QThread>
 #include <QTimer>
 #include <QToolButton>
@@ -175,11 +177,14 @@ MainWindow::MainWindow(MainWindowServices services, QWidget *parent)
     m_timer3->start();
 
     bindCommand({u"SpeedButton13"}, [this] { SpeedButton13Click(); });
+    bindCommand({u"SpeedButton4"}, [this] { hideToTray(); });
     bindCommand({u"N22"}, [this] { close(); });
     bindCommand({u"N4"}, [this] {
         if (m_services.aboutWindow)
             m_services.aboutWindow->showAbout();
     });
+    bindCommand({u"N19"}, [this] { N19Click(); });
+    bindCommand({u"N42"}, [] { QDesktopServices::openUrl(QUrl(QString::fromUtf16(buildinfo::site))); });
 
     FormCreate();
 }
@@ -236,7 +241,7 @@ QToolButton *MainWindow::addButton(QWidget *parent, const QString &name, const Q
     b->setObjectName(name);
     b->setAutoRaise(true);
     b->setFixedSize(size, size);
-    b->setIconSize(QSize(size - 8, size - 8));
+    b->setIconSize(QSize(size - 6, size - 6));
     if (!icon.isEmpty())
         b->setIcon(QIcon(iconPath(icon)));
     b->setToolTip(tip);
@@ -256,12 +261,12 @@ void MainWindow::buildSettingsPanel()
     fillBackground(m_settingsPanel, MainGreen);
 
     boldLabel(QStringLiteral("Голосовой движок:"), m_settingsPanel, QStringLiteral("StaticText1"))
-        ->setGeometry(8, 6, 130, 20);
+        ->setGeometry(8, 6, 150, 20);
     m_engineList = new QComboBox(m_settingsPanel);
     m_engineList->setObjectName(QStringLiteral("lstEngine"));
     m_engineList->setAccessibleName(QStringLiteral("Голосовой движок"));
     m_engineList->setEditable(false);
-    m_engineList->setGeometry(140, 4, 178, 23);
+    m_engineList->setGeometry(160, 4, 158, 23);
 
     boldLabel(QStringLiteral("Тембр:"), m_settingsPanel, QStringLiteral("StaticText3"))->setGeometry(8, 33, 70, 18);
     m_pitchBar = new QScrollBar(Qt::Horizontal, m_settingsPanel);
@@ -310,7 +315,7 @@ void MainWindow::buildStatusBar()
     m_statusPanel->setAlignment(Qt::AlignCenter);
     m_statusPanel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     bar->addWidget(m_statusPanel);
-    bar->setAutoFillBackground(true);
+    setStatusColor(QApplication::palette().color(QPalette::Button));
 }
 
 QAction *MainWindow::addMenuItem(QMenu *menu, const QString &name, const QString &caption, const QString &icon)
@@ -327,6 +332,8 @@ void MainWindow::buildMenus()
 {
     QMenuBar *bar = menuBar();
     bar->setObjectName(QStringLiteral("MainMenu1"));
+    // The menu bar keeps the desktop's colours, not the window's green.
+    fillBackground(bar, QApplication::palette().color(QPalette::Window));
 
     struct Item
     {
@@ -447,9 +454,7 @@ bool MainWindow::editorKey(QKeyEvent *event)
 
 void MainWindow::setStatusColor(const QColor &color)
 {
-    QPalette pal = statusBar()->palette();
-    pal.setColor(QPalette::Window, color);
-    statusBar()->setPalette(pal);
+    fillBackground(statusBar(), color);
 }
 
 void MainWindow::SBM(const QString &text)
@@ -469,8 +474,7 @@ void MainWindow::Timer2Timer()
 {
     m_statusPanel->clear();
     m_timer2->stop();
-    statusBar()->setPalette(QPalette());
-    setStatusColor(palette().color(QPalette::Button));
+    setStatusColor(QApplication::palette().color(QPalette::Button));
 }
 
 void MainWindow::FormCreate()
@@ -528,6 +532,48 @@ void MainWindow::FormShow()
     }
 }
 
+void MainWindow::hideToTray()
+{
+    const bool available =
+        m_services.trayAvailable ? m_services.trayAvailable() : QSystemTrayIcon::isSystemTrayAvailable();
+    if (!available) {
+        showMinimized();
+        SBM(QStringLiteral("Нет области уведомлений: окно свёрнуто"));
+        return;
+    }
+    if (!m_trayIcon) {
+        m_trayIcon = new QSystemTrayIcon(windowIcon(), this);
+        m_trayIcon->setObjectName(QStringLiteral("TrayIcon"));
+        m_trayIcon->setToolTip(QStringLiteral("Вельмира 6.1"));
+        connect(m_trayIcon, &QSystemTrayIcon::activated, this,
+                [this](QSystemTrayIcon::ActivationReason reason) { trayIconActivated(reason); });
+    }
+    m_trayIcon->show();
+    hide();
+    m_inTray = true;
+}
+
+void MainWindow::trayIconActivated(int reason)
+{
+    // A left button press (also the first half of a double click) or the right button brings the
+    // window back; the middle button does nothing.
+    if (!m_inTray || (reason != QSystemTrayIcon::Trigger && reason != QSystemTrayIcon::Context &&
+                      reason != QSystemTrayIcon::DoubleClick))
+        return;
+    m_trayIcon->hide();
+    show();
+    m_inTray = false;
+}
+
+void MainWindow::N19Click()
+{
+    const QString help = programFile(QStringLiteral("Help.rtf"));
+    if (QFileInfo::exists(help))
+        QDesktopServices::openUrl(QUrl::fromLocalFile(help));
+    else
+        SBM(QStringLiteral("Не найден файл справки"));
+}
+
 void MainWindow::SpeedButton13Click()
 {
     m_settingsPanel->setVisible(button(QStringLiteral("SpeedButton13"))->isChecked());
@@ -550,6 +596,8 @@ bool MainWindow::FormCloseQuery()
                        "Свернуть программу с системный трей?"),
         Prompter::Icon::Question, Prompter::Buttons(Prompter::Button::Yes) | Prompter::Button::No | Prompter::Button::Cancel,
         Prompter::Button::Yes);
+    if (answer == Prompter::Button::Yes)
+        hideToTray();
     return answer == Prompter::Button::No;
 }
 

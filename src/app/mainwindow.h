@@ -14,6 +14,7 @@ class QGroupBox;
 class QLabel;
 class QMenu;
 class QScrollBar;
+class QSystemTrayIcon;
 class QTimer;
 class QToolButton;
 
@@ -34,6 +35,8 @@ struct MainWindowServices
     QStringList arguments;
     // The About window, which the menu shows (may be null in tests).
     AboutWindow *aboutWindow = nullptr;
+    // Whether the desktop has a notification area; unset means ask Qt.
+    std::function<bool()> trayAvailable;
 };
 
 class MainWindow : public QMainWindow
@@ -63,6 +66,12 @@ public:
     QToolButton *button(const QString &name) const;
     QAction *action(const QString &name) const;
 
+    // Hides the window and shows the program's icon in the notification area; a click on the icon
+    // brings the window back maximized. Where the desktop has no notification area the window is
+    // minimized instead, so that it can always be found again.
+    void hideToTray();
+    bool isInTray() const { return m_inTray; }
+
     // Runs `command` when any of the named buttons is clicked or menu items chosen.
     void bindCommand(std::initializer_list<const char16_t *> names, const std::function<void()> &command);
     // Runs `command` when Ctrl and `key` are pressed in the editor; the key is then not typed.
@@ -88,7 +97,9 @@ private:
     bool FormCloseQuery();
     void SaveMainSettings();
     void SpeedButton13Click();
+    void N19Click();
     void Timer2Timer();
+    void trayIconActivated(int reason);
     // Whether a reminder is switched on, so that closing should offer the tray instead.
     bool hasActiveReminder() const;
 
@@ -109,6 +120,7 @@ private:
     QLabel *m_pitchLabel = nullptr;
     QLabel *m_speedLabel = nullptr;
     QMenu *m_popupMenu = nullptr;
+    QSystemTrayIcon *m_trayIcon = nullptr;
     QTimer *m_timer1 = nullptr;
     QTimer *m_timer2 = nullptr;
     QTimer *m_timer3 = nullptr;

@@ -65,6 +65,10 @@ public:
 signals:
     // Everything queued has been played (or written to the file).
     void finished();
+    // Speech that was queued could not be played or written to its end (the sound device went
+    // away, the disk is full); the rest of the queue is dropped and finished() is not emitted.
+    // `message` says why, for the user.
+    void failed(const QString &message);
     // The word at `position`, `length` characters long, of the text of Speak call `serial` is being
     // spoken now.
     void wordReached(quint64 serial, int position, int length);

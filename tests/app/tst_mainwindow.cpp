@@ -13,6 +13,7 @@
 #include <QMenuBar>
 #include <QScrollBar>
 #include <QStatusBar>
+#include <QSystemTrayIcon>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -31,11 +32,12 @@ private:
 
     QString file(const QString &name) const { return m_home->filePath(name); }
 
-    std::unique_ptr<MainWindow> makeWindow(const QStringList &arguments = {})
+    std::unique_ptr<MainWindow> makeWindow(const QStringList &arguments = {}, bool tray = true)
     {
         MainWindowServices services;
         services.prompter = &m_prompter;
         services.arguments = arguments;
+        services.trayAvailable = [tray] { return tray; };
         services.createSpeechControl = [] { return std::make_unique<FakeSpeechControl>(); };
         return std::make_unique<MainWindow>(services);
     }
@@ -223,6 +225,49 @@ private slots:
         QCOMPARE(m_prompter.asked[0].text,
                  u"Установлены не все необходимые для работы программы компоненты. Перейти на страницу "
                  "загрузки компонентов?"_s);
+    }
+
+    void hidingToTheTrayAndComingBack()
+    {
+        auto w = makeWindow();
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        for (int round = 0; round < 2; ++round) {
+            QTest::mouseClick(w->button(u"SpeedButton4"_s), Qt::LeftButton);
+            QVERIFY(w->isInTray());
+            QVERIFY(!w->isVisible());
+            const auto icons = w->findChildren<QSystemTrayIcon *>();
+            QCOMPARE(icons.size(), 1);
+            QSystemTrayIcon *icon = icons.first();
+            QVERIFY(icon->isVisible());
+            QCOMPARE(icon->toolTip(), u"Вельмира 6.1"_s);
+            emit icon->activated(QSystemTrayIcon::MiddleClick);
+            QVERIFY(!w->isVisible());
+            emit icon->activated(round == 0 ? QSystemTrayIcon::Trigger : QSystemTrayIcon::Context);
+            QVERIFY(w->isVisible());
+            QVERIFY(!w->isInTray());
+            QVERIFY(!icon->isVisible());
+            QVERIFY(w->windowState() & Qt::WindowMaximized);
+        }
+    }
+
+    void withoutANotificationAreaTheWindowIsMinimized()
+    {
+        auto w = makeWindow({}, false);
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        QTest::mouseClick(w->button(u"SpeedButton4"_s), Qt::LeftButton);
+        QVERIFY(!w->isInTray());
+        QVERIFY(w->isVisible());
+        QVERIFY(w->findChildren<QSystemTrayIcon *>().isEmpty());
+        QCOMPARE(w->findChild<QLabel *>(u"StatusPanel"_s)->text(), u"Нет области уведомлений: окно свёрнуто"_s);
+    }
+
+    void helpWithoutItsFileSaysSo()
+    {
+        auto w = makeWindow();
+        w->action(u"N19"_s)->trigger();
+        QCOMPARE(w->findChild<QLabel *>(u"StatusPanel"_s)->text(), u"Не найден файл справки"_s);
     }
 
     void failedSaveIsReported()
