@@ -44,22 +44,23 @@ private:
     Ranges *m_ranges;
 };
 
-// The text still to be searched. Replacements go in at its front, where room is kept, so that putting
-// one in costs its own length and not the length of the text behind it.
-class FrontBuffer
+// Replacement text waiting in front of the rest of the text. Replacements go in at its front, where
+// room is kept, so that putting one in costs its own length. A few characters of the text behind it
+// can be lent to its end for one search, so that an occurrence reaching into that text is found too.
+class PendingText
 {
 public:
-    explicit FrontBuffer(const QString &text) : m_data(text) {}
-
     QStringView view() const { return QStringView(m_data).sliced(m_head); }
-    qsizetype size() const { return m_data.size() - m_head; }
+    qsizetype size() const { return m_data.size() - m_head - m_lent; }
+    bool isEmpty() const { return size() == 0; }
+    QStringView first(qsizetype n) const { return view().first(n); }
     void drop(qsizetype count) { m_head += count; }
 
     void prepend(QStringView text)
     {
+        Q_ASSERT(m_lent == 0);
         if (text.size() > m_head) {
-            // Room for at least as much again as there is text, so that growing stays rare.
-            const qsizetype room = std::max(text.size(), size()) + text.size();
+            const qsizetype room = std::max(text.size(), size()) + text.size() + 16;
             QString grown(room + size(), Qt::Uninitialized);
             std::copy(view().begin(), view().end(), grown.data() + room);
             m_data = std::move(grown);
@@ -69,9 +70,21 @@ public:
         std::copy(text.begin(), text.end(), m_data.data() + m_head);
     }
 
+    void lend(QStringView text)
+    {
+        m_data.append(text);
+        m_lent = text.size();
+    }
+    void giveBack()
+    {
+        m_data.truncate(m_data.size() - m_lent);
+        m_lent = 0;
+    }
+
 private:
     QString m_data;
     qsizetype m_head = 0;
+    qsizetype m_lent = 0;
 };
 
 // border[i]: the length of the longest proper prefix of pattern[0..i] that is also its suffix.
@@ -89,16 +102,19 @@ std::vector<qsizetype> borders(QStringView pattern)
     return border;
 }
 
-// The start, counted in `tail`, of the first occurrence of `pattern` in tail + head, or -1. Both parts
-// are shorter than the pattern, so every occurrence found starts in `tail` and ends in `head`.
-qsizetype straddlingOccurrence(QStringView tail, QStringView head, QStringView pattern,
+// The start, counted in `tail`, of the first occurrence of `pattern` in tail + head, where head is the
+// first |pattern| - 1 characters of headA + headB; or -1. As tail is shorter than the pattern too,
+// every occurrence found starts in `tail` and reaches into head.
+qsizetype straddlingOccurrence(QStringView tail, QStringView headA, QStringView headB, QStringView pattern,
                                const std::vector<qsizetype> &border)
 {
     const qsizetype m = pattern.size();
+    const qsizetype headSize = std::min(headA.size() + headB.size(), m - 1);
     qsizetype state = 0;
-    const qsizetype total = tail.size() + head.size();
+    const qsizetype total = tail.size() + headSize;
     for (qsizetype i = 0; i < total; ++i) {
-        const QChar c = i < tail.size() ? tail[i] : head[i - tail.size()];
+        const qsizetype j = i - tail.size();
+        const QChar c = j < 0 ? tail[i] : j < headA.size() ? headA[j] : headB[j - headA.size()];
         while (state > 0 && pattern[state] != c)
             state = border[state - 1];
         if (pattern[state] == c)
@@ -121,17 +137,16 @@ qsizetype straddlingOccurrence(QStringView tail, QStringView head, QStringView p
 }
 
 // One pass from left to right over the occurrences present at the start.
-QString replaceOnce(const QString &text, const QString &what, const QString &with,
-                    const ReplaceAllOptions &options, ChangeLog &log, qsizetype &count)
+bool replaceOnce(const QString &text, const QString &what, const QString &with, const ReplaceAllOptions &options,
+                 ChangeLog &log, qsizetype &count, QString &out)
 {
-    QString out;
     qsizetype pos = 0;
     for (;;) {
         const qsizetype found = text.indexOf(what, pos);
         if (found < 0)
             break;
         if (count == 0)
-            out.reserve(text.size() + with.size() - what.size());
+            out.reserve(text.size() + text.size() / 8);
         out.append(QStringView(text).sliced(pos, found - pos));
         if (options.maxReplacements >= 0 && count >= options.maxReplacements)
             tooMany(what, with);
@@ -143,38 +158,34 @@ QString replaceOnce(const QString &text, const QString &what, const QString &wit
             tooLong(what, with);
     }
     if (count == 0)
-        return text;
+        return false;
     out.append(QStringView(text).sliced(pos));
-    return out;
+    return true;
 }
 
-// The full definition. The result is built in `out`, which never holds an occurrence; the rest of
-// the text, with each replacement put in at its front, waits in `in`. After a replacement at the end
-// of `out` the next leftmost occurrence either starts in the last |what| - 1 characters of `out` and
-// reaches into `in`, or lies wholly in `in`; so the search never goes back further than that and never
-// moves the text behind the replacement.
-QString replaceRepeatedly(const QString &text, const QString &what, const QString &with,
-                          const ReplaceAllOptions &options, ChangeLog &log, qsizetype &count)
+// The full definition. The result is built in `out`, which never holds an occurrence. What is still to
+// be searched is `pending` (replacement text) followed by `rest` (the untouched end of the text). After
+// a replacement at the end of `out`, the next leftmost occurrence either starts in the last |what| - 1
+// characters of `out`, or starts in `pending`, or lies wholly in `rest`; so the search never goes back
+// further than that and the text behind a replacement is never moved.
+bool replaceRepeatedly(const QString &text, const QString &what, const QString &with,
+                       const ReplaceAllOptions &options, ChangeLog &log, qsizetype &count, QString &out)
 {
     const qsizetype m = what.size();
     const std::vector<qsizetype> border = borders(what);
-    QString out;
-    FrontBuffer in(text);
-    // How many characters at the front of `in` came from replacements.
-    qsizetype replaced = 0;
+    QStringView rest(text);
+    PendingText pending;
 
-    auto moveOut = [&](qsizetype n) {
+    auto moveOutPending = [&](qsizetype n) {
         const qsizetype at = out.size();
-        out.append(in.view().first(n));
-        const qsizetype fromReplacement = std::min(n, replaced);
-        if (fromReplacement > 0)
-            log.mark(at, at + fromReplacement);
-        replaced -= fromReplacement;
-        in.drop(n);
+        out.append(pending.first(n));
+        log.mark(at, at + n);
+        pending.drop(n);
     };
     auto consume = [&](qsizetype n) {
-        in.drop(n);
-        replaced = std::max<qsizetype>(0, replaced - n);
+        const qsizetype fromPending = std::min(n, pending.size());
+        pending.drop(fromPending);
+        rest = rest.sliced(n - fromPending);
     };
     // The occurrence has been removed; `out` ends where it stood.
     auto putReplacement = [&] {
@@ -182,18 +193,17 @@ QString replaceRepeatedly(const QString &text, const QString &what, const QStrin
             tooMany(what, with);
         ++count;
         log.mark(out.size(), out.size());
-        in.prepend(with);
-        replaced += with.size();
-        if (options.maxLength >= 0 && out.size() + in.size() > options.maxLength)
+        pending.prepend(with);
+        if (options.maxLength >= 0 && out.size() + pending.size() + rest.size() > options.maxLength)
             tooLong(what, with);
     };
 
+    bool replaced = false;
     for (;;) {
-        // After a replacement an occurrence may start at the end of `out` and reach into `in`.
-        if (!out.isEmpty() && m > 1) {
+        if (replaced && m > 1 && !out.isEmpty()) {
             const qsizetype tail = std::min(out.size(), m - 1);
-            const qsizetype start = straddlingOccurrence(QStringView(out).last(tail),
-                                                         in.view().first(std::min(in.size(), m - 1)), what, border);
+            const qsizetype start =
+                straddlingOccurrence(QStringView(out).last(tail), pending.view(), rest, what, border);
             if (start >= 0) {
                 const qsizetype cut = out.size() - tail + start;
                 out.truncate(cut);
@@ -203,18 +213,33 @@ QString replaceRepeatedly(const QString &text, const QString &what, const QStrin
                 continue;
             }
         }
-        const qsizetype found = in.view().indexOf(what);
+        replaced = false;
+        if (!pending.isEmpty()) {
+            pending.lend(rest.first(std::min(rest.size(), m - 1)));
+            const qsizetype found = pending.view().indexOf(what);
+            pending.giveBack();
+            if (found >= 0) {
+                moveOutPending(found);
+                consume(m);
+                putReplacement();
+                replaced = true;
+                continue;
+            }
+            moveOutPending(pending.size());
+        }
+        const qsizetype found = rest.indexOf(what);
         if (found < 0) {
             if (count == 0)
-                return text;
-            moveOut(in.size());
-            return out;
+                return false;
+            out.append(rest);
+            return true;
         }
         if (count == 0)
-            out.reserve(text.size() + std::max<qsizetype>(0, with.size() - m));
-        moveOut(found);
-        consume(m);
+            out.reserve(text.size() + (with.size() > m ? text.size() / 8 : 0));
+        out.append(rest.first(found));
+        rest = rest.sliced(found + m);
         putReplacement();
+        replaced = true;
     }
 }
 
@@ -224,16 +249,26 @@ QString ReplaceAll(const QString &text, const QString &what, const QString &with
 {
     ChangeLog log(options.changed);
     qsizetype count = 0;
-    QString result;
+    QString out;
+    Q_ASSERT(options.spare != &text);
+    if (options.spare) {
+        out = std::move(*options.spare);
+        out.resize(0);
+    }
+    bool changed = false;
     if (what.isEmpty())
-        result = text;
+        changed = false;
     else if (with.contains(what))
-        result = replaceOnce(text, what, with, options, log, count);
+        changed = replaceOnce(text, what, with, options, log, count, out);
     else
-        result = replaceRepeatedly(text, what, with, options, log, count);
+        changed = replaceRepeatedly(text, what, with, options, log, count, out);
     if (options.replacements)
         *options.replacements = count;
-    return result;
+    if (changed)
+        return out;
+    if (options.spare)
+        *options.spare = std::move(out);
+    return text;
 }
 
 QString ReplaceAll(const QString &text, const QString &what, const QString &with)

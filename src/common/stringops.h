@@ -32,6 +32,10 @@ struct ReplaceAllOptions
     QList<std::pair<qsizetype, qsizetype>> *changed = nullptr;
     // When set, receives the number of replacements made.
     qsizetype *replacements = nullptr;
+    // When set, a string whose memory the result may take (its text is lost). A caller that replaces
+    // many times in a long text passes the text it no longer needs, and so saves allocating anew.
+    // Never the text itself.
+    QString *spare = nullptr;
 };
 
 // Replaces every occurrence of `what` by `with` the way the program has always defined it: find the

@@ -5,6 +5,8 @@
 
 #include <QFileInfo>
 #include <algorithm>
+#include <optional>
+#include <queue>
 #include <vector>
 
 namespace velmira {
@@ -33,52 +35,79 @@ public:
     {
         m_classOf.assign(0x10000, 0);
         m_nodes.emplace_back();
-        for (const QString &word : words) {
+        for (qsizetype i = 0; i < words.size(); ++i) {
             qint32 node = 0;
-            for (const QChar c : word) {
+            for (const QChar c : words[i]) {
                 quint32 &cls = m_classOf[c.unicode()];
                 if (cls == 0)
                     cls = quint32(++m_classes);
                 node = childOrNew(node, cls);
             }
-            m_nodes[node].isWord = true;
+            m_nodes[node].lines.push_back(i);
             m_wordNode.push_back(node);
         }
         m_rootRow.assign(m_classes + 1, 0);
         for (const auto &[cls, child] : m_nodes[0].children)
             m_rootRow[cls] = child;
-        // Failure links, breadth first.
+        // Failure links and, for every state, the longest word that ends there, breadth first.
         std::vector<qint32> queue;
         for (const auto &edge : m_nodes[0].children)
             queue.push_back(edge.second);
         for (size_t i = 0; i < queue.size(); ++i) {
             const qint32 node = queue[i];
-            for (const auto &[cls, child] : m_nodes[node].children) {
+            Node &n = m_nodes[node];
+            n.longestWord = !n.lines.empty() ? n.depth : m_nodes[n.fail].longestWord;
+            for (const auto &[cls, child] : n.children) {
                 m_nodes[child].fail = step(m_nodes[node].fail, cls);
                 queue.push_back(child);
             }
         }
         m_seen.assign(m_nodes.size(), 0);
-        m_present.assign(m_nodes.size(), false);
+        m_present.assign(m_nodes.size(), 0);
     }
 
-    // Notes every word that occurs wholly within `text`.
-    void scan(QStringView text)
+    // The lines whose word this is (entry numbers, in order).
+    const std::vector<qsizetype> &linesOf(qint32 node) const { return m_nodes[node].lines; }
+    qint32 nodeOf(qsizetype line) const { return m_wordNode[line]; }
+
+    // Forgets what was found: a new text follows.
+    void beginText()
+    {
+        ++m_text;
+        ++m_epoch;
+    }
+
+    // Notes every word that occurs wholly within `text`; calls found(node) for each that was not
+    // noted before.
+    template <typename Found>
+    void scan(QStringView text, Found &&found)
     {
         qint32 state = 0;
         for (const QChar c : text) {
             state = step(state, m_classOf[c.unicode()]);
             if (state != 0 && m_seen[state] != m_epoch)
-                noteWords(state);
+                noteWords(state, found);
         }
     }
 
-    bool isPresent(qsizetype word) const { return m_present[m_wordNode[word]]; }
+    // Calls occurrence(start, end) for the longest word that ends at each place of `text`.
+    template <typename Occurrence>
+    void scanOccurrences(QStringView text, Occurrence &&occurrence) const
+    {
+        qint32 state = 0;
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            state = step(state, m_classOf[text[i].unicode()]);
+            if (const qsizetype length = m_nodes[state].longestWord)
+                occurrence(i + 1 - length, i + 1);
+        }
+    }
+
+    bool isPresent(qint32 node) const { return m_present[node] == m_text; }
 
     // The word no longer occurs in the text.
-    void forget(qsizetype word)
+    void forget(qint32 node)
     {
-        m_present[m_wordNode[word]] = false;
+        m_present[node] = 0;
         // What was noted along the way may have included it.
         ++m_epoch;
     }
@@ -87,8 +116,10 @@ private:
     struct Node
     {
         std::vector<std::pair<quint32, qint32>> children;
+        std::vector<qsizetype> lines;
         qint32 fail = 0;
-        bool isWord = false;
+        qint32 depth = 0;
+        qint32 longestWord = 0;
     };
 
     qint32 childOrNew(qint32 node, quint32 cls)
@@ -98,8 +129,10 @@ private:
                 return child;
         }
         const auto child = qint32(m_nodes.size());
+        const qint32 depth = m_nodes[node].depth + 1;
         m_nodes[node].children.emplace_back(cls, child);
         m_nodes.emplace_back();
+        m_nodes.back().depth = depth;
         return child;
     }
 
@@ -119,12 +152,15 @@ private:
     }
 
     // Every word that ends at this state is a suffix on its chain of failure links.
-    void noteWords(qint32 state)
+    template <typename Found>
+    void noteWords(qint32 state, Found &found)
     {
         while (state != 0 && m_seen[state] != m_epoch) {
             m_seen[state] = m_epoch;
-            if (m_nodes[state].isWord)
-                m_present[state] = true;
+            if (!m_nodes[state].lines.empty() && m_present[state] != m_text) {
+                m_present[state] = m_text;
+                found(state);
+            }
             state = m_nodes[state].fail;
         }
     }
@@ -137,7 +173,9 @@ private:
     // m_seen[s] == m_epoch: the words ending at s have been noted since the last forget().
     std::vector<quint32> m_seen;
     quint32 m_epoch = 1;
-    std::vector<bool> m_present;
+    // m_present[s] == m_text: the word of s occurs in the current text.
+    std::vector<quint32> m_present;
+    quint32 m_text = 1;
 };
 
 struct NumberedEntry
@@ -146,6 +184,134 @@ struct NumberedEntry
     qsizetype lineNumber;
     QString line;
 };
+
+// A line went out of bounds while a piece of the text was prepared on its own.
+struct LeftPiece
+{
+};
+
+// Applies the entries to `text` in order. With margins, `text` is a piece of a longer text whose first
+// and last `margin` characters must stay untouched (a change there could depend on characters beyond
+// the piece): throws LeftPiece when one would be touched.
+QString applyInOrder(QString text, const std::vector<NumberedEntry> &entries, WordFinder &finder,
+                     qsizetype longest, qsizetype maxLength, qsizetype leftMargin, qsizetype rightMargin)
+{
+    // The lines still to apply whose words occur, smallest first.
+    std::priority_queue<qsizetype, std::vector<qsizetype>, std::greater<>> due;
+    qsizetype current = -1;
+    auto found = [&](qint32 node) {
+        for (const qsizetype line : finder.linesOf(node)) {
+            if (line > current)
+                due.push(line);
+        }
+    };
+    finder.beginText();
+    finder.scan(text, found);
+
+    QList<std::pair<qsizetype, qsizetype>> changed;
+    // Each line builds its result in the memory of the text before the last one.
+    QString spare;
+    while (!due.empty()) {
+        const qsizetype i = due.top();
+        due.pop();
+        if (i <= current)
+            continue;
+        current = i;
+        const qint32 node = finder.nodeOf(i);
+        if (!finder.isPresent(node))
+            continue;
+        const DictionaryEntry &entry = entries[i].entry;
+        qsizetype replacements = 0;
+        ReplaceAllOptions options;
+        options.maxLength = maxLength;
+        options.maxReplacements = replacementLimit(text.size());
+        options.changed = &changed;
+        options.replacements = &replacements;
+        options.spare = &spare;
+        try {
+            QString next = ReplaceAll(text, entry.word, entry.replacement, options);
+            if (replacements > 0) {
+                spare = std::move(text);
+                text = std::move(next);
+            }
+        } catch (const ReplaceAllRunaway &) {
+            throw DictionaryRunaway(entries[i].lineNumber, entries[i].line);
+        }
+        // After the full replacement the word is gone; a replacement that contains it leaves it.
+        if (!entry.replacement.contains(entry.word))
+            finder.forget(node);
+        if (!changed.isEmpty()
+            && (changed.first().first < leftMargin || changed.last().second > text.size() - rightMargin))
+            throw LeftPiece();
+        // A word that occurs now but did not before crosses a changed place: look around each one,
+        // joining the places that lie close together.
+        qsizetype from = 0;
+        qsizetype to = -1;
+        for (const auto &[start, end] : std::as_const(changed)) {
+            const qsizetype nextFrom = std::max<qsizetype>(0, start - (longest - 1));
+            const qsizetype nextTo = std::min(text.size(), end + (longest - 1));
+            if (nextFrom > to) {
+                if (from < to)
+                    finder.scan(QStringView(text).sliced(from, to - from), found);
+                from = nextFrom;
+            }
+            to = std::max(to, nextTo);
+        }
+        if (from < to)
+            finder.scan(QStringView(text).sliced(from, to - from), found);
+    }
+    return text;
+}
+
+// The text split into pieces around the occurrences of the words, each with |longest| - 1 characters
+// of margin on both sides, joined where margins meet; between pieces nothing can change.
+std::vector<std::pair<qsizetype, qsizetype>> pieces(const QString &text, const WordFinder &finder, qsizetype longest)
+{
+    std::vector<std::pair<qsizetype, qsizetype>> result;
+    const qsizetype margin = longest - 1;
+    finder.scanOccurrences(text, [&](qsizetype start, qsizetype end) {
+        const qsizetype from = std::max<qsizetype>(0, start - margin);
+        const qsizetype to = std::min(text.size(), end + margin);
+        if (!result.empty() && from <= result.back().second) {
+            result.back().first = std::min(result.back().first, from);
+            result.back().second = std::max(result.back().second, to);
+        } else {
+            result.emplace_back(from, to);
+        }
+    });
+    return result;
+}
+
+// Prepares each piece on its own, which spares copying the whole text for every line whose word it
+// holds. Gives nothing when a piece's changes reach its margins or a line runs away: the whole text
+// must then be prepared at once.
+std::optional<QString> applyByPieces(const QString &text, const std::vector<NumberedEntry> &entries,
+                                     WordFinder &finder, qsizetype longest, qsizetype maxLength)
+{
+    const auto parts = pieces(text, finder, longest);
+    QString result;
+    result.reserve(text.size() + text.size() / 8);
+    qsizetype done = 0;
+    try {
+        for (const auto &[from, to] : parts) {
+            result.append(QStringView(text).sliced(done, from - done));
+            const qsizetype leftMargin = from > 0 ? longest - 1 : 0;
+            const qsizetype rightMargin = to < text.size() ? longest - 1 : 0;
+            result.append(applyInOrder(text.sliced(from, to - from), entries, finder, longest, maxLength, leftMargin,
+                                       rightMargin));
+            done = to;
+            if (result.size() + (text.size() - done) > maxLength)
+                return std::nullopt;
+        }
+    } catch (const LeftPiece &) {
+        return std::nullopt;
+    } catch (const DictionaryRunaway &) {
+        // Prepared at once, the text names the first line that runs away.
+        return std::nullopt;
+    }
+    result.append(QStringView(text).sliced(done));
+    return result;
+}
 
 } // namespace
 
@@ -175,46 +341,10 @@ QString applyCorrections(const QString &text, const QStringList &lines)
         return text;
 
     WordFinder finder(words);
-    finder.scan(text);
-    QString result = text;
     const qsizetype maxLength = lengthLimit(text.size());
-    QList<std::pair<qsizetype, qsizetype>> changed;
-    for (size_t i = 0; i < entries.size(); ++i) {
-        if (!finder.isPresent(qsizetype(i)))
-            continue;
-        const DictionaryEntry &entry = entries[i].entry;
-        qsizetype replacements = 0;
-        ReplaceAllOptions options;
-        options.maxLength = maxLength;
-        options.maxReplacements = replacementLimit(result.size());
-        options.changed = &changed;
-        options.replacements = &replacements;
-        try {
-            result = ReplaceAll(result, entry.word, entry.replacement, options);
-        } catch (const ReplaceAllRunaway &) {
-            throw DictionaryRunaway(entries[i].lineNumber, entries[i].line);
-        }
-        // After the full replacement the word is gone; a replacement that contains it leaves it.
-        if (!entry.replacement.contains(entry.word))
-            finder.forget(qsizetype(i));
-        // A word that occurs now but did not before crosses a changed place: look around each one,
-        // joining the places that lie close together.
-        qsizetype from = 0;
-        qsizetype to = -1;
-        for (const auto &[start, end] : std::as_const(changed)) {
-            const qsizetype nextFrom = std::max<qsizetype>(0, start - (longest - 1));
-            const qsizetype nextTo = std::min(result.size(), end + (longest - 1));
-            if (nextFrom > to) {
-                if (from < to)
-                    finder.scan(QStringView(result).sliced(from, to - from));
-                from = nextFrom;
-            }
-            to = std::max(to, nextTo);
-        }
-        if (from < to)
-            finder.scan(QStringView(result).sliced(from, to - from));
-    }
-    return result;
+    if (std::optional<QString> result = applyByPieces(text, entries, finder, longest, maxLength))
+        return *result;
+    return applyInOrder(text, entries, finder, longest, maxLength, 0, 0);
 }
 
 QString prepareText(const QString &text)
