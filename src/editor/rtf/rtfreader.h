@@ -1,0 +1,36 @@
+// Reading RTF documents into the editor's document.
+#pragma once
+
+#include <QByteArray>
+
+class QTextDocument;
+
+namespace velmira {
+
+// True when the bytes are an RTF document: they start with "{\rtf", possibly after white space or a
+// UTF-8 byte-order mark.
+bool looksLikeRtf(const QByteArray &bytes);
+
+// Reads an RTF document into `document` and returns true. The document's content (text, formatting,
+// pictures) is replaced by what the file holds and its undo history is cleared; its default font is
+// kept. Returns false and leaves the document untouched when the bytes are not RTF (see looksLikeRtf),
+// so that the caller can load them as plain text.
+//
+// What is read: text in the code page of its font (\fcharset, \cpg) or of the document (\ansicpg),
+// \'hh and \uN with \ucN; bold, italic, underline, strike-out, font, size, text and background colour,
+// sub- and superscript; alignment, indents, spacing before and after, line spacing; \line as a line
+// break inside the paragraph, \tab as a tab. Tables give one paragraph per row with the cells' texts
+// separated by tabs. Fields show their result. PNG and JPEG pictures become images of their
+// display size; other pictures, headers, footers, footnotes, comments and hidden text are left out.
+//
+// Sizes: a size is read as points (\fs is in half points, pictures and indents in twips, 15 twips to a
+// pixel). Text in the size and font family of the document's default font gets neither of its own,
+// so that it keeps following the default font exactly; that default is compared after the same
+// rounding as writeRtf uses (a 15 px font is written as 11.5 pt and read back as the default).
+//
+// Damaged input is read as far as it goes: missing or extra braces, a file cut off anywhere, absurd
+// numbers, very deep nesting and binary junk never make it fail, hang or take memory beyond a small
+// multiple of the input's size. Reading stops where the outermost group closes.
+bool readRtf(const QByteArray &bytes, QTextDocument &document);
+
+} // namespace velmira

@@ -1,0 +1,318 @@
+// The speech control that speaks with espeak-ng.
+#include "espeakspeechcontrol.h"
+
+#include "audiooutput.h"
+#include "synthesisworker.h"
+#include "wavwriter.h"
+
+#include <espeak-ng/speak_lib.h>
+
+#include <QCoreApplication>
+#include <QPointer>
+
+#include <algorithm>
+
+using namespace Qt::StringLiterals;
+
+namespace velmira {
+
+namespace {
+
+// How often the sound output is fed while speech is under way; it holds a quarter of a second.
+constexpr int PumpIntervalMs = 20;
+constexpr int DefaultPitch = 50;
+
+} // namespace
+
+EspeakSpeechControl::EspeakSpeechControl(std::unique_ptr<AudioOutput> output, QObject *parent)
+    : SpeechControl(parent), m_worker(SynthesisWorker::instance()), m_channel(std::make_shared<SpeechChannel>()),
+      m_output(std::move(output)), m_speed(espeakRATE_NORMAL), m_pitch(DefaultPitch)
+{
+    Q_ASSERT(m_output);
+    m_channel->voice = m_worker->voices().constFirst().identifier;
+    m_channel->rate = m_speed;
+    m_channel->pitch = m_pitch;
+    // Called on the synthesis thread, with the worker's mutex held: the control is alive then.
+    m_channel->notify = [this] { QMetaObject::invokeMethod(this, &EspeakSpeechControl::pump, Qt::QueuedConnection); };
+    m_worker->attach(m_channel);
+
+    m_pumpTimer.setInterval(PumpIntervalMs);
+    connect(&m_pumpTimer, &QTimer::timeout, this, &EspeakSpeechControl::pump);
+}
+
+EspeakSpeechControl::~EspeakSpeechControl()
+{
+    m_closing = true;
+    m_pumpTimer.stop();
+    m_worker->detach(m_channel);
+    QCoreApplication::removePostedEvents(this, QEvent::MetaCall);
+    // Closing a sound device may process events; nothing of this control answers them any more.
+    m_output->reset();
+    m_output.reset();
+}
+
+int EspeakSpeechControl::sampleRate() const
+{
+    return m_worker->sampleRate();
+}
+
+void EspeakSpeechControl::Speak(const QString &text)
+{
+    if (m_toFile) {
+        if (!m_fileError.isEmpty())
+            throw SpeechError(m_fileError);
+    } else if (!m_output->isOpen()) {
+        m_output->open(sampleRate());
+        m_outputStart = m_taken;
+        if (m_paused)
+            m_output->suspend();
+    }
+    {
+        const std::lock_guard lock(m_worker->mutex());
+        m_channel->texts.push_back({++m_serial, text, 0});
+        ++m_channel->unfinished;
+    }
+    m_active = true;
+    m_worker->wake();
+    if (!m_pumpTimer.isActive())
+        m_pumpTimer.start();
+}
+
+void EspeakSpeechControl::Select(int engine)
+{
+    if (engine < 1 || engine > CountEngines())
+        throw SpeechError(u"Нет голосового движка с номером %1."_s.arg(engine));
+    m_engine = engine;
+    const std::lock_guard lock(m_worker->mutex());
+    m_channel->voice = m_worker->voices().at(engine - 1).identifier;
+}
+
+QString EspeakSpeechControl::ModeName(int engine) const
+{
+    if (engine < 1 || engine > CountEngines())
+        throw SpeechError(u"Нет голосового движка с номером %1."_s.arg(engine));
+    return m_worker->voices().at(engine - 1).displayName;
+}
+
+int EspeakSpeechControl::CountEngines() const
+{
+    return int(m_worker->voices().size());
+}
+
+void EspeakSpeechControl::setPitch(int pitch)
+{
+    m_pitch = std::clamp(pitch, MinPitch(), MaxPitch());
+    const std::lock_guard lock(m_worker->mutex());
+    m_channel->pitch = m_pitch;
+}
+
+int EspeakSpeechControl::MinPitch() const
+{
+    return 0;
+}
+
+int EspeakSpeechControl::MaxPitch() const
+{
+    return 100;
+}
+
+void EspeakSpeechControl::setSpeed(int speed)
+{
+    m_speed = std::clamp(speed, MinSpeed(), MaxSpeed());
+    const std::lock_guard lock(m_worker->mutex());
+    m_channel->rate = m_speed;
+}
+
+int EspeakSpeechControl::MinSpeed() const
+{
+    return espeakRATE_MINIMUM;
+}
+
+int EspeakSpeechControl::MaxSpeed() const
+{
+    return espeakRATE_MAXIMUM;
+}
+
+void EspeakSpeechControl::AudioPause()
+{
+    m_paused = true;
+    m_output->suspend();
+    const std::lock_guard lock(m_worker->mutex());
+    m_channel->held = true;
+}
+
+void EspeakSpeechControl::AudioResume()
+{
+    if (!m_paused)
+        return;
+    m_paused = false;
+    m_output->resume();
+    {
+        const std::lock_guard lock(m_worker->mutex());
+        m_channel->held = false;
+    }
+    m_worker->wake();
+    if (m_active && !m_pumpTimer.isActive())
+        m_pumpTimer.start();
+}
+
+void EspeakSpeechControl::AudioReset()
+{
+    clearQueue();
+    m_output->reset();
+    m_outputStart = 0;
+    m_paused = false;
+}
+
+void EspeakSpeechControl::clearQueue()
+{
+    {
+        const std::lock_guard lock(m_worker->mutex());
+        SpeechChannel &ch = *m_channel;
+        // The piece under way is abandoned at the engine's next call back.
+        ch.generation.fetch_add(1);
+        ch.texts.clear();
+        ch.audio.clear();
+        ch.audioFrontTaken = 0;
+        ch.buffered = 0;
+        ch.produced = 0;
+        ch.marks.clear();
+        ch.unfinished = 0;
+        ch.failure.clear();
+        ch.held = false;
+    }
+    m_taken = 0;
+    m_wordsWritten.clear();
+    m_scratch.clear();
+    m_active = false;
+    ++m_resets;
+    m_pumpTimer.stop();
+}
+
+void EspeakSpeechControl::LexiconDlg(QWidget *, const QString &)
+{
+    throw SpeechError(u"У голосового движка «%1» нет собственного окна настройки произношения."_s.arg(ModeName(m_engine)));
+}
+
+void EspeakSpeechControl::setFileName(const QString &path)
+{
+    AudioReset();
+    {
+        std::unique_lock lock(m_worker->mutex());
+        m_channel->toFile = !path.isEmpty();
+        m_channel->file.reset();
+        // The abandoned piece may still be closing the old file, which may have the same name.
+        m_worker->waitUntilIdle(*m_channel, lock);
+    }
+    m_toFile = !path.isEmpty();
+    m_fileError.clear();
+    if (!m_toFile)
+        return;
+    std::shared_ptr<WavWriter> file;
+    try {
+        file = std::make_shared<WavWriter>(path, sampleRate());
+    } catch (const SpeechError &e) {
+        m_fileError = e.message();
+        throw;
+    }
+    const std::lock_guard lock(m_worker->mutex());
+    m_channel->file = std::move(file);
+}
+
+void EspeakSpeechControl::pump()
+{
+    if (m_closing)
+        return;
+    const quint64 resets = m_resets;
+    std::vector<WordMark> heard;
+    QString failure;
+    bool synthesised = false;
+    const qint64 room = m_toFile || m_paused || !m_output->isOpen()
+                            ? 0
+                            : std::max<qint64>(0, m_output->room() - qint64(m_scratch.size()));
+    bool tookAudio = false;
+    {
+        const std::lock_guard lock(m_worker->mutex());
+        SpeechChannel &ch = *m_channel;
+        ch.notifyPending = false;
+        failure = std::exchange(ch.failure, QString());
+        if (m_toFile) {
+            heard.assign(ch.marks.begin(), ch.marks.end());
+            ch.marks.clear();
+        } else {
+            qint64 left = room;
+            while (left > 0 && !ch.audio.empty()) {
+                const std::vector<qint16> &chunk = ch.audio.front();
+                const qint64 take = std::min(left, qint64(chunk.size() - ch.audioFrontTaken));
+                const auto from = chunk.begin() + qsizetype(ch.audioFrontTaken);
+                m_scratch.insert(m_scratch.end(), from, from + take);
+                ch.audioFrontTaken += size_t(take);
+                ch.buffered -= take;
+                m_taken += take;
+                left -= take;
+                tookAudio = true;
+                if (ch.audioFrontTaken == chunk.size()) {
+                    ch.audio.pop_front();
+                    ch.audioFrontTaken = 0;
+                }
+            }
+            while (!ch.marks.empty() && ch.marks.front().sample <= m_taken) {
+                m_wordsWritten.push_back(ch.marks.front());
+                ch.marks.pop_front();
+            }
+        }
+        synthesised = ch.unfinished == 0 && ch.buffered == 0;
+    }
+    if (!failure.isEmpty()) {
+        fail(failure);
+        return;
+    }
+
+    bool done = synthesised;
+    if (!m_toFile && m_output->isOpen()) {
+        if (tookAudio)
+            m_worker->wake();
+        if (!m_scratch.empty()) {
+            const qint64 written = m_output->write(m_scratch.data(), qint64(m_scratch.size()));
+            m_scratch.erase(m_scratch.begin(), m_scratch.begin() + qsizetype(written));
+        }
+        const QString error = m_output->error();
+        if (!error.isEmpty()) {
+            fail(error);
+            return;
+        }
+        const qint64 played = m_outputStart + m_output->played();
+        while (!m_wordsWritten.empty() && m_wordsWritten.front().sample <= played) {
+            heard.push_back(m_wordsWritten.front());
+            m_wordsWritten.pop_front();
+        }
+        if (synthesised && m_scratch.empty())
+            m_output->drain();
+        done = synthesised && m_scratch.empty() && m_wordsWritten.empty() && played >= m_taken;
+    }
+
+    const QPointer<EspeakSpeechControl> alive(this);
+    for (const WordMark &word : heard) {
+        emit wordReached(word.serial, word.position, word.length);
+        // A receiver may have cut off the speech, or destroyed the control, meanwhile.
+        if (!alive || m_resets != resets)
+            return;
+    }
+    if (done && m_active)
+        finish();
+}
+
+void EspeakSpeechControl::fail(const QString &message)
+{
+    AudioReset();
+    emit failed(message);
+}
+
+void EspeakSpeechControl::finish()
+{
+    m_active = false;
+    m_pumpTimer.stop();
+    emit finished();
+}
+
+} // namespace velmira

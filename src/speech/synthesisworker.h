@@ -1,0 +1,136 @@
+// The one thread on which espeak-ng synthesises speech for every speech control of the program.
+#pragma once
+
+#include "espeakvoices.h"
+
+#include <QList>
+#include <QString>
+
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace velmira {
+
+class WavWriter;
+
+// A word the listener hears when the sample at `sample` is played: characters [position,
+// position + length) of the text of Speak call `serial`.
+struct WordMark
+{
+    qint64 sample = 0;
+    quint64 serial = 0;
+    int position = 0;
+    int length = 0;
+};
+
+// What one speech control shares with the synthesis thread: its queue of texts, its voice, and the
+// speech made for it. Everything here is guarded by SynthesisWorker::mutex() unless noted.
+struct SpeechChannel
+{
+    struct Text
+    {
+        quint64 serial = 0;
+        QString text;
+        qsizetype next = 0; // where the next piece starts
+    };
+
+    // Set by the control.
+    QByteArray voice;
+    int rate = 0;
+    int pitch = 0;
+    std::deque<Text> texts;
+    // Speech is written to `file` (none while it is being changed) instead of being played.
+    bool toFile = false;
+    std::shared_ptr<WavWriter> file;
+    // While set, no new piece is started for a file (the output of played speech is held instead).
+    bool held = false;
+
+    // Made by the worker for played speech: samples not yet taken by the control, and the words in
+    // them, counted in samples since the last reset.
+    std::deque<std::vector<qint16>> audio;
+    size_t audioFrontTaken = 0;
+    qint64 buffered = 0;
+    qint64 produced = 0;
+    std::deque<WordMark> marks;
+    // Texts queued and not yet completely synthesised (or written).
+    int unfinished = 0;
+    // A failure the control has not reported yet.
+    QString failure;
+
+    // Changes at every reset; a piece made for an older generation is abandoned.
+    std::atomic<quint64> generation{0};
+    // The worker is synthesising a piece for this channel.
+    bool busy = false;
+    bool detached = false;
+    // Tells the control that there is news (posted to its thread); empty once it is gone.
+    std::function<void()> notify;
+    bool notifyPending = false;
+};
+
+// Serves the queues of all speech controls on one thread, a piece at a time and in turn, so that a
+// long recording never starves speech that is being played; each piece with its own control's
+// voice, speed and pitch. Played speech is made only a few seconds ahead of what has been heard.
+class SynthesisWorker
+{
+public:
+    // The worker shared by all living controls, started on first use. Throws SpeechError when
+    // espeak-ng cannot start (no voice data).
+    static std::shared_ptr<SynthesisWorker> instance();
+    ~SynthesisWorker();
+
+    SynthesisWorker(const SynthesisWorker &) = delete;
+    SynthesisWorker &operator=(const SynthesisWorker &) = delete;
+
+    int sampleRate() const { return m_sampleRate; }
+    const QList<EspeakVoice> &voices() const { return m_voices; }
+
+    std::mutex &mutex() { return m_mutex; }
+
+    void attach(const std::shared_ptr<SpeechChannel> &channel);
+    // Abandons the channel's work and forgets it; returns once the thread no longer touches it.
+    void detach(const std::shared_ptr<SpeechChannel> &channel);
+    // With the mutex held by `lock`: waits until the thread has finished its piece for `channel`.
+    void waitUntilIdle(SpeechChannel &channel, std::unique_lock<std::mutex> &lock);
+    // There may be new work (a text was queued, played speech was taken, a hold was released).
+    void wake();
+
+    // Speech made this many samples ahead of what a control has taken is enough.
+    qint64 aheadLimit() const { return qint64(m_sampleRate) * 3; }
+
+    // A piece being synthesised (known to the engine's callback only).
+    struct Job;
+
+private:
+    SynthesisWorker(int sampleRate, QList<EspeakVoice> voices);
+    void run();
+    std::shared_ptr<SpeechChannel> nextReadyChannel();
+    bool takePiece(SpeechChannel &channel, Job &job);
+    void synthesise(Job &job);
+    void finishPiece(SpeechChannel &channel, Job &job);
+    static void postNews(SpeechChannel &channel);
+
+    const int m_sampleRate;
+    const QList<EspeakVoice> m_voices;
+
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::condition_variable m_idle;
+    std::vector<std::shared_ptr<SpeechChannel>> m_channels;
+    size_t m_turn = 0;
+    bool m_stop = false;
+
+    // The engine's settings as last set, touched by the thread only.
+    QByteArray m_voice;
+    int m_rate = -1;
+    int m_pitch = -1;
+
+    std::thread m_thread;
+};
+
+} // namespace velmira

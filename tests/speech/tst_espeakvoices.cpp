@@ -1,0 +1,83 @@
+// The order and names of espeak-ng's voices in the program's engine list.
+#include "speech/espeakvoices.h"
+
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+using namespace velmira;
+
+class TestEspeakVoices : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void russianFirstThenByLanguage();
+    void displayNames_data();
+    void displayNames();
+};
+
+namespace {
+
+EspeakVoice voice(const char *identifier, const QString &name, QList<QByteArray> languages)
+{
+    return {QByteArray(identifier), name, std::move(languages), {}};
+}
+
+QStringList identifiers(const QList<EspeakVoice> &voices)
+{
+    QStringList ids;
+    for (const EspeakVoice &v : voices)
+        ids << QString::fromLatin1(v.identifier);
+    return ids;
+}
+
+} // namespace
+
+void TestEspeakVoices::russianFirstThenByLanguage()
+{
+    const QList<EspeakVoice> listed = {
+        voice("gmw/en", u"English (Great Britain)"_s, {"en-gb", "en"}),
+        voice("zle/uk", u"Ukrainian"_s, {"uk"}),
+        voice("zle/ru-LV", u"Russian (Latvia)"_s, {"ru-lv"}),
+        voice("gmw/de", u"German"_s, {"de"}),
+        voice("zle/ru", u"Russian"_s, {"ru"}),
+        voice("gmw/en-US", u"English (America)"_s, {"en-us", "en"}),
+        voice("art/xx", u"Odd"_s, {}),
+    };
+    const QStringList expected = {u"zle/ru"_s, u"zle/ru-LV"_s, u"art/xx"_s, u"gmw/de"_s,
+                                  u"gmw/en"_s, u"gmw/en-US"_s, u"zle/uk"_s};
+    QCOMPARE(identifiers(orderVoices(listed)), expected);
+
+    // The order does not depend on the order espeak-ng happens to list its voices in.
+    QList<EspeakVoice> reversed(listed.rbegin(), listed.rend());
+    QCOMPARE(identifiers(orderVoices(reversed)), expected);
+}
+
+void TestEspeakVoices::displayNames_data()
+{
+    QTest::addColumn<QByteArray>("identifier");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("language");
+    QTest::addColumn<QString>("displayName");
+
+    QTest::newRow("Russian") << QByteArray("zle/ru") << u"Russian"_s << QByteArray("ru") << u"Русский (zle/ru)"_s;
+    QTest::newRow("regional Russian") << QByteArray("zle/ru-LV") << u"Russian (Latvia)"_s << QByteArray("ru-lv")
+                                      << u"Русский (zle/ru-LV)"_s;
+    QTest::newRow("German") << QByteArray("gmw/de") << u"German"_s << QByteArray("de") << u"Deutsch (gmw/de)"_s;
+    QTest::newRow("language the locale data does not know")
+        << QByteArray("art/qdb") << u"Lang_Belta"_s << QByteArray("qdb") << u"Lang Belta (art/qdb)"_s;
+}
+
+void TestEspeakVoices::displayNames()
+{
+    QFETCH(QByteArray, identifier);
+    QFETCH(QString, name);
+    QFETCH(QByteArray, language);
+    QFETCH(QString, displayName);
+
+    const QList<EspeakVoice> ordered = orderVoices({voice(identifier.constData(), name, {language})});
+    QCOMPARE(ordered.first().displayName, displayName);
+}
+
+QTEST_GUILESS_MAIN(TestEspeakVoices)
+#include "tst_espeakvoices.moc"
