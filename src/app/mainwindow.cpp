@@ -11,6 +11,7 @@
 #include "editor/richedit.h"
 #include "editor/rtf/rtfreader.h"
 #include "editor/rtf/rtfwriter.h"
+#include "speech/readingcontroller.h"
 #include "speech/speechcontrol.h"
 
 #include <QAction>
@@ -186,10 +187,27 @@ MainWindow::MainWindow(MainWindowServices services, QWidget *parent)
     bindCommand({u"N19"}, [this] { N19Click(); });
     bindCommand({u"N42"}, [] { QDesktopServices::openUrl(QUrl(QString::fromUtf16(buildinfo::site))); });
 
+    m_reading = new ReadingController({m_engineList, m_speedBar, m_pitchBar, m_speedLabel, m_pitchLabel},
+                                      {this, m_services.prompter, [this] { return speech(); },
+                                       [this] { return m_editor->plainTextCrLf(); },
+                                       [this] { return m_editor->selectedTextCrLf(); },
+                                       [this](const QString &text) { SBM(text); }},
+                                      this);
+    bindCommand({u"SpeedButton6", u"N9", u"N25"}, [this] { m_reading->Read(); });
+    bindCommand({u"SpeedButton7", u"N10"}, [this] { m_reading->Pause(); });
+    bindCommand({u"SpeedButton8", u"N11"}, [this] { m_reading->Stop(); });
+    bindEditorKey(Qt::Key_Y, [this] { m_reading->Read(); });
+    bindEditorKey(Qt::Key_P, [this] { m_reading->Pause(); });
+
     FormCreate();
 }
 
 MainWindow::~MainWindow() = default;
+
+void MainWindow::ReadText(const QString &text)
+{
+    m_reading->ReadText(text);
+}
 
 QString MainWindow::firstArgument() const
 {
@@ -529,6 +547,7 @@ void MainWindow::FormShow()
     if (!m_laidOut) {
         m_laidOut = true;
         setWindowState(windowState() | Qt::WindowMaximized);
+        m_reading->startUp();
     }
 }
 

@@ -22,6 +22,7 @@ namespace velmira {
 
 class AboutWindow;
 class Prompter;
+class ReadingController;
 class RichEdit;
 class SpeechControl;
 
@@ -53,6 +54,10 @@ public:
     // Shows a short message in the status bar: a blue flash, then the text on yellow, cleared after
     // four seconds.
     void SBM(const QString &text);
+
+    // Cuts off whatever is being spoken and speaks the text after text preparation; a failure is shown
+    // in a message box.
+    void ReadText(const QString &text);
 
     // The main speech control; null once the window has closed.
     SpeechControl *speech() const { return m_speech.get(); }
@@ -105,6 +110,7 @@ private:
 
     MainWindowServices m_services;
     std::unique_ptr<SpeechControl> m_speech;
+    ReadingController *m_reading = nullptr;
     bool m_creationFailed = false;
     bool m_inTray = false;
     bool m_laidOut = false;
