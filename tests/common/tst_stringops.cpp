@@ -187,11 +187,6 @@ private slots:
         small.maxLength = 10;
         QVERIFY_THROWS_EXCEPTION(ReplaceAllRunaway, ReplaceAll(u"кот кот"_s, u"кот"_s, u"котик"_s, small));
     }
-
-    void reverseText()
-    {
-        QCOMPARE(ReverseText(u"Привет, мир"_s), u"рим ,тевирП"_s);
-    }
 };
 
 QTEST_GUILESS_MAIN(TestStringOps)
