@@ -21,7 +21,7 @@ QString inventWord(QRandomGenerator &random)
     static const QString consonants = u"бвгджзклмнпрстфхцчшщ"_s;
     static const QString vowels = u"аеиоуыэюяё"_s;
     QString word;
-    const int syllables = 1 + int(random.bounded(4));
+    const int syllables = 2 + int(random.bounded(3));
     for (int i = 0; i < syllables; ++i) {
         word += consonants[random.bounded(int(consonants.size()))];
         word += vowels[random.bounded(int(vowels.size()))];

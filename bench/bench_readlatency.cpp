@@ -1,5 +1,5 @@
 // How long it takes from the Read command on a long text to the first sample at the sound output,
-// with the dictionary switched on (the default lines).
+// with the dictionary off and on (the default lines).
 #include "common/textfile.h"
 #include "dictionary/correctiondictionary.h"
 #include "speech/espeakspeechcontrol.h"
@@ -62,7 +62,7 @@ void BM_ReadToFirstSample(benchmark::State &state)
     QTemporaryDir home;
     qputenv("VELMIRA_HOME", home.path().toUtf8());
     writeFileAtomically(home.filePath(u"Dictionary.txt"_s), CorrectionDictionary::defaultFileContents());
-    CorrectionDictionary::setInUse(true);
+    CorrectionDictionary::setInUse(state.range(1) != 0);
     const QString text = longText(qsizetype(state.range(0)) * 1024 * 1024);
 
     for (auto _ : state) {
@@ -97,8 +97,8 @@ void BM_ReadToFirstSample(benchmark::State &state)
 
 } // namespace
 
-// Argument: the text's length in MB.
-BENCHMARK(BM_ReadToFirstSample)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
+// Arguments: the text's length in MB; whether the dictionary is switched on.
+BENCHMARK(BM_ReadToFirstSample)->Args({1, 0})->Args({1, 1})->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
 
 int main(int argc, char **argv)
 {

@@ -62,6 +62,20 @@ public:
                 queue.push_back(child);
             }
         }
+        // With a dictionary of usual size, a full table of moves makes each step one look-up.
+        const size_t width = size_t(m_classes) + 1;
+        if (m_nodes.size() * width <= (size_t(1) << 22)) {
+            std::vector<qint32> table(m_nodes.size() * width);
+            std::copy(m_rootRow.begin(), m_rootRow.end(), table.begin());
+            for (const qint32 node : queue) {
+                const Node &n = m_nodes[node];
+                std::copy_n(table.begin() + n.fail * width, width, table.begin() + node * width);
+                for (const auto &[cls, child] : n.children)
+                    table[node * width + cls] = child;
+            }
+            m_table = std::move(table);
+            m_width = width;
+        }
         m_seen.assign(m_nodes.size(), 0);
         m_present.assign(m_nodes.size(), 0);
     }
@@ -138,6 +152,8 @@ private:
 
     qint32 step(qint32 state, quint32 cls) const
     {
+        if (!m_table.empty())
+            return m_table[size_t(state) * m_width + cls];
         if (cls == 0)
             return 0;
         for (;;) {
@@ -169,6 +185,9 @@ private:
     std::vector<quint32> m_classOf;
     int m_classes = 0;
     std::vector<qint32> m_rootRow;
+    // The move from state s on class c is m_table[s * m_width + c], when the table is there.
+    std::vector<qint32> m_table;
+    size_t m_width = 0;
     std::vector<qint32> m_wordNode;
     // m_seen[s] == m_epoch: the words ending at s have been noted since the last forget().
     std::vector<quint32> m_seen;
