@@ -160,6 +160,22 @@ private slots:
         }
     }
 
+    // So many different characters that the word finder does without its full table of moves.
+    void dictionaryWithThousandsOfCharacters()
+    {
+        QStringList lines;
+        QString text;
+        for (int i = 0; i < 2500; ++i) {
+            const QString word = QString(QChar(0x4E00 + 2 * i)) + QChar(0x4E01 + 2 * i);
+            lines.append(word + u'=' + QString(QChar(0x4E01 + 2 * i)) + u"ж"_s);
+            if (i % 7 == 0)
+                text += word + u" и "_s;
+        }
+        lines.append(u"жж=ж"_s);
+        text += text;
+        QCOMPARE(applyCorrections(text, lines), byDefinition(text, lines));
+    }
+
     void runawayLineIsNamed()
     {
         // Every a in front doubles the b's behind it.
