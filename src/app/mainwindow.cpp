@@ -2,6 +2,8 @@
 
 #include "aboutwindow.h"
 #include "app/buildinfo.h"
+#include "app/provisioning.h"
+#include "app/settingswindow.h"
 #include "common/error.h"
 #include "common/inifile.h"
 #include "common/programfolder.h"
@@ -200,6 +202,8 @@ MainWindow::MainWindow(MainWindowServices services, QWidget *parent)
     bindEditorKey(Qt::Key_P, [this] { m_reading->Pause(); });
 
     FormCreate();
+    m_settingsWindow = new SettingsWindow(m_services.shell, [this] { return speech(); }, this);
+    bindCommand({u"N17"}, [this] { m_settingsWindow->exec(); });
 }
 
 MainWindow::~MainWindow() = default;
@@ -544,6 +548,8 @@ void MainWindow::FormShow()
         setWindowState(windowState() | Qt::WindowMaximized);
         return;
     }
+    if (firstArgument() == u"new" && m_services.shell)
+        provisionDesktop(*m_services.shell, prompter(), this, executablePath());
     if (!m_laidOut) {
         m_laidOut = true;
         setWindowState(windowState() | Qt::WindowMaximized);

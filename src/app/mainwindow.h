@@ -21,9 +21,11 @@ class QToolButton;
 namespace velmira {
 
 class AboutWindow;
+class DesktopShell;
 class Prompter;
 class ReadingController;
 class RichEdit;
+class SettingsWindow;
 class SpeechControl;
 
 // What the main window needs from outside; tests give fakes.
@@ -38,6 +40,8 @@ struct MainWindowServices
     AboutWindow *aboutWindow = nullptr;
     // Whether the desktop has a notification area; unset means ask Qt.
     std::function<bool()> trayAvailable;
+    // The desktop shell (a start with "new" and the settings window need it; may be null in tests).
+    DesktopShell *shell = nullptr;
 };
 
 class MainWindow : public QMainWindow
@@ -130,6 +134,7 @@ private:
     QTimer *m_timer1 = nullptr;
     QTimer *m_timer2 = nullptr;
     QTimer *m_timer3 = nullptr;
+    SettingsWindow *m_settingsWindow = nullptr;
 
     QHash<QString, QToolButton *> m_buttons;
     QHash<QString, QAction *> m_actions;

@@ -37,8 +37,9 @@ QString displayName(const EspeakVoice &voice)
     }
     if (name.isEmpty())
         name = QString(voice.name).replace(u'_', u' ').trimmed();
+    // Title case, not upper case: scripts such as Georgian have capitals that do not start words.
     if (!name.isEmpty())
-        name[0] = name[0].toUpper();
+        name[0] = name[0].toTitleCase();
     return u"%1 (%2)"_s.arg(name, QString::fromUtf8(voice.identifier));
 }
 

@@ -52,18 +52,21 @@ public:
     virtual void AudioPause() = 0;
     // Continues held output; harmless when nothing is held.
     virtual void AudioResume() = 0;
-    // Stops the output and discards everything queued, the piece being synthesised included.
+    // Stops the output and discards everything queued, the piece being synthesised included; also
+    // releases a hold. finished() is not emitted for the speech discarded.
     virtual void AudioReset() = 0;
 
     // Shows the current engine's pronunciation settings; throws SpeechError when it has none.
     virtual void LexiconDlg(QWidget *parent, const QString &title) = 0;
 
-    // From now on this control writes its speech as a WAV file at `path` instead of playing it.
+    // From now on this control writes its speech as a WAV file at `path` instead of playing it
+    // (an empty path: plays it again). Speech under way is cut off first, as by AudioReset().
     // Throws SpeechError when the file cannot be created.
     virtual void setFileName(const QString &path) = 0;
 
 signals:
-    // Everything queued has been played (or written to the file).
+    // Everything queued has been played (or written to the file): emitted once for all the texts
+    // queued up to then.
     void finished();
     // Speech that was queued could not be played or written to its end (the sound device went
     // away, the disk is full); the rest of the queue is dropped and finished() is not emitted.

@@ -2,20 +2,17 @@
 #include "synthesisworker.h"
 
 #include "speechcontrol.h"
+#include "speechlog.h"
 #include "textpieces.h"
 #include "wavwriter.h"
 
 #include <espeak-ng/espeak_ng.h>
 #include <espeak-ng/speak_lib.h>
 
-#include <QLoggingCategory>
-
 #include <algorithm>
 #include <cstring>
 
 using namespace Qt::StringLiterals;
-
-Q_LOGGING_CATEGORY(lcSpeech, "velmira.speech")
 
 namespace velmira {
 

@@ -239,7 +239,7 @@ void TestEspeakSpeechControl::resetStopsALongRecordingAtOnce()
     QElapsedTimer timer;
     timer.start();
     control.AudioReset();
-    QVERIFY(timer.elapsed() < 20);
+    QVERIFY2(timer.elapsed() < 50, qPrintable(QString::number(timer.elapsed())));
     const qint64 atReset = QFileInfo(file).size();
     QTest::qWait(50);
     const qint64 settled = QFileInfo(file).size();
@@ -314,7 +314,7 @@ void TestEspeakSpeechControl::wordsAreReportedAsTheyAreHeard()
     QVERIFY(finished.wait(10000));
 
     QCOMPARE(times.size(), 10);
-    QVERIFY2(times.first() < 300, qPrintable(QString::number(times.first())));
+    QVERIFY2(times.first() < 500, qPrintable(QString::number(times.first())));
     // Spread over the sentence as it is heard, not all at once when it is made.
     QVERIFY2(times.last() - times.first() > 700, qPrintable(QString::number(times.last() - times.first())));
     for (qsizetype i = 1; i < heardAt.size(); ++i)
@@ -386,7 +386,7 @@ void TestEspeakSpeechControl::twoControlsShareTheSynthesisThread()
     player->Speak(spoken);
     // The long recording does not keep the played speech waiting.
     QTRY_VERIFY_WITH_TIMEOUT(output->heardCount() > 0, 1000);
-    QVERIFY2(clock.elapsed() < 300, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY2(clock.elapsed() < 500, qPrintable(QString::number(clock.elapsed())));
     QVERIFY(played.wait(10000));
     QVERIFY2(clock.elapsed() < spokenAlone.seconds() * 1000 + 1000, qPrintable(QString::number(clock.elapsed())));
     QVERIFY(recorded.count() == 1 || recorded.wait(30000));
@@ -412,7 +412,7 @@ void TestEspeakSpeechControl::destroyingAControlMidSpeech()
         QTRY_VERIFY(output->heardCount() > 0);
         timer.start();
         control.reset();
-        QVERIFY2(timer.elapsed() < 100, qPrintable(QString::number(timer.elapsed())));
+        QVERIFY2(timer.elapsed() < 250, qPrintable(QString::number(timer.elapsed())));
     }
     const QString file = path(u"до закрытия.wav"_s);
     {
@@ -422,7 +422,7 @@ void TestEspeakSpeechControl::destroyingAControlMidSpeech()
         QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(file).size() > 1'000'000, 20000);
         timer.start();
         control.reset();
-        QVERIFY2(timer.elapsed() < 100, qPrintable(QString::number(timer.elapsed())));
+        QVERIFY2(timer.elapsed() < 250, qPrintable(QString::number(timer.elapsed())));
     }
     // What was written stays a valid file.
     const WavFile wav = WavFile::read(file);

@@ -63,7 +63,10 @@ void TestEspeakVoices::displayNames_data()
     QTest::newRow("Russian") << QByteArray("zle/ru") << u"Russian"_s << QByteArray("ru") << u"Русский (zle/ru)"_s;
     QTest::newRow("regional Russian") << QByteArray("zle/ru-LV") << u"Russian (Latvia)"_s << QByteArray("ru-lv")
                                       << u"Русский (zle/ru-LV)"_s;
-    QTest::newRow("German") << QByteArray("gmw/de") << u"German"_s << QByteArray("de") << u"Deutsch (gmw/de)"_s;
+    QTest::newRow("British English") << QByteArray("gmw/en") << u"English (Great Britain)"_s << QByteArray("en-gb")
+                                     << u"British English (gmw/en)"_s;
+    QTest::newRow("script without title capitals") << QByteArray("ccs/ka") << u"Georgian"_s << QByteArray("ka")
+                                                   << u"ქართული (ccs/ka)"_s;
     QTest::newRow("language the locale data does not know")
         << QByteArray("art/qdb") << u"Lang_Belta"_s << QByteArray("qdb") << u"Lang Belta (art/qdb)"_s;
 }

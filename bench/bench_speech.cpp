@@ -1,0 +1,204 @@
+// How fast speech starts, and how fast it is written to a WAV file compared with espeak-ng itself.
+//
+//   bench_speech                       both measurements
+//   bench_speech --benchmark_filter=…  one of them
+//
+// Speech start: from Speak of a 1 MB Russian text to the first sample handed to the sound output.
+// WAV writing: a 100 KB Russian text through FileName, and the same text, voice, speed and pitch
+// written by `espeak-ng -w` in the same run; "speed_vs_espeak" is espeak-ng's time divided by ours
+// (wall clock), "cpu_speed_vs_espeak" the same for processor time, which a busy machine disturbs less.
+#include "speech/espeakspeechcontrol.h"
+#include "speech/pacedaudiooutput.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+
+#include <sys/resource.h>
+
+using namespace Qt::StringLiterals;
+using namespace velmira;
+
+namespace {
+
+// A Russian text of about `bytes` bytes in UTF-8: sentences of common words, some paragraphs.
+QString russianText(qsizetype bytes)
+{
+    static const QStringList nouns = {u"утро"_s, u"город"_s, u"река"_s, u"солнце"_s, u"дорога"_s, u"человек"_s,
+                                      u"книга"_s, u"окно"_s, u"время"_s, u"работа"_s, u"вопрос"_s, u"ответ"_s,
+                                      u"голос"_s, u"слово"_s, u"память"_s, u"дерево"_s, u"ветер"_s, u"море"_s};
+    static const QStringList verbs = {u"читает"_s, u"пишет"_s, u"видит"_s, u"слышит"_s, u"помнит"_s, u"знает"_s,
+                                      u"ищет"_s, u"находит"_s, u"строит"_s, u"открывает"_s};
+    static const QStringList adjectives = {u"тихий"_s, u"большой"_s, u"новый"_s, u"старый"_s, u"светлый"_s,
+                                           u"тёплый"_s, u"долгий"_s, u"ясный"_s};
+    QRandomGenerator random(2024);
+    QString text;
+    qsizetype size = 0;
+    while (size < bytes) {
+        QString sentence;
+        const int words = 4 + int(random.bounded(10));
+        for (int i = 0; i < words; ++i) {
+            const quint32 kind = random.bounded(10);
+            const QStringList &list = kind < 3 ? adjectives : kind < 5 ? verbs : nouns;
+            sentence += (i ? u" "_s : QString()) + list.at(int(random.bounded(list.size())));
+            if (i + 1 < words && random.bounded(8) == 0)
+                sentence += u',';
+        }
+        sentence[0] = sentence[0].toUpper();
+        sentence += random.bounded(5) == 0 ? u"! "_s : u". "_s;
+        if (random.bounded(10) == 0)
+            sentence += u'\n';
+        size += sentence.toUtf8().size();
+        text += sentence;
+    }
+    return text;
+}
+
+// Processor time (user and system) used so far by this process, or by its finished children.
+double cpuSeconds(int who)
+{
+    rusage usage{};
+    getrusage(who, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
+           + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
+}
+
+// A silent output that notes when it is handed its first sample.
+class FirstSampleOutput : public PacedAudioOutput
+{
+public:
+    qint64 write(const qint16 *samples, qint64 count) override
+    {
+        const qint64 taken = PacedAudioOutput::write(samples, count);
+        if (taken > 0 && firstSampleNs < 0)
+            firstSampleNs = clock.nsecsElapsed();
+        return taken;
+    }
+
+    QElapsedTimer clock;
+    qint64 firstSampleNs = -1;
+};
+
+void BM_FirstSampleOf1MbText(benchmark::State &state)
+{
+    const QString text = russianText(1 << 20);
+    auto output = std::make_unique<FirstSampleOutput>();
+    FirstSampleOutput *out = output.get();
+    EspeakSpeechControl control(std::move(output));
+    for (auto _ : state) {
+        out->firstSampleNs = -1;
+        out->clock.start();
+        control.Speak(text);
+        while (out->firstSampleNs < 0)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        state.SetIterationTime(double(out->firstSampleNs) * 1e-9);
+        control.AudioReset();
+    }
+    state.counters["text_bytes"] = double(text.toUtf8().size());
+}
+BENCHMARK(BM_FirstSampleOf1MbText)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
+
+void BM_Write100KbToWav(benchmark::State &state)
+{
+    QTemporaryDir dir;
+    const QString textPath = dir.filePath(u"text.txt"_s);
+    const QString text = russianText(100 * 1024);
+    {
+        QFile file(textPath);
+        if (!file.open(QIODevice::WriteOnly) || file.write(text.toUtf8()) < 0) {
+            state.SkipWithError("cannot write the text file");
+            return;
+        }
+    }
+    EspeakSpeechControl control(std::make_unique<PacedAudioOutput>());
+    if (!control.ModeName(1).contains(u"(zle/ru)"_s)) {
+        state.SkipWithError("the first voice is not espeak-ng's Russian voice");
+        return;
+    }
+    control.Select(1);
+    control.setSpeed(175);
+    control.setPitch(50);
+    bool finished = false;
+    QObject::connect(&control, &SpeechControl::finished, &control, [&finished] { finished = true; });
+
+    double ours = 0;
+    double theirs = 0;
+    double ourCpu = 0;
+    double theirCpu = 0;
+    qint64 ourBytes = 0;
+    qint64 theirBytes = 0;
+    int round = 0;
+    for (auto _ : state) {
+        // espeak-ng on its own, same text, voice, speed and pitch.
+        const auto runEspeak = [&] {
+            QElapsedTimer clock;
+            clock.start();
+            const double cpu = cpuSeconds(RUSAGE_CHILDREN);
+            QProcess espeak;
+            espeak.start(u"espeak-ng"_s, {u"-v"_s, u"ru"_s, u"-s"_s, u"175"_s, u"-p"_s, u"50"_s, u"-w"_s,
+                                          dir.filePath(u"espeak.wav"_s), u"-f"_s, textPath});
+            const bool ran = espeak.waitForFinished(120000) && espeak.exitStatus() == QProcess::NormalExit
+                             && espeak.exitCode() == 0;
+            theirs += double(clock.nsecsElapsed()) * 1e-9;
+            theirCpu += cpuSeconds(RUSAGE_CHILDREN) - cpu;
+            return ran;
+        };
+        const auto runOurs = [&] {
+            QElapsedTimer clock;
+            clock.start();
+            const double cpu = cpuSeconds(RUSAGE_SELF);
+            finished = false;
+            control.setFileName(dir.filePath(u"velmira.wav"_s));
+            control.Speak(text);
+            while (!finished)
+                QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+            const double elapsed = double(clock.nsecsElapsed()) * 1e-9;
+            ourCpu += cpuSeconds(RUSAGE_SELF) - cpu;
+            control.setFileName(QString());
+            ours += elapsed;
+            return elapsed;
+        };
+        // Taking turns at going first evens out what other programs do to the machine meanwhile.
+        double ourTime = 0;
+        bool ran = true;
+        if (round++ % 2 == 0) {
+            ran = runEspeak();
+            ourTime = runOurs();
+        } else {
+            ourTime = runOurs();
+            ran = runEspeak();
+        }
+        if (!ran) {
+            state.SkipWithError("espeak-ng did not run");
+            return;
+        }
+        state.SetIterationTime(ourTime);
+        ourBytes = QFileInfo(dir.filePath(u"velmira.wav"_s)).size();
+        theirBytes = QFileInfo(dir.filePath(u"espeak.wav"_s)).size();
+    }
+    state.counters["espeak_ng_s"] = theirs / double(state.iterations());
+    state.counters["speed_vs_espeak"] = theirs / ours;
+    state.counters["cpu_speed_vs_espeak"] = theirCpu / ourCpu;
+    state.counters["wav_MB"] = double(ourBytes) / 1e6;
+    state.counters["espeak_wav_MB"] = double(theirBytes) / 1e6;
+}
+BENCHMARK(BM_Write100KbToWav)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

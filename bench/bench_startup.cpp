@@ -1,0 +1,92 @@
+// Start-up: from creating the main window, with a remembered text of about 1 MB and the real speech
+// control, to the window shown.
+#include "app/application.h"
+#include "app/mainwindow.h"
+#include "common/prompter.h"
+#include "common/textfile.h"
+#include "editor/rtf/rtfwriter.h"
+#include "speech/speechcontrolfactory.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <benchmark/benchmark.h>
+
+using namespace velmira;
+
+namespace {
+
+// A prompter that is never asked anything here.
+class SilentPrompter : public Prompter
+{
+public:
+    Button message(QWidget *, const QString &, const QString &, Icon, Buttons, Button) override
+    {
+        return Button::No;
+    }
+    QString openFileName(QWidget *, const QString &, const QString &, const QString &) override { return {}; }
+    QString saveFileName(QWidget *, const QString &, const QString &, const QString &) override { return {}; }
+    std::optional<FontChoice> chooseFont(QWidget *, const FontChoice &) override { return std::nullopt; }
+};
+
+// About 1 MB of RTF: Russian paragraphs with bold and italic runs.
+QByteArray rememberedText()
+{
+    QTextDocument document;
+    QTextCursor cursor(&document);
+    const QString words = QStringLiteral("Съешь же ещё этих мягких французских булок да выпей чаю. ");
+    QTextCharFormat plain;
+    QTextCharFormat bold;
+    bold.setFontWeight(QFont::Bold);
+    QTextCharFormat italic;
+    italic.setFontItalic(true);
+    QByteArray rtf;
+    for (int paragraph = 0; rtf.size() < 1'000'000; ++paragraph) {
+        for (int i = 0; i < 40; ++i)
+            cursor.insertText(words, i % 3 == 0 ? bold : (i % 3 == 1 ? italic : plain));
+        cursor.insertBlock();
+        if (paragraph % 50 == 49)
+            rtf = writeRtf(document);
+    }
+    return rtf;
+}
+
+void BM_StartupToWindowShown(benchmark::State &state)
+{
+    QTemporaryDir home;
+    qputenv("VELMIRA_HOME", home.path().toUtf8());
+    const QByteArray rtf = rememberedText();
+    writeFileAtomically(home.filePath(QStringLiteral("Text.rtf")), rtf);
+    // No greeting: it would only queue speech.
+    writeFileAtomically(home.filePath(QStringLiteral("Settings.ini")), "[Global]\r\nGreeting=0\r\n");
+    SilentPrompter prompter;
+    for (auto _ : state) {
+        MainWindowServices services;
+        services.prompter = &prompter;
+        services.createSpeechControl = [] { return createSpeechControl(); };
+        MainWindow window(services);
+        window.show();
+        if (!QTest::qWaitForWindowExposed(&window))
+            state.SkipWithError("the window was not shown");
+        state.PauseTiming();
+        window.hide();
+        state.ResumeTiming();
+    }
+    state.counters["rtf_bytes"] = double(rtf.size());
+}
+BENCHMARK(BM_StartupToWindowShown)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    qputenv("VELMIRA_AUDIO", "null");
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    Application app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

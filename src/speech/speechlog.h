@@ -1,0 +1,6 @@
+// The logging category of the speech subsystem.
+#pragma once
+
+#include <QLoggingCategory>
+
+Q_DECLARE_LOGGING_CATEGORY(lcSpeech)
