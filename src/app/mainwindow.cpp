@@ -13,8 +13,10 @@
 #include "editor/richedit.h"
 #include "editor/rtf/rtfreader.h"
 #include "editor/rtf/rtfwriter.h"
+#include "organizer/organizer.h"
 #include "speech/readingcontroller.h"
 #include "speech/speechcontrol.h"
+#include "speech/textpreparation.h"
 
 #include <QAction>
 #include <QApplication>
@@ -178,6 +180,19 @@ MainWindow::MainWindow(MainWindowServices services, QWidget *parent)
     m_timer3->setObjectName(QStringLiteral("Timer3"));
     m_timer3->setInterval(5000);
     m_timer3->start();
+
+    // Reminders speak through ReadText; the reminder editor's test reports its own failures.
+    m_organizer = new Organizer(
+        this, prompter(), [this](const QString &text) { ReadText(text); },
+        [this](const QString &text) {
+            if (!m_speech)
+                return;
+            m_speech->AudioReset();
+            m_speech->Speak(prepareText(text));
+        },
+        m_services.clock);
+    connect(m_timer3, &QTimer::timeout, m_organizer, &Organizer::Timer3Timer);
+    bindCommand({u"SpeedButton3", u"N41"}, [this] { m_organizer->SpeedButton3Click(); });
 
     bindCommand({u"SpeedButton13"}, [this] { SpeedButton13Click(); });
     bindCommand({u"SpeedButton4"}, [this] { hideToTray(); });
@@ -502,6 +517,7 @@ void MainWindow::Timer2Timer()
 void MainWindow::FormCreate()
 {
     setWindowTitle(QStringLiteral("Вельмира 6.1"));
+    m_organizer->ShowOTable();
     try {
         m_speech = m_services.createSpeechControl();
         const IniFile settings = IniFile::settings();
@@ -555,6 +571,8 @@ void MainWindow::FormShow()
         setWindowState(windowState() | Qt::WindowMaximized);
         m_reading->startUp();
     }
+    if (IniFile::settings().readBool(IniFile::global(), QStringLiteral("Time"), true))
+        m_organizer->startTimeAnnouncement();
 }
 
 void MainWindow::hideToTray()
@@ -606,7 +624,7 @@ void MainWindow::SpeedButton13Click()
 
 bool MainWindow::hasActiveReminder() const
 {
-    return false;
+    return m_organizer->hasActiveReminder();
 }
 
 bool MainWindow::FormCloseQuery()

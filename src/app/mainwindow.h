@@ -21,7 +21,9 @@ class QToolButton;
 namespace velmira {
 
 class AboutWindow;
+class Clock;
 class DesktopShell;
+class Organizer;
 class Prompter;
 class ReadingController;
 class RichEdit;
@@ -42,6 +44,8 @@ struct MainWindowServices
     std::function<bool()> trayAvailable;
     // The desktop shell (a start with "new" and the settings window need it; may be null in tests).
     DesktopShell *shell = nullptr;
+    // The clock reminders go by; null means the system clock.
+    const Clock *clock = nullptr;
 };
 
 class MainWindow : public QMainWindow
@@ -66,6 +70,8 @@ public:
     // The main speech control; null once the window has closed.
     SpeechControl *speech() const { return m_speech.get(); }
     RichEdit *editor() const { return m_editor; }
+    // The reminders, their scheduler and the organizer's windows.
+    Organizer *organizer() const { return m_organizer; }
     Prompter &prompter() const { return *m_services.prompter; }
 
     // The first command-line argument, lower-cased ("new", "delete", a path, or empty).
@@ -130,6 +136,7 @@ private:
     QLabel *m_pitchLabel = nullptr;
     QLabel *m_speedLabel = nullptr;
     QMenu *m_popupMenu = nullptr;
+    Organizer *m_organizer = nullptr;
     QSystemTrayIcon *m_trayIcon = nullptr;
     QTimer *m_timer1 = nullptr;
     QTimer *m_timer2 = nullptr;
