@@ -66,6 +66,7 @@ void ReadingController::setUpEngine()
     if (!speech || position < 0)
         return;
     speech->Select(position + 1);
+    m_engineSetUp = position;
 
     QScrollBar *speedBar = m_controls.speedBar;
     QScrollBar *pitchBar = m_controls.pitchBar;
@@ -95,6 +96,9 @@ void ReadingController::setUpEngine()
 
 void ReadingController::engineChosen()
 {
+    // Picking the entry that is already chosen is no change of engine.
+    if (m_controls.engineList->currentIndex() == m_engineSetUp)
+        return;
     setUpEngine();
     SpeechControl *speech = m_window.speech();
     if (!speech || m_controls.engineList->currentIndex() < 0)
@@ -158,9 +162,11 @@ void ReadingController::Stop()
 void ReadingController::ReadText(const QString &text)
 {
     try {
+        // No engine check here, unlike Read: a reminder is spoken with whatever voice the control has.
         SpeechControl *speech = m_window.speech();
-        if (!speech || m_controls.engineList->currentIndex() < 0)
-            throw SpeechError(u"Голосовой движок не выбран."_s);
+        // None once the main window has closed: nothing speaks any more.
+        if (!speech)
+            return;
         speech->AudioReset();
         speech->Speak(prepareText(text));
     } catch (const DictionaryRunaway &e) {

@@ -63,8 +63,8 @@ public:
     void Pause();
     // Stops the speech and discards everything queued. Failures are thrown to the caller.
     void Stop();
-    // Cuts off whatever is being spoken and speaks `text` after text preparation. Reports failures
-    // in a message box.
+    // Cuts off whatever is being spoken and speaks `text` after text preparation, with the control's
+    // current voice even when no engine is chosen in the list. Reports failures in a message box.
     void ReadText(const QString &text);
 
     // The message a failed Read or ReadText shows.
@@ -81,6 +81,8 @@ private:
 
     Controls m_controls;
     Window m_window;
+    // The list position of the engine last set up, or -1.
+    int m_engineSetUp = -1;
 };
 
 } // namespace velmira

@@ -166,6 +166,13 @@ private slots:
         QTest::keyClick(m_engines, Qt::Key_Up);
         QVERIFY(m_speech->calls.contains(u"Select:1"_s));
         checkPositions(172, 33);
+
+        // Choosing the engine that is already chosen keeps the positions.
+        m_speed->setValue(300);
+        m_speech->clear();
+        emit m_engines->activated(0);
+        QVERIFY(m_speech->calls.isEmpty());
+        QCOMPARE(m_speed->value(), 300);
     }
 
     void movingABarSetsLabelAndControl()
@@ -199,9 +206,11 @@ private slots:
 
         m_reading->Read();
         QCOMPARE(m_status, QStringList{ReadingController::failureText()});
-        m_reading->ReadText(u"Пора обедать"_s);
-        QCOMPARE(m_prompter.messages(), QStringList{ReadingController::failureText()});
         QCOMPARE(m_speech->spoken, QStringList{QString()});
+        // A reminder still speaks, with the voice the control has.
+        m_reading->ReadText(u"Пора обедать"_s);
+        QVERIFY(m_prompter.asked.isEmpty());
+        QCOMPARE(m_speech->spoken, (QStringList{QString(), u"Пора обедать"_s}));
     }
 
     void readingWithoutSpeechControlReports()
@@ -211,7 +220,9 @@ private slots:
         m_reading->Read();
         m_reading->Pause();
         m_reading->Stop();
+        m_reading->ReadText(u"Пора обедать"_s);
         QCOMPARE(m_status, QStringList{ReadingController::failureText()});
+        QVERIFY(m_prompter.asked.isEmpty());
     }
 
     void readSpeaksSelectionOrWholeText()
