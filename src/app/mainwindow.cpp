@@ -14,7 +14,9 @@
 #include "editor/rtf/rtfreader.h"
 #include "editor/rtf/rtfwriter.h"
 #include "organizer/organizer.h"
+#include "speech/readingcontroller.h"
 #include "speech/speechcontrol.h"
+#include "speech/textpreparation.h"
 
 #include <QAction>
 #include <QApplication>
@@ -179,26 +181,16 @@ MainWindow::MainWindow(MainWindowServices services, QWidget *parent)
     m_timer3->setInterval(5000);
     m_timer3->start();
 
-    // Until the reading controller's ReadText is in, reminders and the editor's test speak their text
-    // as it is, after stopping whatever is spoken.
-    auto speakNow = [this](const QString &text) {
-        if (!m_speech)
-            return;
-        m_speech->AudioReset();
-        m_speech->Speak(text);
-    };
+    // Reminders speak through ReadText; the reminder editor's test reports its own failures.
     m_organizer = new Organizer(
-        this, prompter(),
-        [this, speakNow](const QString &text) {
-            try {
-                speakNow(text);
-            } catch (const std::exception &) {
-                prompter().inform(this, programCaption(),
-                                  QStringLiteral("Ошибка! Возможно, звуковая карта занята другим приложением."),
-                                  Prompter::Icon::Warning);
-            }
+        this, prompter(), [this](const QString &text) { ReadText(text); },
+        [this](const QString &text) {
+            if (!m_speech)
+                return;
+            m_speech->AudioReset();
+            m_speech->Speak(prepareText(text));
         },
-        speakNow, m_services.clock);
+        m_services.clock);
     connect(m_timer3, &QTimer::timeout, m_organizer, &Organizer::Timer3Timer);
     bindCommand({u"SpeedButton3", u"N41"}, [this] { m_organizer->SpeedButton3Click(); });
 
@@ -212,12 +204,29 @@ MainWindow::MainWindow(MainWindowServices services, QWidget *parent)
     bindCommand({u"N19"}, [this] { N19Click(); });
     bindCommand({u"N42"}, [] { QDesktopServices::openUrl(QUrl(QString::fromUtf16(buildinfo::site))); });
 
+    m_reading = new ReadingController({m_engineList, m_speedBar, m_pitchBar, m_speedLabel, m_pitchLabel},
+                                      {this, m_services.prompter, [this] { return speech(); },
+                                       [this] { return m_editor->plainTextCrLf(); },
+                                       [this] { return m_editor->selectedTextCrLf(); },
+                                       [this](const QString &text) { SBM(text); }},
+                                      this);
+    bindCommand({u"SpeedButton6", u"N9", u"N25"}, [this] { m_reading->Read(); });
+    bindCommand({u"SpeedButton7", u"N10"}, [this] { m_reading->Pause(); });
+    bindCommand({u"SpeedButton8", u"N11"}, [this] { m_reading->Stop(); });
+    bindEditorKey(Qt::Key_Y, [this] { m_reading->Read(); });
+    bindEditorKey(Qt::Key_P, [this] { m_reading->Pause(); });
+
     FormCreate();
     m_settingsWindow = new SettingsWindow(m_services.shell, [this] { return speech(); }, this);
     bindCommand({u"N17"}, [this] { m_settingsWindow->exec(); });
 }
 
 MainWindow::~MainWindow() = default;
+
+void MainWindow::ReadText(const QString &text)
+{
+    m_reading->ReadText(text);
+}
 
 QString MainWindow::firstArgument() const
 {
@@ -560,6 +569,7 @@ void MainWindow::FormShow()
     if (!m_laidOut) {
         m_laidOut = true;
         setWindowState(windowState() | Qt::WindowMaximized);
+        m_reading->startUp();
     }
     if (IniFile::settings().readBool(IniFile::global(), QStringLiteral("Time"), true))
         m_organizer->startTimeAnnouncement();

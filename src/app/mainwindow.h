@@ -25,6 +25,7 @@ class Clock;
 class DesktopShell;
 class Organizer;
 class Prompter;
+class ReadingController;
 class RichEdit;
 class SettingsWindow;
 class SpeechControl;
@@ -61,6 +62,10 @@ public:
     // Shows a short message in the status bar: a blue flash, then the text on yellow, cleared after
     // four seconds.
     void SBM(const QString &text);
+
+    // Cuts off whatever is being spoken and speaks the text after text preparation; a failure is shown
+    // in a message box.
+    void ReadText(const QString &text);
 
     // The main speech control; null once the window has closed.
     SpeechControl *speech() const { return m_speech.get(); }
@@ -115,6 +120,7 @@ private:
 
     MainWindowServices m_services;
     std::unique_ptr<SpeechControl> m_speech;
+    ReadingController *m_reading = nullptr;
     bool m_creationFailed = false;
     bool m_inTray = false;
     bool m_laidOut = false;

@@ -26,7 +26,9 @@ void writeFileAtomically(const QString &path, const QByteArray &data)
     file.setDirectWriteFallback(false);
     if (!file.open(QIODevice::WriteOnly))
         throw Error(QStringLiteral("Не удалось записать файл «%1»: %2").arg(path, file.errorString()));
-    if (file.write(data) != data.size() || !file.commit())
+    // QSaveFile::commit() does not notice a flush that fails while closing (a full disk, a file size
+    // limit): flush first and check that everything reached the file.
+    if (file.write(data) != data.size() || !file.flush() || file.size() != data.size() || !file.commit())
         throw Error(QStringLiteral("Не удалось записать файл «%1»: %2").arg(path, file.errorString()));
 }
 

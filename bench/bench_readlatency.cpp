@@ -1,0 +1,111 @@
+// How long it takes from the Read command on a long text to the first sample at the sound output,
+// with the dictionary off and on (the default lines).
+#include "common/textfile.h"
+#include "dictionary/correctiondictionary.h"
+#include "speech/espeakspeechcontrol.h"
+#include "speech/pacedaudiooutput.h"
+#include "speech/readingcontroller.h"
+#include "common/prompter.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QWidget>
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+
+using namespace velmira;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Nothing is asked while reading works.
+class SilentPrompter : public Prompter
+{
+public:
+    Button message(QWidget *, const QString &, const QString &, Icon, Buttons, Button) override { return Button::Ok; }
+    QString openFileName(QWidget *, const QString &, const QString &, const QString &) override { return {}; }
+    QString saveFileName(QWidget *, const QString &, const QString &, const QString &) override { return {}; }
+    std::optional<FontChoice> chooseFont(QWidget *, const FontChoice &) override { return std::nullopt; }
+};
+
+// A silent output that notes when the first sample arrives.
+class TimedOutput : public PacedAudioOutput
+{
+public:
+    qint64 write(const qint16 *samples, qint64 count) override
+    {
+        const qint64 taken = PacedAudioOutput::write(samples, count);
+        if (taken > 0 && !first)
+            first = std::chrono::steady_clock::now();
+        return taken;
+    }
+
+    std::optional<std::chrono::steady_clock::time_point> first;
+};
+
+QString longText(qsizetype length)
+{
+    const QString sentence = u"Откройте internet explorer и щелкните по ссылке, вода течет спокойно. "_s;
+    QString text = sentence.repeated(length / sentence.size() + 1);
+    text.truncate(length);
+    return text;
+}
+
+void BM_ReadToFirstSample(benchmark::State &state)
+{
+    QTemporaryDir home;
+    qputenv("VELMIRA_HOME", home.path().toUtf8());
+    writeFileAtomically(home.filePath(u"Dictionary.txt"_s), CorrectionDictionary::defaultFileContents());
+    CorrectionDictionary::setInUse(state.range(1) != 0);
+    const QString text = longText(qsizetype(state.range(0)) * 1024 * 1024);
+
+    for (auto _ : state) {
+        auto output = std::make_unique<TimedOutput>();
+        TimedOutput *timed = output.get();
+        EspeakSpeechControl control(std::move(output));
+        QWidget panel;
+        SilentPrompter prompter;
+        ReadingController reading({new QComboBox(&panel), new QScrollBar(&panel), new QScrollBar(&panel),
+                                   new QLabel(&panel), new QLabel(&panel)},
+                                  {&panel, &prompter, [&control]() -> SpeechControl * { return &control; },
+                                   [&text] { return text; }, [] { return QString(); }, [](const QString &) {}});
+        reading.startUp();
+        QSignalSpy finished(&control, &SpeechControl::finished);
+        finished.wait(5000);
+        timed->first.reset();
+
+        const auto start = std::chrono::steady_clock::now();
+        reading.Read();
+        QElapsedTimer guard;
+        guard.start();
+        while (!timed->first && guard.elapsed() < 10000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+        if (!timed->first) {
+            state.SkipWithError("no sound");
+            break;
+        }
+        state.SetIterationTime(std::chrono::duration<double>(*timed->first - start).count());
+        control.AudioReset();
+    }
+}
+
+} // namespace
+
+// Arguments: the text's length in MB; whether the dictionary is switched on.
+BENCHMARK(BM_ReadToFirstSample)->Args({1, 0})->Args({1, 1})->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
