@@ -21,6 +21,8 @@ class QToolButton;
 namespace velmira {
 
 class AboutWindow;
+class DocumentCommands;
+class FormatCommands;
 class Prompter;
 class RichEdit;
 class SpeechControl;
@@ -91,6 +93,7 @@ private:
     QAction *addMenuItem(QMenu *menu, const QString &name, const QString &caption, const QString &icon = {});
     void setStatusColor(const QColor &color);
     bool editorKey(QKeyEvent *event);
+    void bindEditorCommands();
 
     void FormCreate();
     void FormShow();
@@ -105,6 +108,8 @@ private:
 
     MainWindowServices m_services;
     std::unique_ptr<SpeechControl> m_speech;
+    std::unique_ptr<DocumentCommands> m_documents;
+    std::unique_ptr<FormatCommands> m_formatting;
     bool m_creationFailed = false;
     bool m_inTray = false;
     bool m_laidOut = false;
