@@ -71,7 +71,8 @@ void BM_BoldOverEverything(benchmark::State &state)
         QTextCursor cursor(editor.document());
         cursor.select(QTextCursor::Document);
         const bool on = !selectionHasStyle(cursor, StyleFlag::Bold);
-        changeSelectionFormat(cursor, [on](QTextCharFormat &format) { setStyleFlag(format, StyleFlag::Bold, on); });
+        changeSelectionFormat(cursor,
+                              [on](QTextCharFormat &format) { setStyleFlag(format, StyleFlag::Bold, on); });
     }
 }
 BENCHMARK(BM_BoldOverEverything)->Unit(benchmark::kMillisecond)->Iterations(4);

@@ -36,8 +36,7 @@ void LoadDocument(RichEdit &editor, const QString &path)
 DocumentCommands::DocumentCommands(RichEdit &editor, Prompter &prompter,
                                    std::function<void(const QString &)> status)
     : m_editor(editor), m_prompter(prompter), m_status(std::move(status))
-{
-}
+{}
 
 void DocumentCommands::N2Click()
 {
@@ -52,11 +51,13 @@ void DocumentCommands::N2Click()
 void DocumentCommands::N3Click()
 {
     if (!m_editor.document()->isEmpty() &&
-        !m_prompter.askYesNo(m_editor.window(), programCaption(),
-                             QStringLiteral("Если текущий текст не сохранён, то он будет утерян. Продолжать?")))
+        !m_prompter.askYesNo(
+            m_editor.window(), programCaption(),
+            QStringLiteral("Если текущий текст не сохранён, то он будет утерян. Продолжать?")))
         return;
-    const QString path = m_prompter.openFileName(m_editor.window(), QStringLiteral("Выбор файла для открытия"),
-                                                 QStringLiteral("Все файлы (*.*)|*.*|"), m_openName);
+    const QString path =
+        m_prompter.openFileName(m_editor.window(), QStringLiteral("Выбор файла для открытия"),
+                                QStringLiteral("Все файлы (*.*)|*.*|"), m_openName);
     if (path.isEmpty())
         return;
     m_openName = path;
@@ -67,8 +68,9 @@ void DocumentCommands::N3Click()
 
 void DocumentCommands::N5Click()
 {
-    const QString chosen = m_prompter.saveFileName(m_editor.window(), QStringLiteral("Выбор файла для сохранения"),
-                                                   QStringLiteral("Файл RTF|*.rtf|Все файлы (*.*)|*.*"));
+    const QString chosen =
+        m_prompter.saveFileName(m_editor.window(), QStringLiteral("Выбор файла для сохранения"),
+                                QStringLiteral("Файл RTF|*.rtf|Все файлы (*.*)|*.*"));
     if (chosen.isEmpty())
         return;
     try {
@@ -114,7 +116,8 @@ void DocumentCommands::load(const QString &path)
 
 void DocumentCommands::showFailure(const QString &text)
 {
-    m_prompter.message(m_editor.window(), programCaption(), text, Prompter::Icon::Critical, Prompter::Button::Ok);
+    m_prompter.message(m_editor.window(), programCaption(), text, Prompter::Icon::Critical,
+                       Prompter::Button::Ok);
 }
 
 } // namespace velmira

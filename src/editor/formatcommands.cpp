@@ -8,10 +8,10 @@
 
 namespace velmira {
 
-FormatCommands::FormatCommands(RichEdit &editor, Prompter &prompter, std::function<void(const QString &)> status)
+FormatCommands::FormatCommands(RichEdit &editor, Prompter &prompter,
+                               std::function<void(const QString &)> status)
     : m_editor(editor), m_prompter(prompter), m_status(std::move(status))
-{
-}
+{}
 
 void FormatCommands::change(const std::function<void(QTextCharFormat &)> &change)
 {
@@ -48,17 +48,21 @@ void FormatCommands::N20Click()
     QFont font = effectiveFont(selectionFormat(cursor), *m_editor.document());
     font.setPointSize(selectionPointSize(cursor));
     const QColor color = selectionColor(cursor, m_editor.palette().color(QPalette::Text));
-    const std::optional<Prompter::FontChoice> choice = m_prompter.chooseFont(m_editor.window(), {font, color});
+    const std::optional<Prompter::FontChoice> choice =
+        m_prompter.chooseFont(m_editor.window(), {font, color});
     if (!choice)
         return;
-    const auto apply = [&choice](QTextCharFormat &format) { setFontAndColor(format, choice->font, choice->color); };
+    const auto apply = [&choice](QTextCharFormat &format) {
+        setFontAndColor(format, choice->font, choice->color);
+    };
     if (cursor.hasSelection()) {
         change(apply);
         return;
     }
-    if (!m_prompter.askYesNo(m_editor.window(), programCaption(),
-                             QStringLiteral("Не был выделен текст, чтобы применить к нему шрифт.\r\n Применить "
-                                            "шрифт ко всему тексту?")))
+    if (!m_prompter.askYesNo(
+            m_editor.window(), programCaption(),
+            QStringLiteral("Не был выделен текст, чтобы применить к нему шрифт.\r\n Применить "
+                           "шрифт ко всему тексту?")))
         return;
     const int caret = cursor.position();
     cursor.select(QTextCursor::Document);

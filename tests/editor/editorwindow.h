@@ -27,8 +27,12 @@ public:
         MainWindowServices services;
         services.prompter = &prompter;
         services.arguments = arguments;
-        services.trayAvailable = [] { return true; };
-        services.createSpeechControl = [] { return std::make_unique<FakeSpeechControl>(); };
+        services.trayAvailable = [] {
+            return true;
+        };
+        services.createSpeechControl = [] {
+            return std::make_unique<FakeSpeechControl>();
+        };
         window = std::make_unique<MainWindow>(services);
     }
 

@@ -20,9 +20,10 @@ using namespace Qt::StringLiterals;
 namespace {
 
 // «Жирное начало» in bold, then « и конец.», as a word processor writes it.
-const QByteArray RichDocument = "{\\rtf1\\ansi\\ansicpg1251\\deff0{\\fonttbl{\\f0\\froman\\fcharset204 Times New Roman;}}"
-                                "\\pard\\plain\\f0\\fs24{\\b \\'c6\\'e8\\'f0\\'ed\\'ee\\'e5 \\'ed\\'e0\\'f7\\'e0\\'eb\\'ee}"
-                                " \\'e8 \\'ea\\'ee\\'ed\\'e5\\'f6.\\par}";
+const QByteArray RichDocument =
+    "{\\rtf1\\ansi\\ansicpg1251\\deff0{\\fonttbl{\\f0\\froman\\fcharset204 Times New Roman;}}"
+    "\\pard\\plain\\f0\\fs24{\\b \\'c6\\'e8\\'f0\\'ed\\'ee\\'e5 \\'ed\\'e0\\'f7\\'e0\\'eb\\'ee}"
+    " \\'e8 \\'ea\\'ee\\'ed\\'e5\\'f6.\\par}";
 
 bool isBoldAt(const QTextDocument &document, int position)
 {
@@ -57,12 +58,12 @@ private slots:
         const QByteArray lines = toWindows1251(u"первая\nвторая"_s);
         QTest::newRow("rtf name, plain content") << u"заметка.rtf"_s << lines << u"первая\r\nвторая\r\n"_s;
         QTest::newRow("txt with LF") << u"текст.txt"_s << lines << u"первая\r\nвторая\r\n"_s;
-        QTest::newRow("no extension, UTF-8") << u"текст"_s << u"первая\r\nвторая"_s.toUtf8()
-                                             << u"первая\r\nвторая\r\n"_s;
-        QTest::newRow("RTF code in a txt stays code") << u"код.txt"_s << QByteArray("{\\rtf1 {\\b x}}")
-                                                      << u"{\\rtf1 {\\b x}}\r\n"_s;
-        QTest::newRow("byte 26 in the middle") << u"старый.txt"_s << lines + "\x1A" + toWindows1251(u"мусор"_s)
-                                               << u"первая\r\nвторая\r\n"_s;
+        QTest::newRow("no extension, UTF-8")
+            << u"текст"_s << u"первая\r\nвторая"_s.toUtf8() << u"первая\r\nвторая\r\n"_s;
+        QTest::newRow("RTF code in a txt stays code")
+            << u"код.txt"_s << QByteArray("{\\rtf1 {\\b x}}") << u"{\\rtf1 {\\b x}}\r\n"_s;
+        QTest::newRow("byte 26 in the middle")
+            << u"старый.txt"_s << lines + "\x1A" + toWindows1251(u"мусор"_s) << u"первая\r\nвторая\r\n"_s;
     }
 
     void otherFilesAreReadAsPlainText()
@@ -128,7 +129,8 @@ private slots:
         w.prompter.asked.clear();
         w.prompter.answers.enqueue(Prompter::Button::No);
         w.ctrl(Qt::Key_O);
-        QCOMPARE(w.prompter.messages(), QStringList{u"Если текущий текст не сохранён, то он будет утерян. Продолжать?"_s});
+        QCOMPARE(w.prompter.messages(),
+                 QStringList{u"Если текущий текст не сохранён, то он будет утерян. Продолжать?"_s});
         QCOMPARE(w.prompter.asked.size(), 1);
         QCOMPARE(w.prompter.asked[0].icon, Prompter::Icon::Question);
         QCOMPARE(w.editor().toPlainText(), u"A\n"_s);

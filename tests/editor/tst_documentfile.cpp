@@ -26,7 +26,8 @@ private slots:
         QTest::newRow("CR before CR LF") << one + "\r\r\n" + two << u"один\r\nдва\r\n"_s;
         QTest::newRow("CR at the very end") << one + "\r" << u"один\r\n"_s;
         QTest::newRow("empty lines are kept") << one + "\n\n\r\n" + two << u"один\r\n\r\n\r\nдва\r\n"_s;
-        QTest::newRow("byte 26 ends the text") << one + "\n" + two + "\x1A" + one + "\n" << u"один\r\nдва\r\n"_s;
+        QTest::newRow("byte 26 ends the text") << one + "\n" + two + "\x1A" + one + "\n"
+                                               << u"один\r\nдва\r\n"_s;
         QTest::newRow("byte 26 after a line end") << one + "\n\x1A" + two << u"один\r\n"_s;
         QTest::newRow("byte 26 first") << "\x1A" + one << QString();
         QTest::newRow("empty file") << QByteArray() << QString();

@@ -269,7 +269,9 @@ private slots:
         QCOMPARE(question.caption, u"Вельмира 6.1"_s);
         QCOMPARE(question.icon, Prompter::Icon::Question);
         QCOMPARE(question.buttons, Prompter::Buttons(Prompter::Button::Yes) | Prompter::Button::No);
-        QCOMPARE(question.text, u"Не был выделен текст, чтобы применить к нему шрифт.\r\n Применить шрифт ко всему тексту?"_s);
+        QCOMPARE(
+            question.text,
+            u"Не был выделен текст, чтобы применить к нему шрифт.\r\n Применить шрифт ко всему тексту?"_s);
         w.type(u"ж"_s);
         QCOMPARE(fontAt(editor, 9).family(), RichEdit::defaultFont().family());
         QCOMPARE(fontAt(editor, 0).family(), RichEdit::defaultFont().family());
