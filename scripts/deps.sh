@@ -10,8 +10,8 @@ packages=(
   fonts-liberation libbenchmark-dev desktop-file-utils
 )
 if [ "${1:-}" = "--test" ]; then
-  # sox measures the sound the tests write.
-  packages+=(sox)
+  # sox measures the sound the tests write; python3 runs a second implementation of the reminder file.
+  packages+=(sox python3)
 fi
 
 missing=()

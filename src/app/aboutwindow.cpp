@@ -2,6 +2,7 @@
 
 #include "app/buildinfo.h"
 #include "common/labelbutton.h"
+#include "platform/desktopshell.h"
 
 #include <QDesktopServices>
 #include <QFrame>
@@ -19,6 +20,15 @@ QFont aboutFont(const QString &family, int pixels, bool boldItalic = false)
     font.setPixelSize(pixels);
     font.setBold(boldItalic);
     font.setItalic(boldItalic);
+    return font;
+}
+
+// The font, made smaller when needed so that `text` fits in `width` pixels (addresses are set when the
+// program is built and may be long).
+QFont fitting(QFont font, const QString &text, int width)
+{
+    while (font.pixelSize() > 10 && QFontMetrics(font).horizontalAdvance(text) > width)
+        font.setPixelSize(font.pixelSize() - 1);
     return font;
 }
 
@@ -64,7 +74,7 @@ AboutWindow::AboutWindow(QWidget *parent)
     programming->move(8, 56);
     programming->adjustSize();
 
-    auto *credits = new QLabel(QStringLiteral("Команда разработчиков Вельмиры"), panel);
+    auto *credits = new QLabel(QStringLiteral("Команда Вельмиры"), panel);
     credits->setObjectName(QStringLiteral("Label3"));
     credits->setFont(aboutFont(sans, 19));
     credits->move(64, 80);
@@ -75,14 +85,14 @@ AboutWindow::AboutWindow(QWidget *parent)
     auto *mail = new LabelButton(QStringLiteral("Наша почта: ") + QString::fromUtf16(buildinfo::email), panel);
     mail->setObjectName(QStringLiteral("Label4"));
     mail->setFlat(true);
-    mail->setFont(aboutFont(sans, 19));
+    mail->setFont(fitting(aboutFont(sans, 19), mail->text(), 296));
     mail->setGeometry(64, 120, 300, 26);
     connect(mail, &LabelButton::clicked, this, &AboutWindow::Label4Click);
 
     auto *site = new LabelButton(QStringLiteral("Наш сайт: ") + QString::fromUtf16(buildinfo::site), panel);
     site->setObjectName(QStringLiteral("Label5"));
     site->setFlat(true);
-    site->setFont(aboutFont(sans, 19));
+    site->setFont(fitting(aboutFont(sans, 19), site->text(), 296));
     site->setGeometry(64, 152, 300, 26);
     connect(site, &LabelButton::clicked, this, &AboutWindow::Label5Click);
 
@@ -118,14 +128,22 @@ bool AboutWindow::previewKey(QKeyEvent *event)
     return false;
 }
 
+void AboutWindow::openAddress(const QString &address)
+{
+    if (m_shell)
+        m_shell->open(QUrl(address));
+    else
+        QDesktopServices::openUrl(QUrl(address));
+}
+
 void AboutWindow::Label4Click()
 {
-    QDesktopServices::openUrl(QUrl(QStringLiteral("mailto:") + QString::fromUtf16(buildinfo::email)));
+    openAddress(QStringLiteral("mailto:") + QString::fromUtf16(buildinfo::email));
 }
 
 void AboutWindow::Label5Click()
 {
-    QDesktopServices::openUrl(QUrl(QString::fromUtf16(buildinfo::site)));
+    openAddress(QString::fromUtf16(buildinfo::site));
 }
 
 void AboutWindow::Label6Click()

@@ -5,6 +5,7 @@
 
 namespace velmira {
 
+class DesktopShell;
 class LabelButton;
 
 class AboutWindow : public DialogWindow
@@ -21,6 +22,9 @@ public:
     // Shows the window modally as "О программе Вельмира 6.1".
     void showAbout();
 
+    // The shell that opens the mail and web addresses; without one Qt opens them.
+    void setShell(DesktopShell *shell) { m_shell = shell; }
+
 protected:
     bool previewKey(QKeyEvent *event) override;
 
@@ -29,7 +33,10 @@ private:
     void Label5Click();
     void Label6Click();
 
+    void openAddress(const QString &address);
+
     LabelButton *m_button = nullptr;
+    DesktopShell *m_shell = nullptr;
 };
 
 } // namespace velmira

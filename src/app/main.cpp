@@ -1,8 +1,13 @@
-// The program's entry: start-up splash, the windows in their order, the event loop.
+// The program's entry: the self-uninstall, or the start-up splash, the windows in their order and the
+// event loop.
 #include "aboutwindow.h"
 #include "application.h"
+#include "common/programfolder.h"
 #include "common/qtprompter.h"
 #include "mainwindow.h"
+#include "platform/freedesktopshell.h"
+#include "scriptedprompter.h"
+#include "selfuninstall.h"
 #include "speech/speechcontrolfactory.h"
 
 using namespace velmira;
@@ -10,13 +15,21 @@ using namespace velmira;
 int main(int argc, char *argv[])
 {
     Application app(argc, argv);
-    QtPrompter prompter;
+    QtPrompter qtPrompter;
+    const std::unique_ptr<ScriptedPrompter> scripted = ScriptedPrompter::fromEnvironment();
+    Prompter &prompter = scripted ? static_cast<Prompter &>(*scripted) : qtPrompter;
     app.setPrompter(&prompter);
+    FreedesktopShell shell;
 
     QStringList arguments = app.arguments();
     arguments.removeFirst();
+    if (!arguments.isEmpty() && arguments.first().toLower() == u"delete") {
+        SelfUninstall(shell, prompter, executablePath(), QCoreApplication::applicationPid());
+        return 0;
+    }
 
     AboutWindow splash;
+    splash.setShell(&shell);
     splash.showSplash();
     QCoreApplication::processEvents();
 
@@ -24,6 +37,7 @@ int main(int argc, char *argv[])
     services.prompter = &prompter;
     services.arguments = arguments;
     services.aboutWindow = &splash;
+    services.shell = &shell;
     services.createSpeechControl = [] { return createSpeechControl(); };
     MainWindow window(services);
     if (window.creationFailed())

@@ -2,6 +2,8 @@
 
 #include "aboutwindow.h"
 #include "app/buildinfo.h"
+#include "app/provisioning.h"
+#include "app/settingswindow.h"
 #include "common/error.h"
 #include "common/inifile.h"
 #include "common/programfolder.h"
@@ -13,6 +15,7 @@
 #include "editor/richedit.h"
 #include "editor/rtf/rtfreader.h"
 #include "editor/rtf/rtfwriter.h"
+#include "organizer/organizer.h"
 #include "speech/speechcontrol.h"
 
 #include <QAction>
@@ -178,6 +181,29 @@ MainWindow::MainWindow(MainWindowServices services, QWidget *parent)
     m_timer3->setInterval(5000);
     m_timer3->start();
 
+    // Until the reading controller's ReadText is in, reminders and the editor's test speak their text
+    // as it is, after stopping whatever is spoken.
+    auto speakNow = [this](const QString &text) {
+        if (!m_speech)
+            return;
+        m_speech->AudioReset();
+        m_speech->Speak(text);
+    };
+    m_organizer = new Organizer(
+        this, prompter(),
+        [this, speakNow](const QString &text) {
+            try {
+                speakNow(text);
+            } catch (const std::exception &) {
+                prompter().inform(this, programCaption(),
+                                  QStringLiteral("Ошибка! Возможно, звуковая карта занята другим приложением."),
+                                  Prompter::Icon::Warning);
+            }
+        },
+        speakNow, m_services.clock);
+    connect(m_timer3, &QTimer::timeout, m_organizer, &Organizer::Timer3Timer);
+    bindCommand({u"SpeedButton3", u"N41"}, [this] { m_organizer->SpeedButton3Click(); });
+
     bindCommand({u"SpeedButton13"}, [this] { SpeedButton13Click(); });
     bindCommand({u"SpeedButton4"}, [this] { hideToTray(); });
     bindCommand({u"N22"}, [this] { close(); });
@@ -190,6 +216,8 @@ MainWindow::MainWindow(MainWindowServices services, QWidget *parent)
     bindEditorCommands();
 
     FormCreate();
+    m_settingsWindow = new SettingsWindow(m_services.shell, [this] { return speech(); }, this);
+    bindCommand({u"N17"}, [this] { m_settingsWindow->exec(); });
 }
 
 MainWindow::~MainWindow() = default;
@@ -519,6 +547,7 @@ void MainWindow::Timer2Timer()
 void MainWindow::FormCreate()
 {
     setWindowTitle(QStringLiteral("Вельмира 6.1"));
+    m_organizer->ShowOTable();
     try {
         m_speech = m_services.createSpeechControl();
         const IniFile settings = IniFile::settings();
@@ -565,10 +594,14 @@ void MainWindow::FormShow()
         setWindowState(windowState() | Qt::WindowMaximized);
         return;
     }
+    if (firstArgument() == u"new" && m_services.shell)
+        provisionDesktop(*m_services.shell, prompter(), this, executablePath());
     if (!m_laidOut) {
         m_laidOut = true;
         setWindowState(windowState() | Qt::WindowMaximized);
     }
+    if (IniFile::settings().readBool(IniFile::global(), QStringLiteral("Time"), true))
+        m_organizer->startTimeAnnouncement();
 }
 
 void MainWindow::hideToTray()
@@ -620,7 +653,7 @@ void MainWindow::SpeedButton13Click()
 
 bool MainWindow::hasActiveReminder() const
 {
-    return false;
+    return m_organizer->hasActiveReminder();
 }
 
 bool MainWindow::FormCloseQuery()

@@ -21,10 +21,14 @@ class QToolButton;
 namespace velmira {
 
 class AboutWindow;
+class Clock;
+class DesktopShell;
 class DocumentCommands;
 class FormatCommands;
+class Organizer;
 class Prompter;
 class RichEdit;
+class SettingsWindow;
 class SpeechControl;
 
 // What the main window needs from outside; tests give fakes.
@@ -39,6 +43,10 @@ struct MainWindowServices
     AboutWindow *aboutWindow = nullptr;
     // Whether the desktop has a notification area; unset means ask Qt.
     std::function<bool()> trayAvailable;
+    // The desktop shell (a start with "new" and the settings window need it; may be null in tests).
+    DesktopShell *shell = nullptr;
+    // The clock reminders go by; null means the system clock.
+    const Clock *clock = nullptr;
 };
 
 class MainWindow : public QMainWindow
@@ -59,6 +67,8 @@ public:
     // The main speech control; null once the window has closed.
     SpeechControl *speech() const { return m_speech.get(); }
     RichEdit *editor() const { return m_editor; }
+    // The reminders, their scheduler and the organizer's windows.
+    Organizer *organizer() const { return m_organizer; }
     Prompter &prompter() const { return *m_services.prompter; }
 
     // The first command-line argument, lower-cased ("new", "delete", a path, or empty).
@@ -125,10 +135,12 @@ private:
     QLabel *m_pitchLabel = nullptr;
     QLabel *m_speedLabel = nullptr;
     QMenu *m_popupMenu = nullptr;
+    Organizer *m_organizer = nullptr;
     QSystemTrayIcon *m_trayIcon = nullptr;
     QTimer *m_timer1 = nullptr;
     QTimer *m_timer2 = nullptr;
     QTimer *m_timer3 = nullptr;
+    SettingsWindow *m_settingsWindow = nullptr;
 
     QHash<QString, QToolButton *> m_buttons;
     QHash<QString, QAction *> m_actions;

@@ -1,6 +1,7 @@
 #include "dialogwindow.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QKeyEvent>
 
 namespace velmira {
@@ -60,6 +61,18 @@ bool DialogWindow::eventFilter(QObject *watched, QEvent *event)
         }
     }
     return QDialog::eventFilter(watched, event);
+}
+
+void DialogWindow::closeEvent(QCloseEvent *event)
+{
+    if (!event->spontaneous()) {
+        QDialog::closeEvent(event);
+        return;
+    }
+    event->ignore();
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    if (!previewKey(&escape))
+        reject();
 }
 
 void DialogWindow::showEvent(QShowEvent *event)

@@ -30,6 +30,9 @@ protected:
     virtual bool previewKey(QKeyEvent *event);
 
     bool eventFilter(QObject *watched, QEvent *event) override;
+    // The window manager's close box (some desktops draw one whatever the window asks) acts as Esc,
+    // so that it closes the window only the way the window's own "Отмена" would.
+    void closeEvent(QCloseEvent *event) override;
     void showEvent(QShowEvent *event) override;
     void hideEvent(QHideEvent *event) override;
     // Esc does nothing by itself: each window decides what its keys do.

@@ -1,8 +1,10 @@
 // The About window in its two roles: the start-up splash and "О программе".
 #include "app/aboutwindow.h"
 #include "common/labelbutton.h"
+#include "support/recordingshell.h"
 
 #include <QLabel>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -58,6 +60,19 @@ private slots:
         QVERIFY(!w.isVisible());
         QCOMPARE(w.findChild<LabelButton *>(u"Label4"_s)->text(), u"Наша почта: velmira@example.org"_s);
         QCOMPARE(w.findChild<LabelButton *>(u"Label5"_s)->text(), u"Наш сайт: https://velmira.example.org"_s);
+    }
+
+    void linksOpenTheMailAndTheSite()
+    {
+        QTemporaryDir home;
+        RecordingShell shell(home.path());
+        AboutWindow w;
+        w.setShell(&shell);
+        w.showSplash();
+        QTest::mouseClick(w.findChild<LabelButton *>(u"Label4"_s), Qt::LeftButton);
+        QTest::mouseClick(w.findChild<LabelButton *>(u"Label5"_s), Qt::LeftButton);
+        QCOMPARE(shell.opened,
+                 (QList<QUrl>{QUrl(u"mailto:velmira@example.org"_s), QUrl(u"https://velmira.example.org"_s)}));
     }
 };
 

@@ -4,6 +4,9 @@
 #include "common/textcodec.h"
 #include "common/textfile.h"
 #include "editor/richedit.h"
+#include "organizer/clock.h"
+#include "organizer/organizer.h"
+#include "organizer/reminderfile.h"
 #include "support/fakeprompter.h"
 #include "support/fakespeechcontrol.h"
 
@@ -22,6 +25,17 @@
 using namespace velmira;
 using namespace Qt::StringLiterals;
 
+namespace {
+
+class FakeClock : public Clock
+{
+public:
+    QDateTime moment{QDate(2026, 3, 7), QTime(9, 5, 0)};
+    QDateTime now() const override { return moment; }
+};
+
+} // namespace
+
 class TestMainWindow : public QObject
 {
     Q_OBJECT
@@ -29,6 +43,7 @@ class TestMainWindow : public QObject
 private:
     std::unique_ptr<QTemporaryDir> m_home;
     FakePrompter m_prompter;
+    FakeClock m_clock;
 
     QString file(const QString &name) const { return m_home->filePath(name); }
 
@@ -39,6 +54,7 @@ private:
         services.arguments = arguments;
         services.trayAvailable = [tray] { return tray; };
         services.createSpeechControl = [] { return std::make_unique<FakeSpeechControl>(); };
+        services.clock = &m_clock;
         return std::make_unique<MainWindow>(services);
     }
 
@@ -58,6 +74,7 @@ private slots:
         m_home = std::make_unique<QTemporaryDir>();
         qputenv("VELMIRA_HOME", m_home->path().toUtf8());
         m_prompter = FakePrompter();
+        m_clock = FakeClock();
     }
 
     void freshStartShowsDefaults()
@@ -277,6 +294,99 @@ private slots:
         QVERIFY(QDir().mkpath(file(u"Settings.ini"_s)));
         QVERIFY(w->close());
         QCOMPARE(w->findChild<QLabel *>(u"StatusPanel"_s)->text(), u"Возможно, неизвестная системная ошибка"_s);
+    }
+
+    void storeReminders(const QList<ReminderTable::Row> &rows)
+    {
+        ReminderTable table;
+        table.setReminders(rows);
+        SaveOTable(table, file(u"Organayzer.txt"_s));
+    }
+
+    void closingAsksOnlyWhileAReminderIsOn()
+    {
+        storeReminders({{u"Обед"_s, u"13:30"_s, {}, u"Пора обедать"_s, u"голос"_s, u"выкл."_s}});
+        {
+            auto w = makeWindow();
+            w->show();
+            QVERIFY(w->close());
+            QVERIFY(m_prompter.asked.isEmpty());
+        }
+        storeReminders({{u"Обед"_s, u"13:30"_s, {}, u"Пора обедать"_s, u"голос"_s, u"выкл."_s},
+                        {u"Сон"_s, u"23:00"_s, {}, u"Пора спать"_s, u"голос"_s, u"вкл."_s}});
+        auto w = makeWindow();
+        w->show();
+        m_prompter.answers.enqueue(Prompter::Button::Cancel);
+        QVERIFY(!w->close());
+        QVERIFY(w->isVisible());
+        QCOMPARE(m_prompter.asked.size(), 1);
+        QVERIFY(m_prompter.asked.first().text.startsWith(u"В случае закрытия Органайзер отключится.\r\n"_s));
+        m_prompter.answers.enqueue(Prompter::Button::No);
+        QVERIFY(w->close());
+    }
+
+    void dueReminderSpeaksAndShowsOnTimer3()
+    {
+        storeReminders({{u"Обед"_s, u"09:05"_s, {}, u"Пора обедать"_s, u"голос+текст"_s, u"вкл."_s}});
+        const QByteArray before = readFileBytes(file(u"Organayzer.txt"_s));
+        auto w = makeWindow();
+        auto *speech = dynamic_cast<FakeSpeechControl *>(w->speech());
+        QVERIFY(speech);
+        speech->clear();
+        w->findChild<QTimer *>(u"Timer3"_s)->setInterval(5);
+        QTRY_COMPARE(m_prompter.asked.size(), 1);
+        QCOMPARE(m_prompter.asked.first().text, u"Напоминание от программы Вельмира 6.1:\r\nПора обедать"_s);
+        QCOMPARE(speech->calls, (QStringList{u"AudioReset"_s, u"Speak:Пора обедать"_s}));
+        QCOMPARE(w->organizer()->table().cell(1, ReminderTable::LastFired), u"07.03.2026"_s);
+        QVERIFY(readFileBytes(file(u"Organayzer.txt"_s)) != before);
+        QTest::qWait(50); // further ticks in the same minute fire nothing
+        QCOMPARE(m_prompter.asked.size(), 1);
+    }
+
+    void fullHourIsAnnouncedUnlessTimeIsOff_data()
+    {
+        QTest::addColumn<QByteArray>("settings");
+        QTest::addColumn<QStringList>("spoken");
+        QTest::newRow("Time on") << QByteArray() << QStringList{u"Системное время: 10 часов."_s};
+        QTest::newRow("Time off") << QByteArray("[Global]\r\nTime=0\r\n") << QStringList();
+    }
+
+    void fullHourIsAnnouncedUnlessTimeIsOff()
+    {
+        QFETCH(QByteArray, settings);
+        QFETCH(QStringList, spoken);
+        if (!settings.isEmpty())
+            writeSettings(settings);
+        m_clock.moment.setTime(QTime(9, 59, 58));
+        auto w = makeWindow();
+        w->show();
+        auto *speech = dynamic_cast<FakeSpeechControl *>(w->speech());
+        auto *timer3 = w->findChild<QTimer *>(u"Timer3"_s);
+        timer3->setInterval(5);
+        QTest::qWait(30);
+        m_clock.moment.setTime(QTime(10, 0, 3));
+        QTest::qWait(50);
+        QCOMPARE(speech->spoken.filter(u"Системное время"_s), spoken);
+    }
+
+    void toolbarAndMenuOpenTheOrganizer()
+    {
+        auto w = makeWindow();
+        int opened = 0;
+        auto closeWhenShown = [&] {
+            QTimer::singleShot(0, w.get(), [&] {
+                auto *organizer = w->findChild<QDialog *>(u"TForm9"_s);
+                QVERIFY(organizer && organizer->isVisible());
+                ++opened;
+                organizer->reject();
+            });
+        };
+        closeWhenShown();
+        QTest::mouseClick(w->button(u"SpeedButton3"_s), Qt::LeftButton);
+        closeWhenShown();
+        w->action(u"N41"_s)->trigger();
+        QCOMPARE(opened, 2);
+        QVERIFY(w->findChild<QDialog *>(u"TForm10"_s));
     }
 };
 

@@ -1,0 +1,14 @@
+#include "recordingshell.h"
+
+#include "common/error.h"
+
+namespace velmira {
+
+void RecordingShell::removeAfterExit(qint64 pid, const QStringList &files, const QStringList &folders)
+{
+    if (!failRemoval.isEmpty())
+        throw Error(failRemoval);
+    removals.append({pid, files, folders});
+}
+
+} // namespace velmira
