@@ -10,6 +10,8 @@
 #include "common/prompter.h"
 #include "common/textcodec.h"
 #include "common/textfile.h"
+#include "editor/documentcommands.h"
+#include "editor/formatcommands.h"
 #include "editor/richedit.h"
 #include "editor/rtf/rtfreader.h"
 #include "editor/rtf/rtfwriter.h"
@@ -203,6 +205,7 @@ MainWindow::MainWindow(MainWindowServices services, QWidget *parent)
     });
     bindCommand({u"N19"}, [this] { N19Click(); });
     bindCommand({u"N42"}, [] { QDesktopServices::openUrl(QUrl(QString::fromUtf16(buildinfo::site))); });
+    bindEditorCommands();
 
     m_reading = new ReadingController({m_engineList, m_speedBar, m_pitchBar, m_speedLabel, m_pitchLabel},
                                       {this, m_services.prompter, [this] { return speech(); },
@@ -226,6 +229,42 @@ MainWindow::~MainWindow() = default;
 void MainWindow::ReadText(const QString &text)
 {
     m_reading->ReadText(text);
+}
+
+void MainWindow::bindEditorCommands()
+{
+    const auto status = [this](const QString &text) { SBM(text); };
+    m_documents = std::make_unique<DocumentCommands>(*m_editor, prompter(), status);
+    m_formatting = std::make_unique<FormatCommands>(*m_editor, prompter(), status);
+    DocumentCommands *d = m_documents.get();
+    FormatCommands *f = m_formatting.get();
+
+    bindCommand({u"N2"}, [d] { d->N2Click(); });
+    bindCommand({u"N3"}, [d] { d->N3Click(); });
+    bindCommand({u"N5"}, [d] { d->N5Click(); });
+    bindCommand({u"CtrlC1", u"N27"}, [d] { d->CtrlC1Click(); });
+    bindCommand({u"CtrlX1", u"N26"}, [d] { d->CtrlX1Click(); });
+    bindCommand({u"Dcnfdbnm1", u"N28"}, [d] { d->Dcnfdbnm1Click(); });
+    bindCommand({u"N7", u"N29"}, [d] { d->N7Click(); });
+    bindEditorKey(Qt::Key_N, [d] { d->N2Click(); });
+    bindEditorKey(Qt::Key_O, [d] { d->N3Click(); });
+    bindEditorKey(Qt::Key_S, [d] { d->N5Click(); });
+
+    bindCommand({u"SpeedButton10"}, [f] { f->align(Qt::AlignLeft); });
+    bindCommand({u"SpeedButton14"}, [f] { f->align(Qt::AlignHCenter); });
+    bindCommand({u"SpeedButton15"}, [f] { f->align(Qt::AlignRight); });
+    bindCommand({u"SpeedButton17"}, [f] { f->toggleStyle(StyleFlag::Bold); });
+    bindCommand({u"SpeedButton18"}, [f] { f->toggleStyle(StyleFlag::Italic); });
+    bindCommand({u"SpeedButton19"}, [f] { f->toggleStyle(StyleFlag::Underline); });
+    bindCommand({u"SpeedButton16", u"CtrlK1"}, [f] { f->stepFontSize(1); });
+    bindCommand({u"SpeedButton20", u"CtrlT1"}, [f] { f->stepFontSize(-1); });
+    bindCommand({u"SpeedButton22", u"N20", u"N23"}, [f] { f->N20Click(); });
+    bindEditorKey(Qt::Key_B, [f] { f->toggleStyle(StyleFlag::Bold); });
+    bindEditorKey(Qt::Key_I, [f] { f->toggleStyle(StyleFlag::Italic); });
+    bindEditorKey(Qt::Key_U, [f] { f->toggleStyle(StyleFlag::Underline); });
+    bindEditorKey(Qt::Key_K, [f] { f->stepFontSize(1); });
+    bindEditorKey(Qt::Key_T, [f] { f->stepFontSize(-1); });
+    bindEditorKey(Qt::Key_F, [f] { f->N20Click(); });
 }
 
 QString MainWindow::firstArgument() const
@@ -529,7 +568,7 @@ void MainWindow::FormCreate()
         const QString first = m_services.arguments.value(0);
         const QString remembered = programFile(QStringLiteral("Text.rtf"));
         if (!first.isEmpty() && QFileInfo(first).isFile()) {
-            // LoadDocument comes with the document commands.
+            m_documents->openAtStart(first);
         } else if (settings.readBool(global, QStringLiteral("RemText"), true) && QFileInfo::exists(remembered)) {
             const QByteArray bytes = readFileBytes(remembered);
             if (!readRtf(bytes, *m_editor->document()))

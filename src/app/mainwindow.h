@@ -23,6 +23,8 @@ namespace velmira {
 class AboutWindow;
 class Clock;
 class DesktopShell;
+class DocumentCommands;
+class FormatCommands;
 class Organizer;
 class Prompter;
 class ReadingController;
@@ -106,6 +108,7 @@ private:
     QAction *addMenuItem(QMenu *menu, const QString &name, const QString &caption, const QString &icon = {});
     void setStatusColor(const QColor &color);
     bool editorKey(QKeyEvent *event);
+    void bindEditorCommands();
 
     void FormCreate();
     void FormShow();
@@ -121,6 +124,8 @@ private:
     MainWindowServices m_services;
     std::unique_ptr<SpeechControl> m_speech;
     ReadingController *m_reading = nullptr;
+    std::unique_ptr<DocumentCommands> m_documents;
+    std::unique_ptr<FormatCommands> m_formatting;
     bool m_creationFailed = false;
     bool m_inTray = false;
     bool m_laidOut = false;

@@ -4,11 +4,14 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QFontDatabase>
 #include <QFontDialog>
 #include <QFormLayout>
 #include <QLabel>
 #include <QMessageBox>
 #include <QVBoxLayout>
+#include <cstdlib>
+#include <limits>
 
 namespace velmira {
 
@@ -89,6 +92,27 @@ QString qtFileFilter(const QString &filter)
     return filters.join(QStringLiteral(";;"));
 }
 
+QFont fontForFontBox(const QFont &font)
+{
+    const QString family = font.family();
+    const bool italic = font.style() != QFont::StyleNormal;
+    QString best;
+    int bestDistance = std::numeric_limits<int>::max();
+    for (const QString &style : QFontDatabase::styles(family)) {
+        if (QFontDatabase::italic(family, style) != italic)
+            continue;
+        const int distance = std::abs(QFontDatabase::weight(family, style) - font.weight());
+        if (distance < bestDistance) {
+            best = style;
+            bestDistance = distance;
+        }
+    }
+    QFont named = font;
+    if (!best.isEmpty())
+        named.setStyleName(best);
+    return named;
+}
+
 Prompter::Button QtPrompter::message(QWidget *owner, const QString &caption, const QString &text, Icon icon,
                                      Buttons buttons, Button defaultButton)
 {
@@ -148,7 +172,7 @@ std::optional<Prompter::FontChoice> QtPrompter::chooseFont(QWidget *owner, const
     dialog.setObjectName(QStringLiteral("FontDialog"));
     dialog.setWindowTitle(QStringLiteral("Шрифт"));
     auto *layout = new QVBoxLayout(&dialog);
-    auto *fonts = new QFontDialog(initial.font, &dialog);
+    auto *fonts = new QFontDialog(fontForFontBox(initial.font), &dialog);
     fonts->setWindowFlags(Qt::Widget);
     fonts->setOptions(QFontDialog::NoButtons);
     layout->addWidget(fonts);

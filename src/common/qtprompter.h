@@ -21,4 +21,9 @@ public:
 // "*.*" means every file, also one without an extension.
 QString qtFileFilter(const QString &filter);
 
+// The font with its style named as the font database names it ("Bold", "Italic"). Qt's font box looks
+// a font's style up by a name in the user's language, while its list holds the fonts' own names, so
+// under the Russian translation it would show a bold font as the first style of the list.
+QFont fontForFontBox(const QFont &font);
+
 } // namespace velmira

@@ -80,12 +80,14 @@ void RichEdit::setPlainContent(const QString &text)
 {
     clear();
     document()->setDefaultFont(defaultFont());
-    QTextCursor cursor(document());
     QTextCharFormat format;
     format.setFont(defaultFont());
-    cursor.insertText(text, format);
-    cursor.movePosition(QTextCursor::Start);
-    setTextCursor(cursor);
+    setCurrentCharFormat(format);
+    // QTextEdit fills the document in one edit, outside the undo history and with the view's cursor
+    // set aside, which keeps a text of many megabytes quick to show; the text takes the format set
+    // just above.
+    setPlainText(text);
+    moveCursor(QTextCursor::Start);
 }
 
 void RichEdit::keyPressEvent(QKeyEvent *event)

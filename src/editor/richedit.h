@@ -37,7 +37,8 @@ public:
     void setSelStart(int start);
     void setSelLength(int length);
 
-    // Replaces the whole content with plain text and the editor's own font.
+    // Replaces the whole content with plain text in the editor's own font; the undo history starts
+    // afresh.
     void setPlainContent(const QString &text);
 
 signals:

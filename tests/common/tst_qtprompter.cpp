@@ -1,7 +1,11 @@
-// File filters as the program writes them, turned into Qt's.
+// File filters as the program writes them, turned into Qt's; the font box showing the font it is given.
 #include "common/qtprompter.h"
 
+#include <QApplication>
+#include <QFontDialog>
+#include <QLibraryInfo>
 #include <QTest>
+#include <QTranslator>
 
 using namespace velmira;
 using namespace Qt::StringLiterals;
@@ -29,7 +33,29 @@ private slots:
         QFETCH(QString, qt);
         QCOMPARE(qtFileFilter(filter), qt);
     }
+
+    void fontBoxShowsTheStyleUnderTheRussianTranslation()
+    {
+        QTranslator russian;
+        if (!russian.load(u"qtbase_ru"_s, QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+            QSKIP("Qt's Russian translation is not installed");
+        QApplication::installTranslator(&russian);
+        for (const bool bold : {false, true}) {
+            for (const bool italic : {false, true}) {
+                QFont font(u"Liberation Serif"_s, 14);
+                font.setBold(bold);
+                font.setItalic(italic);
+                const QFontDialog box(fontForFontBox(font));
+                const QFont shown = box.currentFont();
+                QCOMPARE(shown.family(), u"Liberation Serif"_s);
+                QCOMPARE(shown.bold(), bold);
+                QCOMPARE(shown.italic(), italic);
+                QCOMPARE(shown.pointSize(), 14);
+            }
+        }
+        QApplication::removeTranslator(&russian);
+    }
 };
 
-QTEST_GUILESS_MAIN(TestQtPrompter)
+QTEST_MAIN(TestQtPrompter)
 #include "tst_qtprompter.moc"

@@ -1,0 +1,53 @@
+// The editor as a document: new, open, save as and the clipboard commands.
+#pragma once
+
+#include <QString>
+#include <functional>
+
+namespace velmira {
+
+class Prompter;
+class RichEdit;
+
+// Replaces the editor's content with the file at `path`: a file whose name ends in ".rtf" (any letter
+// case) is read as rich text, or as plain text when it holds no RTF; any other file is read as plain
+// text (see plainDocumentText) in the editor's own font. Throws Error, leaving the editor as it was,
+// when the file cannot be read or is too large to open.
+void LoadDocument(RichEdit &editor, const QString &path);
+
+class DocumentCommands
+{
+public:
+    // `status` shows a short message in the main window's status bar.
+    DocumentCommands(RichEdit &editor, Prompter &prompter, std::function<void(const QString &)> status);
+
+    // New: asks before clearing a text that is not empty.
+    void N2Click();
+    // Open: asks before replacing a text that is not empty, then loads the chosen file.
+    void N3Click();
+    // Save as: writes the whole content as RTF under the chosen name, with ".rtf" added where the name
+    // lacks it.
+    void N5Click();
+
+    // The clipboard commands and select all, as the editor's own keys do them.
+    void CtrlC1Click();
+    void CtrlX1Click();
+    void Dcnfdbnm1Click();
+    void N7Click();
+
+    // Loads the document named on the command line; a failure is shown in a message box and the editor
+    // stays empty.
+    void openAtStart(const QString &path);
+
+private:
+    void load(const QString &path);
+    void showFailure(const QString &text);
+
+    RichEdit &m_editor;
+    Prompter &m_prompter;
+    std::function<void(const QString &)> m_status;
+    // The open box shows the file chosen last time.
+    QString m_openName;
+};
+
+} // namespace velmira

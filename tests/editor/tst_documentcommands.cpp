@@ -1,0 +1,300 @@
+// New, Open, Save as, loading documents and the clipboard commands, driven through the main window.
+#include "editorwindow.h"
+
+#include "common/error.h"
+#include "common/textcodec.h"
+#include "common/textfile.h"
+#include "editor/documentcommands.h"
+#include "editor/documentfile.h"
+#include "editor/rtf/rtfwriter.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDir>
+#include <QFile>
+#include <QTextBlock>
+
+using namespace velmira;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// «Жирное начало» in bold, then « и конец.», as a word processor writes it.
+const QByteArray RichDocument =
+    "{\\rtf1\\ansi\\ansicpg1251\\deff0{\\fonttbl{\\f0\\froman\\fcharset204 Times New Roman;}}"
+    "\\pard\\plain\\f0\\fs24{\\b \\'c6\\'e8\\'f0\\'ed\\'ee\\'e5 \\'ed\\'e0\\'f7\\'e0\\'eb\\'ee}"
+    " \\'e8 \\'ea\\'ee\\'ed\\'e5\\'f6.\\par}";
+
+bool isBoldAt(const QTextDocument &document, int position)
+{
+    QTextCursor cursor(const_cast<QTextDocument *>(&document));
+    cursor.setPosition(position + 1);
+    return cursor.charFormat().font().bold();
+}
+
+} // namespace
+
+class TestDocumentCommands : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void rtfFilesAreReadAsRichTextInAnyLetterCase()
+    {
+        EditorWindow w;
+        writeFileAtomically(w.file(u"ТЕКСТ.RTF"_s), RichDocument);
+        w.prompter.files.enqueue(w.file(u"ТЕКСТ.RTF"_s));
+        w.run(u"N3"_s);
+        QCOMPARE(w.editor().toPlainText(), u"Жирное начало и конец."_s);
+        QVERIFY(isBoldAt(*w.editor().document(), 0));
+        QVERIFY(!isBoldAt(*w.editor().document(), 16));
+    }
+
+    void otherFilesAreReadAsPlainText_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("text");
+        const QByteArray lines = toWindows1251(u"первая\nвторая"_s);
+        QTest::newRow("rtf name, plain content") << u"заметка.rtf"_s << lines << u"первая\r\nвторая\r\n"_s;
+        QTest::newRow("txt with LF") << u"текст.txt"_s << lines << u"первая\r\nвторая\r\n"_s;
+        QTest::newRow("no extension, UTF-8")
+            << u"текст"_s << u"первая\r\nвторая"_s.toUtf8() << u"первая\r\nвторая\r\n"_s;
+        QTest::newRow("RTF code in a txt stays code")
+            << u"код.txt"_s << QByteArray("{\\rtf1 {\\b x}}") << u"{\\rtf1 {\\b x}}\r\n"_s;
+        QTest::newRow("byte 26 in the middle")
+            << u"старый.txt"_s << lines + "\x1A" + toWindows1251(u"мусор"_s) << u"первая\r\nвторая\r\n"_s;
+    }
+
+    void otherFilesAreReadAsPlainText()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, text);
+        EditorWindow w;
+        // A formatted text before: the plain text must not take its formatting.
+        writeFileAtomically(w.file(u"rich.rtf"_s), RichDocument);
+        LoadDocument(w.editor(), w.file(u"rich.rtf"_s));
+        writeFileAtomically(w.file(name), bytes);
+        LoadDocument(w.editor(), w.file(name));
+        QCOMPARE(w.editor().plainTextCrLf(), text);
+        // One paragraph per line, and the trailing line end makes an empty last one.
+        QCOMPARE(w.editor().document()->blockCount(), int(text.count(u"\r\n"_s)) + 1);
+        const QFont font = w.editor().document()->begin().begin().fragment().charFormat().font();
+        QCOMPARE(font.family(), RichEdit::defaultFont().family());
+        QCOMPARE(font.pixelSize(), RichEdit::defaultFont().pixelSize());
+        QVERIFY(!font.bold());
+    }
+
+    void aFileThatCannotBeReadLeavesTheEditorAlone()
+    {
+        EditorWindow w;
+        w.editor().setPlainContent(u"мой текст"_s);
+        QVERIFY_THROWS_EXCEPTION(Error, LoadDocument(w.editor(), w.file(u"нет такого.txt"_s)));
+        QCOMPARE(w.editor().toPlainText(), u"мой текст"_s);
+
+        // Too large to open: refused with a message, not read.
+        QFile big(w.file(u"огромный.txt"_s));
+        QVERIFY(big.open(QIODevice::WriteOnly));
+        QVERIFY(big.resize(MaxDocumentSize + 1));
+        big.close();
+        w.prompter.answers.enqueue(Prompter::Button::Yes);
+        w.prompter.files.enqueue(big.fileName());
+        w.run(u"N3"_s);
+        QCOMPARE(w.editor().toPlainText(), u"мой текст"_s);
+        const FakePrompter::Asked &message = w.prompter.asked.last();
+        QCOMPARE(message.kind, FakePrompter::Asked::Kind::Message);
+        QCOMPARE(message.caption, u"Вельмира 6.1"_s);
+        QCOMPARE(message.icon, Prompter::Icon::Critical);
+        QVERIFY2(message.text.contains(u"огромный.txt"_s) && message.text.contains(u"64 МБ"_s),
+                 qPrintable(message.text));
+    }
+
+    void openAsksOnlyWhenThereIsText()
+    {
+        EditorWindow w;
+        writeFileAtomically(w.file(u"a.txt"_s), "A");
+        writeFileAtomically(w.file(u"b.txt"_s), "B");
+
+        // Empty editor: straight to the file box.
+        w.prompter.files.enqueue(w.file(u"a.txt"_s));
+        w.run(u"N3"_s);
+        QCOMPARE(w.prompter.asked.size(), 1);
+        QCOMPARE(w.prompter.asked[0].kind, FakePrompter::Asked::Kind::OpenFile);
+        QCOMPARE(w.prompter.asked[0].caption, u"Выбор файла для открытия"_s);
+        QCOMPARE(w.prompter.asked[0].text, u"Все файлы (*.*)|*.*|"_s);
+        QCOMPARE(w.editor().toPlainText(), u"A\n"_s);
+
+        // Answered No: no file box, nothing changes.
+        w.prompter.asked.clear();
+        w.prompter.answers.enqueue(Prompter::Button::No);
+        w.ctrl(Qt::Key_O);
+        QCOMPARE(w.prompter.messages(),
+                 QStringList{u"Если текущий текст не сохранён, то он будет утерян. Продолжать?"_s});
+        QCOMPARE(w.prompter.asked.size(), 1);
+        QCOMPARE(w.prompter.asked[0].icon, Prompter::Icon::Question);
+        QCOMPARE(w.editor().toPlainText(), u"A\n"_s);
+
+        // Yes, then the box is cancelled: nothing changes.
+        w.prompter.answers.enqueue(Prompter::Button::Yes);
+        w.run(u"N3"_s);
+        QCOMPARE(w.editor().toPlainText(), u"A\n"_s);
+
+        // Yes and a file: the box shows the file chosen before, and the new one is loaded.
+        w.prompter.asked.clear();
+        w.prompter.answers.enqueue(Prompter::Button::Yes);
+        w.prompter.files.enqueue(w.file(u"b.txt"_s));
+        w.run(u"N3"_s);
+        QCOMPARE(w.prompter.asked.last().name, w.file(u"a.txt"_s));
+        QCOMPARE(w.editor().toPlainText(), u"B\n"_s);
+
+        // A name of no file loads nothing.
+        w.prompter.answers.enqueue(Prompter::Button::Yes);
+        w.prompter.files.enqueue(w.file(u"нет.txt"_s));
+        w.run(u"N3"_s);
+        QCOMPARE(w.editor().toPlainText(), u"B\n"_s);
+    }
+
+    void newClearsAfterAsking()
+    {
+        EditorWindow w;
+        w.run(u"N2"_s);
+        QCOMPARE(w.status(), u"Нет текста"_s);
+        QVERIFY(w.prompter.asked.isEmpty());
+
+        w.editor().setPlainContent(u"текст"_s);
+        w.prompter.answers.enqueue(Prompter::Button::No);
+        w.ctrl(Qt::Key_N);
+        QCOMPARE(w.prompter.messages(), QStringList{u"Очистить рабочую область?"_s});
+        QCOMPARE(w.editor().toPlainText(), u"текст"_s);
+
+        w.prompter.answers.enqueue(Prompter::Button::Yes);
+        w.run(u"N2"_s);
+        QVERIFY(w.editor().document()->isEmpty());
+        // Typing afterwards uses the editor's own font.
+        w.type(u"новое"_s);
+        QCOMPARE(w.editor().textCursor().charFormat().font().family(), RichEdit::defaultFont().family());
+    }
+
+    void saveAsNamesTheFileOnce_data()
+    {
+        QTest::addColumn<QString>("chosen");
+        QTest::addColumn<QString>("written");
+        QTest::newRow("no extension") << u"итог"_s << u"итог.rtf"_s;
+        QTest::newRow(".rtf") << u"итог.rtf"_s << u"итог.rtf"_s;
+        QTest::newRow(".RTF") << u"ИТОГ.RTF"_s << u"ИТОГ.RTF"_s;
+        QTest::newRow(".txt") << u"итог.txt"_s << u"итог.txt.rtf"_s;
+    }
+
+    void saveAsNamesTheFileOnce()
+    {
+        QFETCH(QString, chosen);
+        QFETCH(QString, written);
+        EditorWindow w;
+        w.editor().setPlainContent(u"строка"_s);
+        w.prompter.files.enqueue(w.file(chosen));
+        w.run(u"N5"_s);
+        QCOMPARE(QDir(w.home.path()).entryList(QDir::Files), QStringList{written});
+        QVERIFY(readFileBytes(w.file(written)).startsWith("{\\rtf1"));
+        QCOMPARE(w.prompter.asked.size(), 1);
+        QCOMPARE(w.prompter.asked[0].caption, u"Выбор файла для сохранения"_s);
+        QCOMPARE(w.prompter.asked[0].text, u"Файл RTF|*.rtf|Все файлы (*.*)|*.*"_s);
+    }
+
+    void saveThenOpenGivesTheSameDocument()
+    {
+        EditorWindow w;
+        writeFileAtomically(w.file(u"исходный.rtf"_s), RichDocument);
+        LoadDocument(w.editor(), w.file(u"исходный.rtf"_s));
+        QTextCursor cursor(w.editor().document());
+        cursor.movePosition(QTextCursor::End);
+        cursor.insertBlock();
+        cursor.insertText(u"Вторая строка"_s);
+        const QByteArray saved = writeRtf(*w.editor().document());
+
+        w.prompter.files.enqueue(w.file(u"копия.rtf"_s));
+        w.ctrl(Qt::Key_S);
+        QCOMPARE(readFileBytes(w.file(u"копия.rtf"_s)), saved);
+
+        // Saving again over the file replaces it without asking.
+        w.editor().setPlainContent(u"другой"_s);
+        w.prompter.files.enqueue(w.file(u"копия.rtf"_s));
+        w.run(u"N5"_s);
+        QVERIFY(w.prompter.messages().isEmpty());
+        w.prompter.answers.enqueue(Prompter::Button::Yes);
+        w.prompter.files.enqueue(w.file(u"копия.rtf"_s));
+        w.run(u"N3"_s);
+        QCOMPARE(w.editor().toPlainText(), u"другой"_s);
+
+        LoadDocument(w.editor(), w.file(u"исходный.rtf"_s));
+        QCOMPARE(w.editor().toPlainText(), u"Жирное начало и конец."_s);
+        QVERIFY(isBoldAt(*w.editor().document(), 0));
+    }
+
+    void aFailedSaveIsShown()
+    {
+        EditorWindow w;
+        w.editor().setPlainContent(u"текст"_s);
+        w.prompter.files.enqueue(w.file(u"нет папки/итог"_s));
+        w.run(u"N5"_s);
+        QCOMPARE(w.prompter.asked.last().kind, FakePrompter::Asked::Kind::Message);
+        QCOMPARE(w.prompter.asked.last().caption, u"Вельмира 6.1"_s);
+        QCOMPARE(w.prompter.asked.last().icon, Prompter::Icon::Critical);
+        QVERIFY(w.prompter.asked.last().text.contains(u"итог.rtf"_s));
+    }
+
+    void documentOnTheCommandLineOpensAtStart()
+    {
+        QTemporaryDir folder;
+        const QString path = folder.filePath(u"Письмо.RTF"_s);
+        writeFileAtomically(path, RichDocument);
+        EditorWindow w({path});
+        QCOMPARE(w.editor().toPlainText(), u"Жирное начало и конец."_s);
+        QVERIFY(isBoldAt(*w.editor().document(), 0));
+
+        // One too large to open is refused; the program starts all the same.
+        QFile big(folder.filePath(u"огромный.txt"_s));
+        QVERIFY(big.open(QIODevice::WriteOnly));
+        QVERIFY(big.resize(MaxDocumentSize + 1));
+        big.close();
+        EditorWindow refused({big.fileName()});
+        QVERIFY(!refused.window->creationFailed());
+        QVERIFY(refused.editor().document()->isEmpty());
+        QCOMPARE(refused.prompter.asked.size(), 1);
+        QCOMPARE(refused.prompter.asked[0].icon, Prompter::Icon::Critical);
+    }
+
+    void clipboardCommandsFromMenuAndContextMenu_data()
+    {
+        QTest::addColumn<QStringList>("items"); // select all, copy, cut, paste
+        QTest::newRow("Правка") << QStringList{u"N7"_s, u"CtrlC1"_s, u"CtrlX1"_s, u"Dcnfdbnm1"_s};
+        QTest::newRow("context menu") << QStringList{u"N29"_s, u"N27"_s, u"N26"_s, u"N28"_s};
+    }
+
+    void clipboardCommandsFromMenuAndContextMenu()
+    {
+        QFETCH(QStringList, items);
+        EditorWindow w;
+        QApplication::clipboard()->clear();
+        w.editor().setPlainContent(u"раз два"_s);
+        w.run(items[0]);
+        QCOMPARE(w.editor().textCursor().selectedText(), u"раз два"_s);
+        w.run(items[1]);
+        QCOMPARE(QApplication::clipboard()->text(), u"раз два"_s);
+        QCOMPARE(w.editor().toPlainText(), u"раз два"_s);
+
+        w.editor().setSelStart(4);
+        w.editor().setSelLength(3);
+        w.run(items[2]);
+        QCOMPARE(QApplication::clipboard()->text(), u"два"_s);
+        QCOMPARE(w.editor().toPlainText(), u"раз "_s);
+
+        w.editor().setSelStart(0);
+        w.editor().setSelLength(3);
+        w.run(items[3]);
+        QCOMPARE(w.editor().toPlainText(), u"два "_s);
+    }
+};
+
+QTEST_MAIN(TestDocumentCommands)
+#include "tst_documentcommands.moc"
