@@ -8,15 +8,16 @@
 #include "common/inifile.h"
 #include "common/programfolder.h"
 #include "common/prompter.h"
-#include "common/textcodec.h"
 #include "common/textfile.h"
 #include "editor/documentcommands.h"
+#include "editor/documentfile.h"
 #include "editor/formatcommands.h"
 #include "editor/richedit.h"
 #include "editor/rtf/rtfreader.h"
 #include "editor/rtf/rtfwriter.h"
 #include "organizer/organizer.h"
 #include "speech/readingcontroller.h"
+#include "speech/recordingwindow.h"
 #include "speech/speechcontrol.h"
 #include "speech/textpreparation.h"
 
@@ -220,6 +221,8 @@ MainWindow::MainWindow(MainWindowServices services, QWidget *parent)
     bindEditorKey(Qt::Key_P, [this] { m_reading->Pause(); });
 
     FormCreate();
+    if (!m_creationFailed)
+        createRecordingWindow();
     m_settingsWindow = new SettingsWindow(m_services.shell, [this] { return speech(); }, this);
     bindCommand({u"N17"}, [this] { m_settingsWindow->exec(); });
 }
@@ -387,7 +390,8 @@ void MainWindow::buildStatusBar()
     m_statusPanel = new QLabel(bar);
     m_statusPanel->setObjectName(QStringLiteral("StatusPanel"));
     m_statusPanel->setAccessibleName(QStringLiteral("Строка состояния"));
-    m_statusPanel->setFixedWidth(150);
+    // At least the usual 150 pixels; a longer message widens the panel rather than lose its end.
+    m_statusPanel->setMinimumWidth(150);
     m_statusPanel->setAlignment(Qt::AlignCenter);
     m_statusPanel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     bar->addWidget(m_statusPanel);
@@ -572,7 +576,7 @@ void MainWindow::FormCreate()
         } else if (settings.readBool(global, QStringLiteral("RemText"), true) && QFileInfo::exists(remembered)) {
             const QByteArray bytes = readFileBytes(remembered);
             if (!readRtf(bytes, *m_editor->document()))
-                m_editor->setPlainContent(decodeText(bytes));
+                m_editor->setPlainContent(plainDocumentText(bytes));
             m_editor->setSelStart(settings.readInteger(global, QStringLiteral("SelStart"), 0));
             m_editor->setSelLength(settings.readInteger(global, QStringLiteral("SelLength"), 0));
         }
@@ -580,14 +584,48 @@ void MainWindow::FormCreate()
         if (settings.readBool(global, QStringLiteral("Buffer"), false))
             button(QStringLiteral("SpeedButton9"))->setChecked(true);
     } catch (const std::exception &) {
-        m_creationFailed = true;
-        const bool download = prompter().askYesNo(
-            this, QStringLiteral("Вельмира 6.1"),
-            QStringLiteral("Установлены не все необходимые для работы программы компоненты. Перейти на страницу "
-                           "загрузки компонентов?"));
-        if (download)
-            QDesktopServices::openUrl(QUrl(QString::fromUtf16(buildinfo::downloadPage)));
+        creationFailure();
     }
+}
+
+void MainWindow::creationFailure()
+{
+    m_creationFailed = true;
+    const bool download = prompter().askYesNo(
+        this, QStringLiteral("Вельмира 6.1"),
+        QStringLiteral("Установлены не все необходимые для работы программы компоненты. Перейти на страницу "
+                       "загрузки компонентов?"));
+    if (download)
+        QDesktopServices::openUrl(QUrl(QString::fromUtf16(buildinfo::downloadPage)));
+}
+
+void MainWindow::createRecordingWindow()
+{
+    std::unique_ptr<SpeechControl> recorder;
+    try {
+        recorder = m_services.createSpeechControl();
+    } catch (const std::exception &) {
+        creationFailure();
+        return;
+    }
+    RecordingWindow::Context context;
+    context.text = [this] {
+        const QString selected = m_editor->selectedTextCrLf();
+        return selected.isEmpty() ? m_editor->plainTextCrLf() : selected;
+    };
+    context.engineIndex = [this] { return m_engineList->currentIndex(); };
+    context.pitch = [this] { return m_pitchBar->value(); };
+    context.speed = [this] { return m_speedBar->value(); };
+    context.mainSpeech = [this] { return speech(); };
+    context.prepare = [](const QString &text) { return prepareText(text); };
+    context.hideToTray = [this] { hideToTray(); };
+    m_recordingWindow = new RecordingWindow(prompter(), std::move(recorder), context, this);
+    bindCommand({u"SpeedButton12", u"N16", u"N24"}, [this] {
+        if (m_editor->document()->isEmpty())
+            SBM(QStringLiteral("Нет текста для записи"));
+        else
+            m_recordingWindow->exec();
+    });
 }
 
 void MainWindow::showEvent(QShowEvent *event)
@@ -603,13 +641,14 @@ void MainWindow::FormShow()
         setWindowState(windowState() | Qt::WindowMaximized);
         return;
     }
+    // The rest belongs to the first showing only.
+    if (m_laidOut)
+        return;
+    m_laidOut = true;
+    setWindowState(windowState() | Qt::WindowMaximized);
     if (firstArgument() == u"new" && m_services.shell)
         provisionDesktop(*m_services.shell, prompter(), this, executablePath());
-    if (!m_laidOut) {
-        m_laidOut = true;
-        setWindowState(windowState() | Qt::WindowMaximized);
-        m_reading->startUp();
-    }
+    m_reading->startUp();
     if (IniFile::settings().readBool(IniFile::global(), QStringLiteral("Time"), true))
         m_organizer->startTimeAnnouncement();
 }

@@ -28,6 +28,7 @@ class FormatCommands;
 class Organizer;
 class Prompter;
 class ReadingController;
+class RecordingWindow;
 class RichEdit;
 class SettingsWindow;
 class SpeechControl;
@@ -111,6 +112,8 @@ private:
     void bindEditorCommands();
 
     void FormCreate();
+    void creationFailure();
+    void createRecordingWindow();
     void FormShow();
     bool FormCloseQuery();
     void SaveMainSettings();
@@ -147,6 +150,7 @@ private:
     QTimer *m_timer2 = nullptr;
     QTimer *m_timer3 = nullptr;
     SettingsWindow *m_settingsWindow = nullptr;
+    RecordingWindow *m_recordingWindow = nullptr;
 
     QHash<QString, QToolButton *> m_buttons;
     QHash<QString, QAction *> m_actions;

@@ -11,6 +11,7 @@
 #include "support/fakespeechcontrol.h"
 
 #include <QComboBox>
+#include <QDialog>
 #include <QFile>
 #include <QLabel>
 #include <QMenuBar>
@@ -278,6 +279,25 @@ private slots:
         QVERIFY(w->isVisible());
         QVERIFY(w->findChildren<QSystemTrayIcon *>().isEmpty());
         QCOMPARE(w->findChild<QLabel *>(u"StatusPanel"_s)->text(), u"Нет области уведомлений: окно свёрнуто"_s);
+    }
+
+    void recordingNeedsAText()
+    {
+        auto w = makeWindow();
+        QTest::mouseClick(w->button(u"SpeedButton12"_s), Qt::LeftButton);
+        QCOMPARE(w->findChild<QLabel *>(u"StatusPanel"_s)->text(), u"Нет текста для записи"_s);
+        auto *recording = w->findChild<QDialog *>(u"TForm3"_s);
+        QVERIFY(recording);
+        QVERIFY(!recording->isVisible());
+
+        w->editor()->setPlainContent(u"Текст"_s);
+        QString shownTitle;
+        QTimer::singleShot(50, recording, [&] {
+            shownTitle = recording->windowTitle();
+            recording->close();
+        });
+        w->action(u"N16"_s)->trigger();
+        QCOMPARE(shownTitle, u"Запись голоса в звуковой файл"_s);
     }
 
     void helpWithoutItsFileSaysSo()
