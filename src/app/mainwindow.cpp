@@ -16,6 +16,7 @@
 #include "editor/rtf/rtfreader.h"
 #include "editor/rtf/rtfwriter.h"
 #include "organizer/organizer.h"
+#include "platform/desktopshell.h"
 #include "speech/readingcontroller.h"
 #include "speech/recordingwindow.h"
 #include "speech/speechcontrol.h"
@@ -205,7 +206,7 @@ MainWindow::MainWindow(MainWindowServices services, QWidget *parent)
             m_services.aboutWindow->showAbout();
     });
     bindCommand({u"N19"}, [this] { N19Click(); });
-    bindCommand({u"N42"}, [] { QDesktopServices::openUrl(QUrl(QString::fromUtf16(buildinfo::site))); });
+    bindCommand({u"N42"}, [this] { openOnDesktop(QUrl(QString::fromUtf16(buildinfo::site))); });
     bindEditorCommands();
 
     m_reading = new ReadingController({m_engineList, m_speedBar, m_pitchBar, m_speedLabel, m_pitchLabel},
@@ -596,7 +597,7 @@ void MainWindow::creationFailure()
         QStringLiteral("Установлены не все необходимые для работы программы компоненты. Перейти на страницу "
                        "загрузки компонентов?"));
     if (download)
-        QDesktopServices::openUrl(QUrl(QString::fromUtf16(buildinfo::downloadPage)));
+        openOnDesktop(QUrl(QString::fromUtf16(buildinfo::downloadPage)));
 }
 
 void MainWindow::createRecordingWindow()
@@ -686,11 +687,20 @@ void MainWindow::trayIconActivated(int reason)
     m_inTray = false;
 }
 
+void MainWindow::openOnDesktop(const QUrl &url)
+{
+    // Whether the desktop found a program for it is not reported: there is nothing the user could do.
+    if (m_services.shell)
+        m_services.shell->open(url);
+    else
+        QDesktopServices::openUrl(url);
+}
+
 void MainWindow::N19Click()
 {
     const QString help = programFile(QStringLiteral("Help.rtf"));
     if (QFileInfo::exists(help))
-        QDesktopServices::openUrl(QUrl::fromLocalFile(help));
+        openOnDesktop(QUrl::fromLocalFile(help));
     else
         SBM(QStringLiteral("Не найден файл справки"));
 }

@@ -16,6 +16,7 @@ class QMenu;
 class QScrollBar;
 class QSystemTrayIcon;
 class QTimer;
+class QUrl;
 class QToolButton;
 
 namespace velmira {
@@ -119,6 +120,7 @@ private:
     void SaveMainSettings();
     void SpeedButton13Click();
     void N19Click();
+    void openOnDesktop(const QUrl &url);
     void Timer2Timer();
     void trayIconActivated(int reason);
     // Whether a reminder is switched on, so that closing should offer the tray instead.

@@ -8,6 +8,7 @@
 #include "organizer/organizer.h"
 #include "organizer/reminderfile.h"
 #include "support/fakeprompter.h"
+#include "support/recordingshell.h"
 #include "support/fakespeechcontrol.h"
 
 #include <QComboBox>
@@ -300,11 +301,22 @@ private slots:
         QCOMPARE(shownTitle, u"Запись голоса в звуковой файл"_s);
     }
 
-    void helpWithoutItsFileSaysSo()
+    void helpAndWebSiteOpenOnTheDesktop()
     {
-        auto w = makeWindow();
-        w->action(u"N19"_s)->trigger();
-        QCOMPARE(w->findChild<QLabel *>(u"StatusPanel"_s)->text(), u"Не найден файл справки"_s);
+        RecordingShell shell(m_home->path());
+        MainWindowServices services;
+        services.prompter = &m_prompter;
+        services.shell = &shell;
+        services.createSpeechControl = [] { return std::make_unique<FakeSpeechControl>(); };
+        MainWindow w(services);
+        w.action(u"N19"_s)->trigger();
+        QCOMPARE(w.findChild<QLabel *>(u"StatusPanel"_s)->text(), u"Не найден файл справки"_s);
+        QVERIFY(shell.opened.isEmpty());
+        writeFileAtomically(file(u"Help.rtf"_s), "{\\rtf1 }");
+        w.action(u"N19"_s)->trigger();
+        w.action(u"N42"_s)->trigger();
+        QCOMPARE(shell.opened, (QList<QUrl>{QUrl::fromLocalFile(file(u"Help.rtf"_s)),
+                                            QUrl(u"https://velmira.example.org"_s)}));
     }
 
     void failedSaveIsReported()
