@@ -9,6 +9,7 @@
 #include "common/programfolder.h"
 #include "common/prompter.h"
 #include "common/textfile.h"
+#include "dictionary/dictionarywindow.h"
 #include "editor/documentcommands.h"
 #include "editor/documentfile.h"
 #include "editor/formatcommands.h"
@@ -226,6 +227,8 @@ MainWindow::MainWindow(MainWindowServices services, QWidget *parent)
         createRecordingWindow();
     m_settingsWindow = new SettingsWindow(m_services.shell, [this] { return speech(); }, this);
     bindCommand({u"N17"}, [this] { m_settingsWindow->exec(); });
+    bindCommand({u"N14", u"N38"}, [this] { DictionaryWindow::N14Click(prompter(), speech(), this); });
+    bindEditorKey(Qt::Key_D, [this] { DictionaryWindow::N14Click(prompter(), speech(), this); });
 }
 
 MainWindow::~MainWindow() = default;
