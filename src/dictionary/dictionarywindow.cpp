@@ -33,7 +33,10 @@ QFrame *panel(QWidget *parent, const QString &name, const QRect &geometry)
     frame->setFrameStyle(QFrame::Panel | QFrame::Raised);
     QPalette pal = frame->palette();
     pal.setColor(QPalette::Window, PanelGreen);
-    pal.setColor(QPalette::WindowText, Qt::black);
+    // Black text on the light green, grey where a control is disabled.
+    pal.setColor(QPalette::Active, QPalette::WindowText, Qt::black);
+    pal.setColor(QPalette::Inactive, QPalette::WindowText, Qt::black);
+    pal.setColor(QPalette::Disabled, QPalette::WindowText, QColor(96, 96, 96));
     frame->setPalette(pal);
     frame->setAutoFillBackground(true);
     return frame;
@@ -42,11 +45,11 @@ QFrame *panel(QWidget *parent, const QString &name, const QRect &geometry)
 QLineEdit *wordBox(QWidget *parent, const QString &name, const QString &caption, int x)
 {
     auto *label = new QLabel(caption, parent);
-    label->setGeometry(x, 6, 150, 16);
+    label->setGeometry(x, 6, 162, 16);
     auto *box = new QLineEdit(parent);
     box->setObjectName(name);
     box->setMaxLength(TypedLength);
-    box->setGeometry(x, 24, 150, 22);
+    box->setGeometry(x, 24, 162, 22);
     label->setBuddy(box);
     box->setAccessibleName(caption.chopped(1));
     return box;
@@ -74,41 +77,41 @@ DictionaryWindow::DictionaryWindow(Prompter &prompter, SpeechControl *speech, QW
       m_speech(speech)
 {
     setWindowFlags(windowFlags() | Qt::WindowStaysOnTopHint);
-    setClientSize(345, 446);
+    setClientSize(365, 446);
     setBackground(WindowGreen);
 
-    QFrame *usePanel = panel(this, QStringLiteral("Panel2"), QRect(8, 8, 329, 32));
+    QFrame *usePanel = panel(this, QStringLiteral("Panel2"), QRect(8, 8, 349, 32));
     m_useBox = new QCheckBox(QStringLiteral("Использовать словарь поправок"), usePanel);
     m_useBox->setObjectName(QStringLiteral("CheckBox1"));
-    m_useBox->setGeometry(8, 6, 313, 20);
+    m_useBox->setGeometry(8, 6, 333, 20);
 
-    m_editPanel = panel(this, QStringLiteral("Panel1"), QRect(8, 46, 329, 358));
+    m_editPanel = panel(this, QStringLiteral("Panel1"), QRect(8, 46, 349, 358));
     m_word = wordBox(m_editPanel, QStringLiteral("Edit1"), QStringLiteral("Заменяемое слово:"), 8);
-    m_replacement = wordBox(m_editPanel, QStringLiteral("Edit2"), QStringLiteral("Заменяющее слово:"), 171);
+    m_replacement = wordBox(m_editPanel, QStringLiteral("Edit2"), QStringLiteral("Заменяющее слово:"), 179);
     m_replacement->setEnabled(false);
 
-    m_test = addButton(m_editPanel, QStringLiteral("Label1"), QStringLiteral("Тест"), QRect(8, 54, 150, 22));
-    m_add = addButton(m_editPanel, QStringLiteral("StaticText3"), QStringLiteral("Добавить"), QRect(171, 54, 150, 22));
+    m_test = addButton(m_editPanel, QStringLiteral("Label1"), QStringLiteral("Тест"), QRect(8, 54, 162, 22));
+    m_add = addButton(m_editPanel, QStringLiteral("StaticText3"), QStringLiteral("Добавить"), QRect(179, 54, 162, 22));
     m_test->setEnabled(false);
     m_add->setEnabled(false);
 
     m_list = new QListWidget(m_editPanel);
     m_list->setObjectName(QStringLiteral("ListBox1"));
     m_list->setAccessibleName(QStringLiteral("Строки словаря"));
-    m_list->setGeometry(8, 84, 313, 236);
+    m_list->setGeometry(8, 84, 333, 236);
     m_list->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_list->setSortingEnabled(false);
 
     auto *remove = addButton(m_editPanel, QStringLiteral("StaticText4"), QStringLiteral("Удалить строку"),
-                             QRect(8, 328, 99, 22));
+                             QRect(8, 328, 105, 22));
     auto *clear = addButton(m_editPanel, QStringLiteral("StaticText8"), QStringLiteral("Очистить"),
-                            QRect(115, 328, 99, 22));
+                            QRect(122, 328, 105, 22));
     auto *import = addButton(m_editPanel, QStringLiteral("StaticText5"), QStringLiteral("Иимпорт..."),
-                             QRect(222, 328, 99, 22));
+                             QRect(236, 328, 105, 22));
 
-    auto *ok = addButton(this, QStringLiteral("StaticText6"), QStringLiteral("OK"), QRect(80, 414, 86, 24));
+    auto *ok = addButton(this, QStringLiteral("StaticText6"), QStringLiteral("OK"), QRect(90, 414, 86, 24));
     ok->setBoldItalic(true);
-    auto *cancel = addButton(this, QStringLiteral("StaticText7"), QStringLiteral("Отмена"), QRect(179, 414, 86, 24));
+    auto *cancel = addButton(this, QStringLiteral("StaticText7"), QStringLiteral("Отмена"), QRect(189, 414, 86, 24));
 
     connect(m_useBox, &QCheckBox::toggled, this, &DictionaryWindow::CheckBox1Click);
     connect(m_word, &QLineEdit::textChanged, this, &DictionaryWindow::Edit1Change);
