@@ -73,8 +73,8 @@ void restoreLimit(QLineEdit *box)
 } // namespace
 
 DictionaryWindow::DictionaryWindow(Prompter &prompter, SpeechControl *speech, QWidget *parent)
-    : DialogWindow(QStringLiteral("TForm5"), QStringLiteral("Словарь поправок"), parent), m_prompter(prompter),
-      m_speech(speech)
+    : DialogWindow(QStringLiteral("TForm5"), QStringLiteral("Словарь поправок"), parent),
+      m_prompter(prompter), m_speech(speech)
 {
     setWindowFlags(windowFlags() | Qt::WindowStaysOnTopHint);
     setClientSize(365, 446);
@@ -91,7 +91,8 @@ DictionaryWindow::DictionaryWindow(Prompter &prompter, SpeechControl *speech, QW
     m_replacement->setEnabled(false);
 
     m_test = addButton(m_editPanel, QStringLiteral("Label1"), QStringLiteral("Тест"), QRect(8, 54, 162, 22));
-    m_add = addButton(m_editPanel, QStringLiteral("StaticText3"), QStringLiteral("Добавить"), QRect(179, 54, 162, 22));
+    m_add = addButton(m_editPanel, QStringLiteral("StaticText3"), QStringLiteral("Добавить"),
+                      QRect(179, 54, 162, 22));
     m_test->setEnabled(false);
     m_add->setEnabled(false);
 
@@ -111,7 +112,8 @@ DictionaryWindow::DictionaryWindow(Prompter &prompter, SpeechControl *speech, QW
 
     auto *ok = addButton(this, QStringLiteral("StaticText6"), QStringLiteral("OK"), QRect(90, 414, 86, 24));
     ok->setBoldItalic(true);
-    auto *cancel = addButton(this, QStringLiteral("StaticText7"), QStringLiteral("Отмена"), QRect(189, 414, 86, 24));
+    auto *cancel =
+        addButton(this, QStringLiteral("StaticText7"), QStringLiteral("Отмена"), QRect(189, 414, 86, 24));
 
     connect(m_useBox, &QCheckBox::toggled, this, &DictionaryWindow::CheckBox1Click);
     connect(m_word, &QLineEdit::textChanged, this, &DictionaryWindow::Edit1Change);

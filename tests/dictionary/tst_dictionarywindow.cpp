@@ -81,8 +81,7 @@ private:
         open();
     }
 
-    template <typename T = QWidget>
-    T *control(const char *name) const
+    template <typename T = QWidget> T *control(const char *name) const
     {
         T *found = m_window->findChild<T *>(QString::fromLatin1(name));
         Q_ASSERT(found);
@@ -154,16 +153,21 @@ private slots:
         QCOMPARE(control<QCheckBox>("CheckBox1")->isChecked(), inUse);
         QCOMPARE(control("Panel1")->isEnabled(), inUse);
         // The replacement box and the two buttons wait for what is typed.
-        QVERIFY(!replacement()->isEnabled() && !control("Label1")->isEnabled() && !control("StaticText3")->isEnabled());
+        QVERIFY(!replacement()->isEnabled() && !control("Label1")->isEnabled() &&
+                !control("StaticText3")->isEnabled());
         // Opening writes nothing.
         QCOMPARE(QFile::exists(programFile(u"Settings.ini"_s)), inUse);
         QCOMPARE(QFile::exists(dictionaryFile()), hasFile);
 
         const QList<std::pair<const char *, QString>> captions{
-            {"CheckBox1", u"Использовать словарь поправок"_s}, {"Label1", u"Тест"_s},
-            {"StaticText3", u"Добавить"_s},  {"StaticText4", u"Удалить строку"_s},
-            {"StaticText8", u"Очистить"_s},  {"StaticText5", u"Иимпорт..."_s},
-            {"StaticText6", u"OK"_s},        {"StaticText7", u"Отмена"_s}};
+            {"CheckBox1", u"Использовать словарь поправок"_s},
+            {"Label1", u"Тест"_s},
+            {"StaticText3", u"Добавить"_s},
+            {"StaticText4", u"Удалить строку"_s},
+            {"StaticText8", u"Очистить"_s},
+            {"StaticText5", u"Иимпорт..."_s},
+            {"StaticText6", u"OK"_s},
+            {"StaticText7", u"Отмена"_s}};
         for (const auto &[name, caption] : captions)
             QCOMPARE(control<QAbstractButton>(name)->text(), caption);
         QCOMPARE(word()->accessibleName(), u"Заменяемое слово"_s);
