@@ -7,13 +7,12 @@
 #include "speech/speechcontrolfactory.h"
 #include "speech/textpreparation.h"
 
-#include "benchtext.h"
+#include "benchsupport.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 
@@ -97,15 +96,7 @@ void BM_Record100KbThroughTheWindow(benchmark::State &state)
             return elapsed;
         };
         const auto runEspeak = [&] {
-            QElapsedTimer clock;
-            clock.start();
-            QProcess espeak;
-            espeak.start(u"espeak-ng"_s, {u"-v"_s, u"ru"_s, u"-s"_s, u"175"_s, u"-p"_s, u"50"_s, u"-w"_s,
-                                          dir.filePath(u"espeak.wav"_s), u"-f"_s, textPath});
-            const bool ran = espeak.waitForFinished(120000) && espeak.exitStatus() == QProcess::NormalExit &&
-                             espeak.exitCode() == 0;
-            theirs += double(clock.nsecsElapsed()) * 1e-9;
-            return ran;
+            return bench::runEspeakNg(textPath, dir.filePath(u"espeak.wav"_s), theirs);
         };
         // Taking turns at going first evens out what other programs do to the machine meanwhile.
         double ourTime = 0;
@@ -133,12 +124,5 @@ BENCHMARK(BM_Record100KbThroughTheWindow)->UseManualTime()->Unit(benchmark::kMil
 
 int main(int argc, char **argv)
 {
-    qputenv("VELMIRA_AUDIO", "null");
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return bench::runWidgetBenchmarks<QApplication>(argc, argv);
 }

@@ -10,7 +10,7 @@
 #include "speech/espeakspeechcontrol.h"
 #include "speech/pacedaudiooutput.h"
 
-#include "benchtext.h"
+#include "benchsupport.h"
 
 #include <benchmark/benchmark.h>
 
@@ -18,9 +18,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 #include <QTemporaryDir>
-
 
 using namespace Qt::StringLiterals;
 using namespace velmira;
@@ -97,15 +95,8 @@ void BM_Write100KbToWav(benchmark::State &state)
     for (auto _ : state) {
         // espeak-ng on its own, same text, voice, speed and pitch.
         const auto runEspeak = [&] {
-            QElapsedTimer clock;
-            clock.start();
             const double cpu = cpuSeconds(RUSAGE_CHILDREN);
-            QProcess espeak;
-            espeak.start(u"espeak-ng"_s, {u"-v"_s, u"ru"_s, u"-s"_s, u"175"_s, u"-p"_s, u"50"_s, u"-w"_s,
-                                          dir.filePath(u"espeak.wav"_s), u"-f"_s, textPath});
-            const bool ran = espeak.waitForFinished(120000) && espeak.exitStatus() == QProcess::NormalExit
-                             && espeak.exitCode() == 0;
-            theirs += double(clock.nsecsElapsed()) * 1e-9;
+            const bool ran = bench::runEspeakNg(textPath, dir.filePath(u"espeak.wav"_s), theirs);
             theirCpu += cpuSeconds(RUSAGE_CHILDREN) - cpu;
             return ran;
         };

@@ -1,9 +1,14 @@
-// What the speech benchmarks share: a Russian text of a given size, and the processor time used.
+// What the benchmarks share: a Russian text of a given size, the processor time used, a run of
+// espeak-ng on its own, and the main of a benchmark program with windows.
 #pragma once
 
+#include <QElapsedTimer>
+#include <QProcess>
 #include <QRandomGenerator>
 #include <QString>
 #include <QStringList>
+
+#include <benchmark/benchmark.h>
 
 #include <sys/resource.h>
 
@@ -52,6 +57,36 @@ inline double cpuSeconds(int who)
     getrusage(who, &usage);
     return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
            double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
+}
+
+// Writes the text file `textPath` to `wavPath` with `espeak-ng -w` (Russian voice, speed 175, pitch 50, as
+// the program's defaults for that voice) and adds the wall-clock seconds it took to `seconds`. Returns
+// whether espeak-ng ran and succeeded.
+inline bool runEspeakNg(const QString &textPath, const QString &wavPath, double &seconds)
+{
+    QElapsedTimer clock;
+    clock.start();
+    QProcess espeak;
+    espeak.start(u"espeak-ng"_s, {u"-v"_s, u"ru"_s, u"-s"_s, u"175"_s, u"-p"_s, u"50"_s, u"-w"_s, wavPath,
+                                  u"-f"_s, textPath});
+    const bool ran = espeak.waitForFinished(120000) && espeak.exitStatus() == QProcess::NormalExit &&
+                     espeak.exitCode() == 0;
+    seconds += double(clock.nsecsElapsed()) * 1e-9;
+    return ran;
+}
+
+// The main of a benchmark program with windows: headless unless a platform is named, speech into the
+// silent sink.
+template <class App> int runWidgetBenchmarks(int argc, char **argv)
+{
+    qputenv("VELMIRA_AUDIO", "null");
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    App app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
 }
 
 } // namespace velmira::bench
