@@ -25,12 +25,14 @@ class Clock;
 class DesktopShell;
 class DocumentCommands;
 class FormatCommands;
+class HighlightingWindow;
 class Organizer;
 class Prompter;
 class ReadingController;
 class RichEdit;
 class SettingsWindow;
 class SpeechControl;
+class WordExport;
 
 // What the main window needs from outside; tests give fakes.
 struct MainWindowServices
@@ -126,6 +128,7 @@ private:
     ReadingController *m_reading = nullptr;
     std::unique_ptr<DocumentCommands> m_documents;
     std::unique_ptr<FormatCommands> m_formatting;
+    std::unique_ptr<WordExport> m_wordExport;
     bool m_creationFailed = false;
     bool m_inTray = false;
     bool m_laidOut = false;
@@ -147,6 +150,7 @@ private:
     QTimer *m_timer2 = nullptr;
     QTimer *m_timer3 = nullptr;
     SettingsWindow *m_settingsWindow = nullptr;
+    HighlightingWindow *m_highlightingWindow = nullptr;
 
     QHash<QString, QToolButton *> m_buttons;
     QHash<QString, QAction *> m_actions;
