@@ -22,11 +22,11 @@ namespace {
 QString russianText(int megabytes)
 {
     static const QStringList words = {
-        u"и"_s,        u"в"_s,           u"не"_s,        u"на"_s,         u"что"_s,      u"он"_s,
-        u"как"_s,      u"это"_s,         u"было"_s,      u"когда"_s,      u"время"_s,    u"человек"_s,
-        u"говорил"_s,  u"дорога"_s,      u"который"_s,   u"сказала"_s,    u"ничего"_s,   u"теперь"_s,
-        u"вечером,"_s, u"удивительно"_s, u"подошёл"_s,   u"рассказывал"_s, u"лес"_s,     u"дом."_s,
-        u"город"_s,    u"потом"_s,       u"совершенно"_s, u"мы"_s,        u"они"_s,      u"её"_s,
+        u"и"_s,        u"в"_s,           u"не"_s,         u"на"_s,          u"что"_s,    u"он"_s,
+        u"как"_s,      u"это"_s,         u"было"_s,       u"когда"_s,       u"время"_s,  u"человек"_s,
+        u"говорил"_s,  u"дорога"_s,      u"который"_s,    u"сказала"_s,     u"ничего"_s, u"теперь"_s,
+        u"вечером,"_s, u"удивительно"_s, u"подошёл"_s,    u"рассказывал"_s, u"лес"_s,    u"дом."_s,
+        u"город"_s,    u"потом"_s,       u"совершенно"_s, u"мы"_s,          u"они"_s,    u"её"_s,
     };
     QRandomGenerator random(20240601);
     const qsizetype size = qsizetype(megabytes) * 1000 * 1000;
@@ -56,7 +56,8 @@ void BM_HighlightingWindow(benchmark::State &state)
     editor.show();
     if (!QTest::qWaitForWindowExposed(&editor))
         state.SkipWithError("the editor was not shown");
-    HighlightingWindow window(editor, [](const QString &) {}, &editor);
+    HighlightingWindow window(
+        editor, [](const QString &) {}, &editor);
     auto *ok = window.findChild<LabelButton *>(QStringLiteral("StaticText1"));
     for (auto _ : state) {
         state.PauseTiming();
@@ -74,7 +75,13 @@ void BM_HighlightingWindow(benchmark::State &state)
     }
     state.SetItemsProcessed(state.iterations() * text.size());
 }
-BENCHMARK(BM_HighlightingWindow)->Args({1, 0})->Args({1, 1})->Args({10, 0})->Args({10, 1})->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_HighlightingWindow)
+    ->Args({1, 0})
+    ->Args({1, 1})
+    ->Args({10, 0})
+    ->Args({10, 1})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
 
 // The scan alone, without the document.
 void BM_IntuitiveMarks(benchmark::State &state)

@@ -17,8 +17,8 @@ namespace velmira {
 
 HighlightingWindow::HighlightingWindow(RichEdit &editor, std::function<void(const QString &)> status,
                                        QWidget *parent)
-    : DialogWindow(QStringLiteral("TForm8"), QStringLiteral("Интуитивное выделение"), parent), m_editor(editor),
-      m_status(std::move(status))
+    : DialogWindow(QStringLiteral("TForm8"), QStringLiteral("Интуитивное выделение"), parent),
+      m_editor(editor), m_status(std::move(status))
 {
     setClientSize(289, 149);
     setBackground(QColor(0, 192, 0));

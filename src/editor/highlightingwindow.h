@@ -25,7 +25,8 @@ class HighlightingWindow : public DialogWindow
 
 public:
     // `status` shows a short message in the main window's status bar.
-    HighlightingWindow(RichEdit &editor, std::function<void(const QString &)> status, QWidget *parent = nullptr);
+    HighlightingWindow(RichEdit &editor, std::function<void(const QString &)> status,
+                       QWidget *parent = nullptr);
 
     // The main window's command: the window, shown modally, or a status message when there is no text.
     void SpeedButton23Click();

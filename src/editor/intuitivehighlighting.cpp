@@ -26,8 +26,7 @@ public:
     // Scans `piece`, whose first character is at `position` and at `documentPosition`, and calls
     // `mark(span, documentFrom, documentTo)` for every token to be marked that a space in it ends.
     // Returns false as soon as `mark` does, with the rest of the piece unscanned.
-    template <typename Mark>
-    bool scan(QStringView piece, int position, int documentPosition, Mark &&mark)
+    template <typename Mark> bool scan(QStringView piece, int position, int documentPosition, Mark &&mark)
     {
         for (qsizetype i = 0; i < piece.size(); ++i) {
             if (piece[i] != u' ')
@@ -85,7 +84,8 @@ void setBold(QTextDocument &document, int from, int to, bool on)
     QTextCursor cursor(&document);
     cursor.setPosition(from);
     cursor.setPosition(to, QTextCursor::KeepAnchor);
-    changeSelectionFormat(cursor, [on](QTextCharFormat &format) { setStyleFlag(format, StyleFlag::Bold, on); });
+    changeSelectionFormat(cursor,
+                          [on](QTextCharFormat &format) { setStyleFlag(format, StyleFlag::Bold, on); });
 }
 
 } // namespace
@@ -128,12 +128,13 @@ HighlightOutcome intuitiveHighlight(QTextDocument &document, bool mark, const Hi
     int position = 0;
     for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
         const QString text = block.text();
-        const bool goOn = scan.scan(text, position, block.position(), [&](const TextSpan &span, int from, int to) {
-            if (!turns.take(span.start))
-                return false;
-            setBold(document, from, to, true);
-            return true;
-        });
+        const bool goOn =
+            scan.scan(text, position, block.position(), [&](const TextSpan &span, int from, int to) {
+                if (!turns.take(span.start))
+                    return false;
+                setBold(document, from, to, true);
+                return true;
+            });
         if (!goOn || !turns.take(position))
             return HighlightOutcome::Cancelled;
         position += int(text.size()) + 2;

@@ -52,6 +52,15 @@ std::unique_ptr<QTextDocument> selectionDocument(const QTextCursor &cursor)
     return document;
 }
 
+QByteArray selectionRtf(const QTextDocument &document)
+{
+    QByteArray rtf = writeRtf(document);
+    static constexpr QByteArrayView LastEnd = "\\par\r\n}\r\n";
+    if (rtf.endsWith(LastEnd))
+        rtf.replace(rtf.size() - LastEnd.size(), LastEnd.size(), "\r\n}\r\n");
+    return rtf;
+}
+
 DocumentMimeData::DocumentMimeData(std::unique_ptr<QTextDocument> document) : m_document(std::move(document))
 {
     Q_ASSERT(m_document);
@@ -76,7 +85,7 @@ QVariant DocumentMimeData::retrieveData(const QString &mimeType, QMetaType type)
     if (mimeType == Html)
         return m_document->toHtml();
     if (mimeType == Rtf || mimeType == ApplicationRtf)
-        return writeRtf(*m_document);
+        return selectionRtf(*m_document);
     if (mimeType == OpenDocument) {
         QByteArray odf;
         QBuffer buffer(&odf);

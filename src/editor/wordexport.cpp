@@ -3,7 +3,6 @@
 #include "common/error.h"
 #include "common/prompter.h"
 #include "richedit.h"
-#include "rtf/rtfwriter.h"
 #include "selectiondocument.h"
 
 #include <QClipboard>
@@ -96,7 +95,8 @@ void WordExport::SpeedButton1Click()
         m_status(QStringLiteral("Нет текста для экспорта!"));
         return;
     }
-    if (!m_prompter.askYesNo(m_editor.window(), programCaption(), QStringLiteral("Экспортировать текст в MS Word?")))
+    if (!m_prompter.askYesNo(m_editor.window(), programCaption(),
+                             QStringLiteral("Экспортировать текст в MS Word?")))
         return;
     const QString program = wordProcessorProgram();
     if (program.isEmpty()) {
@@ -110,7 +110,7 @@ void WordExport::SpeedButton1Click()
             cursor.select(QTextCursor::Document);
         std::unique_ptr<QTextDocument> fragment = selectionDocument(cursor);
         // The new document, then the clipboard, then the word processor shows it.
-        const QString file = writeExportFile(writeRtf(*fragment));
+        const QString file = writeExportFile(selectionRtf(*fragment));
         QGuiApplication::clipboard()->setMimeData(new DocumentMimeData(std::move(fragment)));
         startWordProcessor(program, file);
     } catch (const Error &error) {

@@ -50,8 +50,7 @@ void select(RichEdit &editor, int anchor, int position)
     editor.setTextCursor(cursor);
 }
 
-template <typename T>
-T *child(QWidget *window, const char16_t *name)
+template <typename T> T *child(QWidget *window, const char16_t *name)
 {
     T *found = window->findChild<T *>(QString::fromUtf16(name));
     Q_ASSERT(found);
@@ -65,7 +64,8 @@ void click(QWidget *window, const char16_t *name)
 
 // Runs `command` and, once the window is shown modally, `inside` with it. A window still open after ten
 // seconds is closed, so that a failing test does not hang.
-bool whileShown(EditorWindow &w, const QString &command, const std::function<void(HighlightingWindow &)> &inside)
+bool whileShown(EditorWindow &w, const QString &command,
+                const std::function<void(HighlightingWindow &)> &inside)
 {
     bool shown = false;
     QTimer::singleShot(0, w.window.get(), [&] {

@@ -102,16 +102,20 @@ private slots:
         QTest::newRow("counting") << Counting << QStringList{u"пять"_s, u"девять"_s};
         QTest::newRow("leading space") << u" Раз два три четыре пять"_s << QStringList{u"четыре"_s};
         // The comma counts; the empty token between the two spaces is the second candidate.
-        QTest::newRow("double space") << u"дом, кот и пёс  бежали по дороге домой"_s << QStringList{u"дом,"_s};
+        QTest::newRow("double space")
+            << u"дом, кот и пёс  бежали по дороге домой"_s << QStringList{u"дом,"_s};
         QTest::newRow("no spaces") << u"Длинноеслововсплошную"_s << QStringList{};
         QTest::newRow("one word then a space") << u"Первое "_s << QStringList{u"Первое"_s};
-        QTest::newRow("last token is never a candidate") << u"один два три четыре пятое"_s << QStringList{u"один"_s};
+        QTest::newRow("last token is never a candidate")
+            << u"один два три четыре пятое"_s << QStringList{u"один"_s};
         // A line break is two characters of the token it stands in: «а», CR, LF, «б» make four.
-        QTest::newRow("line break counts twice") << u"а\r\nб два три четыре пять"_s << QStringList{u"а\r\nб"_s};
-        QTest::newRow("three letters are not enough") << u"кот два три четыре слон шесть"_s << QStringList{u"слон"_s};
+        QTest::newRow("line break counts twice")
+            << u"а\r\nб два три четыре пять"_s << QStringList{u"а\r\nб"_s};
+        QTest::newRow("three letters are not enough")
+            << u"кот два три четыре слон шесть"_s << QStringList{u"слон"_s};
         // Tabs and non-breaking spaces do not separate words.
-        QTest::newRow("tab and nbsp") << u"да\u00A0нет два\tтри четыре пятый шестой "_s
-                                      << QStringList{u"да\u00A0нет"_s, u"шестой"_s};
+        QTest::newRow("tab and nbsp")
+            << u"да\u00A0нет два\tтри четыре пятый шестой "_s << QStringList{u"да\u00A0нет"_s, u"шестой"_s};
         QTest::newRow("only spaces") << u"         "_s << QStringList{};
         QTest::newRow("empty") << QString() << QStringList{};
     }
@@ -129,7 +133,7 @@ private slots:
     {
         QTextDocument document;
         document.setPlainText(Counting);
-        format(document, 4, 11, StyleFlag::Italic);    // «два три»
+        format(document, 4, 11, StyleFlag::Italic);     // «два три»
         format(document, 19, 21, StyleFlag::Underline); // «пя»
         format(document, 8, 11, StyleFlag::Bold);       // «три»
         format(document, 49, 55, StyleFlag::Bold);      // «десять»
@@ -164,7 +168,8 @@ private slots:
     void marksLandOnTheirCharactersAcrossParagraphs()
     {
         QRandomGenerator random(7);
-        const QStringList words = {u"а"_s, u"мы"_s, u"кот"_s, u"лиса"_s, u"дорога"_s, u"удивительно"_s, u""_s};
+        const QStringList words = {u"а"_s,      u"мы"_s,          u"кот"_s, u"лиса"_s,
+                                   u"дорога"_s, u"удивительно"_s, u""_s};
         for (int round = 0; round < 20; ++round) {
             QString text;
             const int count = 20 + random.bounded(200);

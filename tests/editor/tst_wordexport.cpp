@@ -179,10 +179,13 @@ private slots:
         const QStringList args = arguments();
         QCOMPARE(args.size(), 3);
         QCOMPARE(args.mid(0, 2), (QStringList{u"--writer"_s, u"-n"_s}));
-        QVERIFY2(args[2].startsWith(m_folder.filePath(u"tmp/"_s)) && args[2].endsWith(u".rtf"_s), qPrintable(args[2]));
+        QVERIFY2(args[2].startsWith(m_folder.filePath(u"tmp/"_s)) && args[2].endsWith(u".rtf"_s),
+                 qPrintable(args[2]));
         const std::unique_ptr<QTextDocument> exported = exportedDocument();
         QVERIFY(exported);
         QCOMPARE(exported->toPlainText(), u"слово"_s);
+        // A word from the middle of a line brings no paragraph end: pasted, it stays in the line.
+        QCOMPARE(readFileBytes(recorded(u"export.rtf"_s)).count("\\par\r\n"), 0);
         QTextCursor word(exported.get());
         word.select(QTextCursor::Document);
         QVERIFY(selectionHasStyle(word, StyleFlag::Bold));
@@ -232,6 +235,7 @@ private slots:
         QCOMPARE(arguments().size(), 3);
         const QByteArray rtf = readFileBytes(recorded(u"export.rtf"_s));
         QVERIFY(rtf.contains("\\pict"));
+        QCOMPARE(rtf.count("\\par\r\n"), 1);
         const std::unique_ptr<QTextDocument> exported = exportedDocument();
         QVERIFY(exported);
         QCOMPARE(exported->toPlainText(), u"Строка с картинкой \uFFFC\nи вторая строка"_s);
@@ -244,7 +248,9 @@ private slots:
     void aProgramThatCannotStart()
     {
         const QString broken = m_folder.filePath(u"сломанный"_s);
-        writeFileAtomically(broken, QByteArray("\x7f" "ELF not really", 15));
+        writeFileAtomically(broken, QByteArray("\x7f"
+                                               "ELF not really",
+                                               15));
         QFile::setPermissions(broken, QFile::ReadOwner | QFile::ExeOwner);
         qputenv("VELMIRA_WORD_PROCESSOR", broken.toUtf8());
         const QDir tmp(m_folder.filePath(u"tmp"_s));
@@ -264,22 +270,33 @@ private slots:
         QCOMPARE(tmp.entryList(QDir::Files).size(), files);
     }
 
-    // A copy in the editor carries the same formats as the export.
+    // A copy in the editor carries the same formats as the export, and pastes back as it was.
     void copyCarriesRichText()
     {
         EditorWindow w;
-        w.editor().setPlainContent(u"Жирное слово"_s);
-        format(w.editor(), 0, 6, StyleFlag::Bold);
-        w.editor().selectAll();
-        w.editor().copy();
+        RichEdit &editor = w.editor();
+        editor.setPlainContent(u"Жирное слово"_s);
+        format(editor, 0, 6, StyleFlag::Bold);
+        select(editor, 0, 6);
+        w.ctrl(Qt::Key_C);
         QVERIFY(clipboardFormats().contains(u"text/rtf"_s));
         QTextDocument copied;
         QVERIFY(readRtf(QGuiApplication::clipboard()->mimeData()->data(u"text/rtf"_s), copied));
-        QCOMPARE(copied.toPlainText(), u"Жирное слово"_s);
-        QTextCursor bold(&copied);
-        bold.setPosition(0);
-        bold.setPosition(6, QTextCursor::KeepAnchor);
-        QVERIFY(selectionHasStyle(bold, StyleFlag::Bold));
+        QCOMPARE(copied.toPlainText(), u"Жирное"_s);
+        QTextCursor all(&copied);
+        all.select(QTextCursor::Document);
+        QVERIFY(selectionHasStyle(all, StyleFlag::Bold));
+
+        select(editor, 12, 12);
+        w.ctrl(Qt::Key_V);
+        QCOMPARE(editor.toPlainText(), u"Жирное словоЖирное"_s);
+        QTextCursor pasted(editor.document());
+        pasted.setPosition(12);
+        pasted.setPosition(18, QTextCursor::KeepAnchor);
+        QVERIFY(selectionHasStyle(pasted, StyleFlag::Bold));
+        pasted.setPosition(7);
+        pasted.setPosition(12, QTextCursor::KeepAnchor);
+        QVERIFY(!selectionHasStyle(pasted, StyleFlag::Bold));
     }
 
     // Export files of earlier days are removed; those of today are left for the word processor.
@@ -291,7 +308,8 @@ private slots:
             QVERIFY(file.open(QIODevice::WriteOnly));
             file.write("{\\rtf1 }");
             QVERIFY(file.flush());
-            QVERIFY(file.setFileTime(QDateTime::currentDateTime().addDays(-daysAgo), QFileDevice::FileModificationTime));
+            QVERIFY(file.setFileTime(QDateTime::currentDateTime().addDays(-daysAgo),
+                                     QFileDevice::FileModificationTime));
         };
         make(u"velmira-export-old123.rtf"_s, 2);
         make(u"velmira-export-new123.rtf"_s, 0);
