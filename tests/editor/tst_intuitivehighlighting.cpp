@@ -25,12 +25,12 @@ QStringList markedTexts(const QString &text)
     return marked;
 }
 
-void format(QTextDocument &document, int from, int to, StyleFlag flag, bool on = true)
+void format(QTextDocument &document, int from, int to, StyleFlag flag)
 {
     QTextCursor cursor(&document);
     cursor.setPosition(from);
     cursor.setPosition(to, QTextCursor::KeepAnchor);
-    changeSelectionFormat(cursor, [=](QTextCharFormat &f) { setStyleFlag(f, flag, on); });
+    changeSelectionFormat(cursor, [=](QTextCharFormat &f) { setStyleFlag(f, flag, true); });
 }
 
 bool has(const QTextDocument &document, int position, StyleFlag flag)
@@ -151,19 +151,6 @@ private slots:
         QCOMPARE(boldWords(document), (QStringList{u"пять"_s, u"девять"_s}));
     }
 
-    void removingAllBold()
-    {
-        QTextDocument document;
-        document.setPlainText(u"Весь текст\nжирный и немного курсивный"_s);
-        format(document, 0, document.characterCount() - 1, StyleFlag::Bold);
-        format(document, 11, 17, StyleFlag::Italic);
-        const QString italic = flagMap(document, StyleFlag::Italic);
-
-        QCOMPARE(intuitiveHighlight(document, false, {}), HighlightOutcome::Completed);
-        QVERIFY(!hasAnyBold(document));
-        QCOMPARE(flagMap(document, StyleFlag::Italic), italic);
-    }
-
     // Tokens that run across paragraph ends are marked on the right characters of every paragraph.
     void marksLandOnTheirCharactersAcrossParagraphs()
     {
@@ -219,43 +206,6 @@ private slots:
         QVERIFY(at.charFormat().isImageFormat());
         QCOMPARE(at.charFormat().toImageFormat().name(), u"rtfimage:красный"_s);
         QVERIFY(has(document, 19, StyleFlag::Bold)); // «пять», which with the picture is five characters
-    }
-
-    // The whole run, removal and marks, is one step of undo.
-    void oneUndoStep()
-    {
-        QTextDocument document;
-        document.setPlainText(Counting);
-        format(document, 0, 3, StyleFlag::Bold);
-        const QString before = flagMap(document, StyleFlag::Bold);
-
-        intuitiveHighlight(document, true, {});
-        document.undo();
-        QCOMPARE(flagMap(document, StyleFlag::Bold), before);
-        document.undo();
-        QVERIFY(!hasAnyBold(document));
-    }
-
-    // Stopped halfway, the marks before the point reached are set and those after it are not.
-    void stoppingKeepsTheMarksSoFar()
-    {
-        QString text;
-        for (int i = 0; i < 400; ++i)
-            text += u"слово "_s;
-        QTextDocument document;
-        document.setPlainText(text);
-        int stoppedAt = -1;
-        const HighlightTurn turn = [&](int position, int length) {
-            if (position < length / 2)
-                return true;
-            stoppedAt = position;
-            return false;
-        };
-        QCOMPARE(intuitiveHighlight(document, true, turn, std::chrono::milliseconds(0)),
-                 HighlightOutcome::Cancelled);
-        QVERIFY(stoppedAt >= text.size() / 2);
-        for (const TextSpan &span : intuitiveMarks(text))
-            QCOMPARE(has(document, span.start, StyleFlag::Bold), span.start < stoppedAt);
     }
 
     // Stopped while bold is being removed, the removal still ends, and nothing is marked.
