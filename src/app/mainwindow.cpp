@@ -12,9 +12,11 @@
 #include "editor/documentcommands.h"
 #include "editor/documentfile.h"
 #include "editor/formatcommands.h"
+#include "editor/highlightingwindow.h"
 #include "editor/richedit.h"
 #include "editor/rtf/rtfreader.h"
 #include "editor/rtf/rtfwriter.h"
+#include "editor/wordexport.h"
 #include "organizer/organizer.h"
 #include "platform/desktopshell.h"
 #include "speech/readingcontroller.h"
@@ -226,6 +228,8 @@ MainWindow::MainWindow(MainWindowServices services, QWidget *parent)
         createRecordingWindow();
     m_settingsWindow = new SettingsWindow(m_services.shell, [this] { return speech(); }, this);
     bindCommand({u"N17"}, [this] { m_settingsWindow->exec(); });
+    m_highlightingWindow = new HighlightingWindow(*m_editor, [this](const QString &text) { SBM(text); }, this);
+    bindCommand({u"SpeedButton23", u"N40"}, [this] { m_highlightingWindow->SpeedButton23Click(); });
 }
 
 MainWindow::~MainWindow() = default;
@@ -269,6 +273,11 @@ void MainWindow::bindEditorCommands()
     bindEditorKey(Qt::Key_K, [f] { f->stepFontSize(1); });
     bindEditorKey(Qt::Key_T, [f] { f->stepFontSize(-1); });
     bindEditorKey(Qt::Key_F, [f] { f->N20Click(); });
+
+    m_wordExport = std::make_unique<WordExport>(*m_editor, prompter(), status);
+    WordExport *w = m_wordExport.get();
+    bindCommand({u"SpeedButton1", u"MSWord1", u"MSWord2"}, [w] { w->SpeedButton1Click(); });
+    bindEditorKey(Qt::Key_W, [w] { w->SpeedButton1Click(); });
 }
 
 QString MainWindow::firstArgument() const

@@ -26,6 +26,7 @@ class Clock;
 class DesktopShell;
 class DocumentCommands;
 class FormatCommands;
+class HighlightingWindow;
 class Organizer;
 class Prompter;
 class ReadingController;
@@ -33,6 +34,7 @@ class RecordingWindow;
 class RichEdit;
 class SettingsWindow;
 class SpeechControl;
+class WordExport;
 
 // What the main window needs from outside; tests give fakes.
 struct MainWindowServices
@@ -131,6 +133,7 @@ private:
     ReadingController *m_reading = nullptr;
     std::unique_ptr<DocumentCommands> m_documents;
     std::unique_ptr<FormatCommands> m_formatting;
+    std::unique_ptr<WordExport> m_wordExport;
     bool m_creationFailed = false;
     bool m_inTray = false;
     bool m_laidOut = false;
@@ -153,6 +156,7 @@ private:
     QTimer *m_timer3 = nullptr;
     SettingsWindow *m_settingsWindow = nullptr;
     RecordingWindow *m_recordingWindow = nullptr;
+    HighlightingWindow *m_highlightingWindow = nullptr;
 
     QHash<QString, QToolButton *> m_buttons;
     QHash<QString, QAction *> m_actions;
