@@ -16,9 +16,12 @@
 #include "editor/rtf/rtfreader.h"
 #include "editor/rtf/rtfwriter.h"
 #include "organizer/organizer.h"
+#include "speech/greeting.h"
 #include "speech/readingcontroller.h"
+#include "speech/repeatedreadingwindow.h"
 #include "speech/speechcontrol.h"
 #include "speech/textpreparation.h"
+#include "speech/trackingcontroller.h"
 
 #include <QAction>
 #include <QApplication>
@@ -32,6 +35,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QRandomGenerator>
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QSystemTrayIcon>
@@ -219,9 +223,22 @@ MainWindow::MainWindow(MainWindowServices services, QWidget *parent)
     bindEditorKey(Qt::Key_Y, [this] { m_reading->Read(); });
     bindEditorKey(Qt::Key_P, [this] { m_reading->Pause(); });
 
+    m_tracking = new TrackingController({button(QStringLiteral("SpeedButton5")), button(QStringLiteral("SpeedButton9")),
+                                         m_timer1, m_editor},
+                                        m_reading->window(), this);
+    // Typing tracking comes after the shortcuts, so it never sees a key they took.
+    m_editor->addKeyHandler([this](QKeyEvent *event) { return m_tracking->keyTyped(event); });
+    bindCommand({u"SpeedButton11", u"N12"}, [this] { m_tracking->ReadClipboard(); });
+    bindCommand({u"SpeedButton9"}, [this] { m_tracking->SpeedButton9Click(); });
+    bindCommand({u"N15"}, [this] { m_tracking->N15Click(); });
+    bindCommand({u"N21"}, [this] { m_tracking->N21Click(); });
+    bindCommand({u"SpeedButton2", u"N43"}, [this] { Speak_Greetin(); });
+
     FormCreate();
     m_settingsWindow = new SettingsWindow(m_services.shell, [this] { return speech(); }, this);
     bindCommand({u"N17"}, [this] { m_settingsWindow->exec(); });
+    m_repeatWindow = new RepeatedReadingWindow(m_reading->window(), this);
+    bindCommand({u"SpeedButton21", u"N39"}, [this] { m_repeatWindow->SpeedButton21Click(); });
 }
 
 MainWindow::~MainWindow() = default;
@@ -578,7 +595,7 @@ void MainWindow::FormCreate()
         }
         button(QStringLiteral("SpeedButton5"))->setChecked(settings.readBool(global, QStringLiteral("Tracking"), true));
         if (settings.readBool(global, QStringLiteral("Buffer"), false))
-            button(QStringLiteral("SpeedButton9"))->setChecked(true);
+            m_tracking->restoreClipboardTracking();
     } catch (const std::exception &) {
         m_creationFailed = true;
         const bool download = prompter().askYesNo(
@@ -612,6 +629,14 @@ void MainWindow::FormShow()
     }
     if (IniFile::settings().readBool(IniFile::global(), QStringLiteral("Time"), true))
         m_organizer->startTimeAnnouncement();
+    if (IniFile::settings().readBool(IniFile::global(), QStringLiteral("Greeting"), true))
+        Speak_Greetin();
+}
+
+void MainWindow::Speak_Greetin()
+{
+    if (m_speech)
+        speakGreeting(*m_speech, *QRandomGenerator::global());
 }
 
 void MainWindow::hideToTray()
@@ -713,8 +738,7 @@ void MainWindow::SaveMainSettings()
         settings.writeInteger(global, QStringLiteral("SelStart"), m_editor->selStart());
         settings.writeInteger(global, QStringLiteral("SelLength"), m_editor->selLength());
         settings.writeInteger(global, QStringLiteral("Engine"), m_engineList->currentIndex());
-        settings.writeString(global, QStringLiteral("ReadCount"),
-                             settings.readString(global, QStringLiteral("ReadCount"), QStringLiteral("1")));
+        settings.writeString(global, QStringLiteral("ReadCount"), m_repeatWindow->count());
         settings.writeInteger(global, QStringLiteral("ReadSpeed"), m_speedBar->value());
         settings.writeInteger(global, QStringLiteral("ReadPitch"), m_pitchBar->value());
     } catch (const std::exception &) {
