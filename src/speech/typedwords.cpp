@@ -30,8 +30,11 @@ QChar typedCharacter(const QKeyEvent &event)
     default:
         break;
     }
+    // Delete comes with the character DEL on some platforms, yet types nothing.
     const QString text = event.text();
-    return text.isEmpty() ? QChar() : text.front();
+    if (text.isEmpty() || key == Qt::Key_Delete || text.front() == u'\x7f')
+        return {};
+    return text.front();
 }
 
 bool isWordCharacter(QChar c)

@@ -11,7 +11,8 @@ namespace velmira {
 // The character a key press types, as the editor's key handling sees it: a control character for Ctrl
 // with a Latin letter (Ctrl+A is 1 ... Ctrl+Z is 26), Enter as CR (LF with Ctrl), Tab, Backspace and
 // Esc as their codes, any other key as the first character of its text. A null character when the key
-// types nothing (Shift alone, arrows, Alt combinations, Ctrl with anything but a letter or Enter).
+// types nothing (Shift alone, arrows, Delete, Alt combinations, Ctrl with anything but a letter or
+// Enter).
 QChar typedCharacter(const QKeyEvent &event);
 
 // Word characters: the digits, "@", the Latin letters and the Cyrillic letters with Ё and ё, that is

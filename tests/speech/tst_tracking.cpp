@@ -149,6 +149,7 @@ private slots:
         QTest::newRow("Alt+x types nothing") << int(Qt::Key_X) << int(Qt::AltModifier) << u"x"_s << 0;
         QTest::newRow("AltGr") << int(Qt::Key_unknown) << int(Qt::ControlModifier | Qt::AltModifier) << u"@"_s
                                << int(u'@');
+        QTest::newRow("Delete types nothing") << int(Qt::Key_Delete) << 0 << u"\x7f"_s << 0;
         QTest::newRow("Shift alone") << int(Qt::Key_Shift) << int(Qt::ShiftModifier) << QString() << 0;
     }
 
