@@ -7,6 +7,8 @@
 #include "editor/richedit.h"
 #include "editor/selectionformat.h"
 
+#include "benchsupport.h"
+
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextCursor>
@@ -81,11 +83,5 @@ BENCHMARK(BM_BoldOverEverything)->Unit(benchmark::kMillisecond)->Iterations(4);
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    Application app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return bench::runWidgetBenchmarks<Application>(argc, argv);
 }

@@ -61,8 +61,13 @@ Corpus corpus()
 
 QString makeText(const Corpus &c, qsizetype length)
 {
-    static const QStringList terms{u"Откройте internet explorer"_s, u"щелкните"_s, u"течет"_s,
-                                   u"Интернет-страничке"_s, u"ctrl+alt"_s, u"какой-нибудь"_s, u"0.5 литра"_s,
+    static const QStringList terms{u"Откройте internet explorer"_s,
+                                   u"щелкните"_s,
+                                   u"течет"_s,
+                                   u"Интернет-страничке"_s,
+                                   u"ctrl+alt"_s,
+                                   u"какой-нибудь"_s,
+                                   u"0.5 литра"_s,
                                    u"www"_s};
     QRandomGenerator random(7);
     QString text;
@@ -118,9 +123,6 @@ void BM_Prepare(benchmark::State &state)
 
 // Arguments: text length in MB (million-odd characters, one byte each in Windows-1251), and how many of
 // the 1,000 further words occur in the text.
-BENCHMARK(BM_Prepare)
-    ->ArgsProduct({{1, 10}, {0, 100, 1000}})
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+BENCHMARK(BM_Prepare)->ArgsProduct({{1, 10}, {0, 100, 1000}})->Unit(benchmark::kMillisecond)->UseRealTime();
 
 BENCHMARK_MAIN();

@@ -1,11 +1,13 @@
 // How long it takes from the Read command on a long text to the first sample at the sound output,
 // with the dictionary off and on (the default lines).
+#include "common/prompter.h"
 #include "common/textfile.h"
 #include "dictionary/correctiondictionary.h"
 #include "speech/espeakspeechcontrol.h"
 #include "speech/pacedaudiooutput.h"
 #include "speech/readingcontroller.h"
-#include "common/prompter.h"
+
+#include "benchsupport.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -28,7 +30,10 @@ namespace {
 class SilentPrompter : public Prompter
 {
 public:
-    Button message(QWidget *, const QString &, const QString &, Icon, Buttons, Button) override { return Button::Ok; }
+    Button message(QWidget *, const QString &, const QString &, Icon, Buttons, Button) override
+    {
+        return Button::Ok;
+    }
     QString openFileName(QWidget *, const QString &, const QString &, const QString &) override { return {}; }
     QString saveFileName(QWidget *, const QString &, const QString &, const QString &) override { return {}; }
     std::optional<FontChoice> chooseFont(QWidget *, const FontChoice &) override { return std::nullopt; }
@@ -74,7 +79,9 @@ void BM_ReadToFirstSample(benchmark::State &state)
         ReadingController reading({new QComboBox(&panel), new QScrollBar(&panel), new QScrollBar(&panel),
                                    new QLabel(&panel), new QLabel(&panel)},
                                   {&panel, &prompter, [&control]() -> SpeechControl * { return &control; },
-                                   [&text] { return text; }, [] { return QString(); }, [](const QString &) {}});
+                                   [&text] { return text; }, [] { return QString(); },
+                                   [](const QString &) {
+                                   }});
         reading.startUp();
         QSignalSpy finished(&control, &SpeechControl::finished);
         finished.wait(5000);
@@ -98,14 +105,14 @@ void BM_ReadToFirstSample(benchmark::State &state)
 } // namespace
 
 // Arguments: the text's length in MB; whether the dictionary is switched on.
-BENCHMARK(BM_ReadToFirstSample)->Args({1, 0})->Args({1, 1})->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
+BENCHMARK(BM_ReadToFirstSample)
+    ->Args({1, 0})
+    ->Args({1, 1})
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(10);
 
 int main(int argc, char **argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return bench::runWidgetBenchmarks<QApplication>(argc, argv);
 }

@@ -10,64 +10,22 @@
 #include "speech/espeakspeechcontrol.h"
 #include "speech/pacedaudiooutput.h"
 
+#include "benchsupport.h"
+
 #include <benchmark/benchmark.h>
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
-#include <QRandomGenerator>
 #include <QTemporaryDir>
-
-#include <sys/resource.h>
 
 using namespace Qt::StringLiterals;
 using namespace velmira;
+using velmira::bench::cpuSeconds;
+using velmira::bench::russianText;
 
 namespace {
-
-// A Russian text of about `bytes` bytes in UTF-8: sentences of common words, some paragraphs.
-QString russianText(qsizetype bytes)
-{
-    static const QStringList nouns = {u"утро"_s, u"город"_s, u"река"_s, u"солнце"_s, u"дорога"_s, u"человек"_s,
-                                      u"книга"_s, u"окно"_s, u"время"_s, u"работа"_s, u"вопрос"_s, u"ответ"_s,
-                                      u"голос"_s, u"слово"_s, u"память"_s, u"дерево"_s, u"ветер"_s, u"море"_s};
-    static const QStringList verbs = {u"читает"_s, u"пишет"_s, u"видит"_s, u"слышит"_s, u"помнит"_s, u"знает"_s,
-                                      u"ищет"_s, u"находит"_s, u"строит"_s, u"открывает"_s};
-    static const QStringList adjectives = {u"тихий"_s, u"большой"_s, u"новый"_s, u"старый"_s, u"светлый"_s,
-                                           u"тёплый"_s, u"долгий"_s, u"ясный"_s};
-    QRandomGenerator random(2024);
-    QString text;
-    qsizetype size = 0;
-    while (size < bytes) {
-        QString sentence;
-        const int words = 4 + int(random.bounded(10));
-        for (int i = 0; i < words; ++i) {
-            const quint32 kind = random.bounded(10);
-            const QStringList &list = kind < 3 ? adjectives : kind < 5 ? verbs : nouns;
-            sentence += (i ? u" "_s : QString()) + list.at(int(random.bounded(list.size())));
-            if (i + 1 < words && random.bounded(8) == 0)
-                sentence += u',';
-        }
-        sentence[0] = sentence[0].toUpper();
-        sentence += random.bounded(5) == 0 ? u"! "_s : u". "_s;
-        if (random.bounded(10) == 0)
-            sentence += u'\n';
-        size += sentence.toUtf8().size();
-        text += sentence;
-    }
-    return text;
-}
-
-// Processor time (user and system) used so far by this process, or by its finished children.
-double cpuSeconds(int who)
-{
-    rusage usage{};
-    getrusage(who, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
-           + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
-}
 
 // A silent output that notes when it is handed its first sample.
 class FirstSampleOutput : public PacedAudioOutput
@@ -137,15 +95,8 @@ void BM_Write100KbToWav(benchmark::State &state)
     for (auto _ : state) {
         // espeak-ng on its own, same text, voice, speed and pitch.
         const auto runEspeak = [&] {
-            QElapsedTimer clock;
-            clock.start();
             const double cpu = cpuSeconds(RUSAGE_CHILDREN);
-            QProcess espeak;
-            espeak.start(u"espeak-ng"_s, {u"-v"_s, u"ru"_s, u"-s"_s, u"175"_s, u"-p"_s, u"50"_s, u"-w"_s,
-                                          dir.filePath(u"espeak.wav"_s), u"-f"_s, textPath});
-            const bool ran = espeak.waitForFinished(120000) && espeak.exitStatus() == QProcess::NormalExit
-                             && espeak.exitCode() == 0;
-            theirs += double(clock.nsecsElapsed()) * 1e-9;
+            const bool ran = bench::runEspeakNg(textPath, dir.filePath(u"espeak.wav"_s), theirs);
             theirCpu += cpuSeconds(RUSAGE_CHILDREN) - cpu;
             return ran;
         };

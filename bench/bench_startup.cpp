@@ -7,6 +7,8 @@
 #include "editor/rtf/rtfwriter.h"
 #include "speech/speechcontrolfactory.h"
 
+#include "benchsupport.h"
+
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextCursor>
@@ -64,7 +66,9 @@ void BM_StartupToWindowShown(benchmark::State &state)
     for (auto _ : state) {
         MainWindowServices services;
         services.prompter = &prompter;
-        services.createSpeechControl = [] { return createSpeechControl(); };
+        services.createSpeechControl = [] {
+            return createSpeechControl();
+        };
         MainWindow window(services);
         window.show();
         if (!QTest::qWaitForWindowExposed(&window))
@@ -81,12 +85,5 @@ BENCHMARK(BM_StartupToWindowShown)->Unit(benchmark::kMillisecond)->Iterations(5)
 
 int main(int argc, char **argv)
 {
-    qputenv("VELMIRA_AUDIO", "null");
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    Application app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return bench::runWidgetBenchmarks<Application>(argc, argv);
 }

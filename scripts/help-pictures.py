@@ -118,7 +118,8 @@ def window_id(title, seconds=5.0):
 
 def shoot_window(wid, picture):
     time.sleep(0.8)  # let the window paint
-    run("import", "-frame", "-window", wid, os.path.join(PICTURES, picture))
+    # Without the time of taking in the file, a picture that did not change keeps its bytes.
+    run("import", "-frame", "-window", wid, "-strip", os.path.join(PICTURES, picture))
     print("took", picture)
 
 
@@ -131,7 +132,7 @@ def shoot_buttons():
             print("no button", name, file=sys.stderr)
             continue
         x, y, w, h = extents(control)
-        run("convert", screen, "-crop", "%dx%d+%d+%d" % (w, h, x, y), "+repage",
+        run("convert", screen, "-crop", "%dx%d+%d+%d" % (w, h, x, y), "+repage", "-strip",
             os.path.join(PICTURES, picture))
     os.remove(screen)
     print("took the buttons")

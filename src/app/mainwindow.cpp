@@ -8,16 +8,18 @@
 #include "common/inifile.h"
 #include "common/programfolder.h"
 #include "common/prompter.h"
-#include "common/textcodec.h"
 #include "common/textfile.h"
 #include "editor/documentcommands.h"
+#include "editor/documentfile.h"
 #include "editor/formatcommands.h"
 #include "editor/richedit.h"
 #include "editor/rtf/rtfreader.h"
 #include "editor/rtf/rtfwriter.h"
 #include "organizer/organizer.h"
+#include "platform/desktopshell.h"
 #include "speech/greeting.h"
 #include "speech/readingcontroller.h"
+#include "speech/recordingwindow.h"
 #include "speech/repeatedreadingwindow.h"
 #include "speech/speechcontrol.h"
 #include "speech/textpreparation.h"
@@ -208,7 +210,7 @@ MainWindow::MainWindow(MainWindowServices services, QWidget *parent)
             m_services.aboutWindow->showAbout();
     });
     bindCommand({u"N19"}, [this] { N19Click(); });
-    bindCommand({u"N42"}, [] { QDesktopServices::openUrl(QUrl(QString::fromUtf16(buildinfo::site))); });
+    bindCommand({u"N42"}, [this] { openOnDesktop(QUrl(QString::fromUtf16(buildinfo::site))); });
     bindEditorCommands();
 
     m_reading = new ReadingController({m_engineList, m_speedBar, m_pitchBar, m_speedLabel, m_pitchLabel},
@@ -235,6 +237,8 @@ MainWindow::MainWindow(MainWindowServices services, QWidget *parent)
     bindCommand({u"SpeedButton2", u"N43"}, [this] { Speak_Greetin(); });
 
     FormCreate();
+    if (!m_creationFailed)
+        createRecordingWindow();
     m_settingsWindow = new SettingsWindow(m_services.shell, [this] { return speech(); }, this);
     bindCommand({u"N17"}, [this] { m_settingsWindow->exec(); });
     m_repeatWindow = new RepeatedReadingWindow(m_reading->window(), this);
@@ -404,7 +408,8 @@ void MainWindow::buildStatusBar()
     m_statusPanel = new QLabel(bar);
     m_statusPanel->setObjectName(QStringLiteral("StatusPanel"));
     m_statusPanel->setAccessibleName(QStringLiteral("Строка состояния"));
-    m_statusPanel->setFixedWidth(150);
+    // At least the usual 150 pixels; a longer message widens the panel rather than lose its end.
+    m_statusPanel->setMinimumWidth(150);
     m_statusPanel->setAlignment(Qt::AlignCenter);
     m_statusPanel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     bar->addWidget(m_statusPanel);
@@ -589,7 +594,7 @@ void MainWindow::FormCreate()
         } else if (settings.readBool(global, QStringLiteral("RemText"), true) && QFileInfo::exists(remembered)) {
             const QByteArray bytes = readFileBytes(remembered);
             if (!readRtf(bytes, *m_editor->document()))
-                m_editor->setPlainContent(decodeText(bytes));
+                m_editor->setPlainContent(plainDocumentText(bytes));
             m_editor->setSelStart(settings.readInteger(global, QStringLiteral("SelStart"), 0));
             m_editor->setSelLength(settings.readInteger(global, QStringLiteral("SelLength"), 0));
         }
@@ -597,14 +602,48 @@ void MainWindow::FormCreate()
         if (settings.readBool(global, QStringLiteral("Buffer"), false))
             m_tracking->restoreClipboardTracking();
     } catch (const std::exception &) {
-        m_creationFailed = true;
-        const bool download = prompter().askYesNo(
-            this, QStringLiteral("Вельмира 6.1"),
-            QStringLiteral("Установлены не все необходимые для работы программы компоненты. Перейти на страницу "
-                           "загрузки компонентов?"));
-        if (download)
-            QDesktopServices::openUrl(QUrl(QString::fromUtf16(buildinfo::downloadPage)));
+        creationFailure();
     }
+}
+
+void MainWindow::creationFailure()
+{
+    m_creationFailed = true;
+    const bool download = prompter().askYesNo(
+        this, QStringLiteral("Вельмира 6.1"),
+        QStringLiteral("Установлены не все необходимые для работы программы компоненты. Перейти на страницу "
+                       "загрузки компонентов?"));
+    if (download)
+        openOnDesktop(QUrl(QString::fromUtf16(buildinfo::downloadPage)));
+}
+
+void MainWindow::createRecordingWindow()
+{
+    std::unique_ptr<SpeechControl> recorder;
+    try {
+        recorder = m_services.createSpeechControl();
+    } catch (const std::exception &) {
+        creationFailure();
+        return;
+    }
+    RecordingWindow::Context context;
+    context.text = [this] {
+        const QString selected = m_editor->selectedTextCrLf();
+        return selected.isEmpty() ? m_editor->plainTextCrLf() : selected;
+    };
+    context.engineIndex = [this] { return m_engineList->currentIndex(); };
+    context.pitch = [this] { return m_pitchBar->value(); };
+    context.speed = [this] { return m_speedBar->value(); };
+    context.mainSpeech = [this] { return speech(); };
+    context.prepare = [](const QString &text) { return prepareText(text); };
+    context.hideToTray = [this] { hideToTray(); };
+    m_recordingWindow = new RecordingWindow(prompter(), std::move(recorder), context, this);
+    bindCommand({u"SpeedButton12", u"N16", u"N24"}, [this] {
+        if (m_editor->document()->isEmpty())
+            SBM(QStringLiteral("Нет текста для записи"));
+        else
+            m_recordingWindow->exec();
+    });
 }
 
 void MainWindow::showEvent(QShowEvent *event)
@@ -620,13 +659,14 @@ void MainWindow::FormShow()
         setWindowState(windowState() | Qt::WindowMaximized);
         return;
     }
+    // The rest belongs to the first showing only.
+    if (m_laidOut)
+        return;
+    m_laidOut = true;
+    setWindowState(windowState() | Qt::WindowMaximized);
     if (firstArgument() == u"new" && m_services.shell)
         provisionDesktop(*m_services.shell, prompter(), this, executablePath());
-    if (!m_laidOut) {
-        m_laidOut = true;
-        setWindowState(windowState() | Qt::WindowMaximized);
-        m_reading->startUp();
-    }
+    m_reading->startUp();
     if (IniFile::settings().readBool(IniFile::global(), QStringLiteral("Time"), true))
         m_organizer->startTimeAnnouncement();
     if (IniFile::settings().readBool(IniFile::global(), QStringLiteral("Greeting"), true))
@@ -672,11 +712,20 @@ void MainWindow::trayIconActivated(int reason)
     m_inTray = false;
 }
 
+void MainWindow::openOnDesktop(const QUrl &url)
+{
+    // Whether the desktop found a program for it is not reported: there is nothing the user could do.
+    if (m_services.shell)
+        m_services.shell->open(url);
+    else
+        QDesktopServices::openUrl(url);
+}
+
 void MainWindow::N19Click()
 {
     const QString help = programFile(QStringLiteral("Help.rtf"));
     if (QFileInfo::exists(help))
-        QDesktopServices::openUrl(QUrl::fromLocalFile(help));
+        openOnDesktop(QUrl::fromLocalFile(help));
     else
         SBM(QStringLiteral("Не найден файл справки"));
 }

@@ -16,6 +16,7 @@ class QMenu;
 class QScrollBar;
 class QSystemTrayIcon;
 class QTimer;
+class QUrl;
 class QToolButton;
 
 namespace velmira {
@@ -28,6 +29,7 @@ class FormatCommands;
 class Organizer;
 class Prompter;
 class ReadingController;
+class RecordingWindow;
 class RepeatedReadingWindow;
 class RichEdit;
 class SettingsWindow;
@@ -116,11 +118,14 @@ private:
     void bindEditorCommands();
 
     void FormCreate();
+    void creationFailure();
+    void createRecordingWindow();
     void FormShow();
     bool FormCloseQuery();
     void SaveMainSettings();
     void SpeedButton13Click();
     void N19Click();
+    void openOnDesktop(const QUrl &url);
     void Timer2Timer();
     void trayIconActivated(int reason);
     // Whether a reminder is switched on, so that closing should offer the tray instead.
@@ -154,6 +159,7 @@ private:
     QTimer *m_timer2 = nullptr;
     QTimer *m_timer3 = nullptr;
     SettingsWindow *m_settingsWindow = nullptr;
+    RecordingWindow *m_recordingWindow = nullptr;
 
     QHash<QString, QToolButton *> m_buttons;
     QHash<QString, QAction *> m_actions;

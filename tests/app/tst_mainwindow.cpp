@@ -8,9 +8,11 @@
 #include "organizer/organizer.h"
 #include "organizer/reminderfile.h"
 #include "support/fakeprompter.h"
+#include "support/recordingshell.h"
 #include "support/fakespeechcontrol.h"
 
 #include <QComboBox>
+#include <QDialog>
 #include <QFile>
 #include <QLabel>
 #include <QMenuBar>
@@ -280,11 +282,41 @@ private slots:
         QCOMPARE(w->findChild<QLabel *>(u"StatusPanel"_s)->text(), u"Нет области уведомлений: окно свёрнуто"_s);
     }
 
-    void helpWithoutItsFileSaysSo()
+    void recordingNeedsAText()
     {
         auto w = makeWindow();
-        w->action(u"N19"_s)->trigger();
-        QCOMPARE(w->findChild<QLabel *>(u"StatusPanel"_s)->text(), u"Не найден файл справки"_s);
+        QTest::mouseClick(w->button(u"SpeedButton12"_s), Qt::LeftButton);
+        QCOMPARE(w->findChild<QLabel *>(u"StatusPanel"_s)->text(), u"Нет текста для записи"_s);
+        auto *recording = w->findChild<QDialog *>(u"TForm3"_s);
+        QVERIFY(recording);
+        QVERIFY(!recording->isVisible());
+
+        w->editor()->setPlainContent(u"Текст"_s);
+        QString shownTitle;
+        QTimer::singleShot(50, recording, [&] {
+            shownTitle = recording->windowTitle();
+            recording->close();
+        });
+        w->action(u"N16"_s)->trigger();
+        QCOMPARE(shownTitle, u"Запись голоса в звуковой файл"_s);
+    }
+
+    void helpAndWebSiteOpenOnTheDesktop()
+    {
+        RecordingShell shell(m_home->path());
+        MainWindowServices services;
+        services.prompter = &m_prompter;
+        services.shell = &shell;
+        services.createSpeechControl = [] { return std::make_unique<FakeSpeechControl>(); };
+        MainWindow w(services);
+        w.action(u"N19"_s)->trigger();
+        QCOMPARE(w.findChild<QLabel *>(u"StatusPanel"_s)->text(), u"Не найден файл справки"_s);
+        QVERIFY(shell.opened.isEmpty());
+        writeFileAtomically(file(u"Help.rtf"_s), "{\\rtf1 }");
+        w.action(u"N19"_s)->trigger();
+        w.action(u"N42"_s)->trigger();
+        QCOMPARE(shell.opened, (QList<QUrl>{QUrl::fromLocalFile(file(u"Help.rtf"_s)),
+                                            QUrl(u"https://velmira.example.org"_s)}));
     }
 
     void failedSaveIsReported()

@@ -30,9 +30,12 @@ private:
     {
         MainWindowServices services;
         services.prompter = &m_prompter;
+        // The first control made is the main one; the recording window makes the second.
+        m_speech = nullptr;
         services.createSpeechControl = [this] {
             auto speech = std::make_unique<FakeSpeechControl>();
-            m_speech = speech.get();
+            if (!m_speech)
+                m_speech = speech.get();
             return speech;
         };
         auto w = std::make_unique<MainWindow>(services);

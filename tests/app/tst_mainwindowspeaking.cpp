@@ -36,9 +36,12 @@ private:
         MainWindowServices services;
         services.prompter = &m_prompter;
         services.trayAvailable = [] { return true; };
+        // The first control made is the main one (the recording window makes its own after it).
+        m_speech = nullptr;
         services.createSpeechControl = [this] {
             auto speech = std::make_unique<FakeSpeechControl>();
-            m_speech = speech.get();
+            if (!m_speech)
+                m_speech = speech.get();
             return speech;
         };
         return std::make_unique<MainWindow>(services);

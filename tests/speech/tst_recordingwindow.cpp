@@ -1,6 +1,8 @@
 // Recording speech to a WAV file: the window's states, names, questions and messages.
 #include "common/labelbutton.h"
 #include "speech/recordingwindow.h"
+#include "speech/speechcontrolfactory.h"
+#include "wavfile.h"
 #include "support/fakeprompter.h"
 #include "support/fakespeechcontrol.h"
 
@@ -30,6 +32,22 @@ private:
     LabelButton *choose() { return m_window->findChild<LabelButton *>(u"StaticText6"_s); }
     QString progress() { return m_window->findChild<QLabel *>(u"Label1"_s)->text(); }
     QColor background() { return m_window->palette().color(QPalette::Window); }
+
+    // A window with the real espeak-ng control recording `text`.
+    std::unique_ptr<RecordingWindow> makeRealWindow(const QString &text)
+    {
+        RecordingWindow::Context context;
+        context.text = [text] { return text; };
+        context.engineIndex = [] { return 0; };
+        context.pitch = [] { return 50; };
+        context.speed = [] { return 175; };
+        context.mainSpeech = [this] { return &m_main; };
+        context.prepare = [](const QString &t) { return t; };
+        context.hideToTray = [] {};
+        auto window = std::make_unique<RecordingWindow>(m_prompter, createSpeechControl(), context);
+        window->show();
+        return window;
+    }
 
 private slots:
     void init()
@@ -181,6 +199,49 @@ private slots:
         QVERIFY(!m_window->isRecording());
         emit m_recorder->finished();
         QCOMPARE(m_prompter.messages().size(), 1);
+    }
+
+    void realRecordingEndsWithAValidFileOfPlausibleLength()
+    {
+        auto real = makeRealWindow(u"Мама мыла раму. Папа читал газету."_s);
+        const QString file = m_dir.filePath(u"речь.wav"_s);
+        real->findChild<QLineEdit *>(u"Edit1"_s)->setText(file);
+        QTest::mouseClick(real->findChild<LabelButton *>(u"StaticText2"_s), Qt::LeftButton);
+        QVERIFY(real->isRecording());
+        QTRY_VERIFY_WITH_TIMEOUT(!real->isRecording(), 20000);
+        QCOMPARE(m_prompter.messages(), QStringList{u"Речь успешно записана в звуковой файл."_s});
+        const WavFile wav = WavFile::read(file);
+        QVERIFY2(wav.isValid(), qPrintable(wav.problem));
+        QVERIFY2(wav.seconds() > 1.5 && wav.seconds() < 8, qPrintable(QString::number(wav.seconds())));
+        QVERIFY(wav.peak() > 1000);
+        QCOMPARE(real->findChild<QLabel *>(u"Label1"_s)->text(), RecordingWindow::progressText(QFileInfo(file).size()));
+    }
+
+    void interruptedRecordingIsAPlayableFile()
+    {
+        QString text;
+        for (int i = 0; i < 300; ++i)
+            text += u"Это предложение повторяется, чтобы запись шла долго. "_s;
+        auto real = makeRealWindow(text);
+        const QString file = m_dir.filePath(u"долго.wav"_s);
+        real->findChild<QLineEdit *>(u"Edit1"_s)->setText(file);
+        QTest::mouseClick(real->findChild<LabelButton *>(u"StaticText2"_s), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(file).size() > 200'000, 20000);
+        QTest::mouseClick(real->findChild<LabelButton *>(u"StaticText2"_s), Qt::LeftButton);
+        QVERIFY(!real->isRecording());
+        const WavFile wav = WavFile::read(file);
+        QVERIFY2(wav.isValid(), qPrintable(wav.problem));
+        QVERIFY(wav.seconds() > 2);
+        QVERIFY(m_prompter.messages().isEmpty());
+    }
+
+    void unwritableFileWithTheRealControl()
+    {
+        auto real = makeRealWindow(u"Текст."_s);
+        real->findChild<QLineEdit *>(u"Edit1"_s)->setText(m_dir.filePath(u"нет такой папки/a.wav"_s));
+        QTest::mouseClick(real->findChild<LabelButton *>(u"StaticText2"_s), Qt::LeftButton);
+        QCOMPARE(m_prompter.messages(), QStringList{u"Ошибка записи. Выберете другой файл и повторите попытку."_s});
+        QVERIFY(!real->isRecording());
     }
 
     void minimizeHidesTheProgram()

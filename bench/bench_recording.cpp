@@ -1,0 +1,128 @@
+// Recording through the recording window's own path (text preparation, the recording speech control,
+// the WAV writer) against `espeak-ng -w` on the same 100 KB Russian text, voice, speed and pitch, in the
+// same run. "speed_vs_espeak" is espeak-ng's time divided by ours (wall clock).
+#include "common/labelbutton.h"
+#include "common/prompter.h"
+#include "speech/recordingwindow.h"
+#include "speech/speechcontrolfactory.h"
+#include "speech/textpreparation.h"
+
+#include "benchsupport.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+
+using namespace Qt::StringLiterals;
+using namespace velmira;
+
+namespace {
+
+// Answers every box at once and counts the success messages.
+class CountingPrompter : public Prompter
+{
+public:
+    int successes = 0;
+    Button message(QWidget *, const QString &, const QString &text, Icon, Buttons, Button) override
+    {
+        if (text == u"Речь успешно записана в звуковой файл.")
+            ++successes;
+        return Button::Yes;
+    }
+    QString openFileName(QWidget *, const QString &, const QString &, const QString &) override { return {}; }
+    QString saveFileName(QWidget *, const QString &, const QString &, const QString &) override { return {}; }
+    std::optional<FontChoice> chooseFont(QWidget *, const FontChoice &) override { return std::nullopt; }
+};
+
+void BM_Record100KbThroughTheWindow(benchmark::State &state)
+{
+    QTemporaryDir dir;
+    qputenv("VELMIRA_HOME", dir.path().toUtf8());
+    const QString text = bench::russianText(100 * 1024);
+    const QString textPath = dir.filePath(u"text.txt"_s);
+    {
+        QFile file(textPath);
+        if (!file.open(QIODevice::WriteOnly) || file.write(text.toUtf8()) < 0) {
+            state.SkipWithError("cannot write the text file");
+            return;
+        }
+    }
+    CountingPrompter prompter;
+    std::unique_ptr<SpeechControl> main = createSpeechControl();
+    RecordingWindow::Context context;
+    context.text = [&text] {
+        return text;
+    };
+    context.engineIndex = [] {
+        return 0;
+    };
+    context.pitch = [] {
+        return 50;
+    };
+    context.speed = [] {
+        return 175;
+    };
+    context.mainSpeech = [&main] {
+        return main.get();
+    };
+    context.prepare = [](const QString &t) {
+        return prepareText(t);
+    };
+    context.hideToTray = [] {
+    };
+    RecordingWindow window(prompter, createSpeechControl(), context);
+    window.show();
+    auto *path = window.findChild<QLineEdit *>(u"Edit1"_s);
+    auto *startStop = window.findChild<LabelButton *>(u"StaticText2"_s);
+
+    double ours = 0;
+    double theirs = 0;
+    int round = 0;
+    for (auto _ : state) {
+        const auto runOurs = [&] {
+            QFile::remove(dir.filePath(u"velmira.wav"_s));
+            path->setText(dir.filePath(u"velmira.wav"_s));
+            QElapsedTimer clock;
+            clock.start();
+            const int before = prompter.successes;
+            startStop->click();
+            while (prompter.successes == before && window.isRecording())
+                QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+            const double elapsed = double(clock.nsecsElapsed()) * 1e-9;
+            ours += elapsed;
+            return elapsed;
+        };
+        const auto runEspeak = [&] {
+            return bench::runEspeakNg(textPath, dir.filePath(u"espeak.wav"_s), theirs);
+        };
+        // Taking turns at going first evens out what other programs do to the machine meanwhile.
+        double ourTime = 0;
+        bool ran = true;
+        if (round++ % 2 == 0) {
+            ran = runEspeak();
+            ourTime = runOurs();
+        } else {
+            ourTime = runOurs();
+            ran = runEspeak();
+        }
+        if (!ran) {
+            state.SkipWithError("espeak-ng did not run");
+            return;
+        }
+        state.SetIterationTime(ourTime);
+    }
+    state.counters["espeak_ng_s"] = theirs / double(state.iterations());
+    state.counters["speed_vs_espeak"] = theirs / ours;
+    state.counters["recordings"] = prompter.successes;
+}
+BENCHMARK(BM_Record100KbThroughTheWindow)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    return bench::runWidgetBenchmarks<QApplication>(argc, argv);
+}
