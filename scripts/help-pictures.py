@@ -13,6 +13,7 @@ accessible names (as a screen reader finds them) and clicked with the mouse. A w
 open within a few seconds is reported and skipped, and its old picture, if any, stays.
 """
 import os
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -223,6 +224,7 @@ def main():
     finally:
         process.terminate()
         process.wait(10)
+        shutil.rmtree(home, ignore_errors=True)
 
 
 if __name__ == "__main__":
