@@ -19,10 +19,13 @@
 #include "editor/wordexport.h"
 #include "organizer/organizer.h"
 #include "platform/desktopshell.h"
+#include "speech/greeting.h"
 #include "speech/readingcontroller.h"
 #include "speech/recordingwindow.h"
+#include "speech/repeatedreadingwindow.h"
 #include "speech/speechcontrol.h"
 #include "speech/textpreparation.h"
+#include "speech/trackingcontroller.h"
 
 #include <QAction>
 #include <QApplication>
@@ -36,6 +39,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QRandomGenerator>
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QSystemTrayIcon>
@@ -223,11 +227,24 @@ MainWindow::MainWindow(MainWindowServices services, QWidget *parent)
     bindEditorKey(Qt::Key_Y, [this] { m_reading->Read(); });
     bindEditorKey(Qt::Key_P, [this] { m_reading->Pause(); });
 
+    m_tracking = new TrackingController({button(QStringLiteral("SpeedButton5")), button(QStringLiteral("SpeedButton9")),
+                                         m_timer1, m_editor},
+                                        m_reading->window(), this);
+    // Typing tracking comes after the shortcuts, so it never sees a key they took.
+    m_editor->addKeyHandler([this](QKeyEvent *event) { return m_tracking->keyTyped(event); });
+    bindCommand({u"SpeedButton11", u"N12"}, [this] { m_tracking->ReadClipboard(); });
+    bindCommand({u"SpeedButton9"}, [this] { m_tracking->SpeedButton9Click(); });
+    bindCommand({u"N15"}, [this] { m_tracking->N15Click(); });
+    bindCommand({u"N21"}, [this] { m_tracking->N21Click(); });
+    bindCommand({u"SpeedButton2", u"N43"}, [this] { Speak_Greetin(); });
+
     FormCreate();
     if (!m_creationFailed)
         createRecordingWindow();
     m_settingsWindow = new SettingsWindow(m_services.shell, [this] { return speech(); }, this);
     bindCommand({u"N17"}, [this] { m_settingsWindow->exec(); });
+    m_repeatWindow = new RepeatedReadingWindow(m_reading->window(), this);
+    bindCommand({u"SpeedButton21", u"N39"}, [this] { m_repeatWindow->SpeedButton21Click(); });
     m_highlightingWindow = new HighlightingWindow(*m_editor, [this](const QString &text) { SBM(text); }, this);
     bindCommand({u"SpeedButton23", u"N40"}, [this] { m_highlightingWindow->SpeedButton23Click(); });
 }
@@ -592,7 +609,7 @@ void MainWindow::FormCreate()
         }
         button(QStringLiteral("SpeedButton5"))->setChecked(settings.readBool(global, QStringLiteral("Tracking"), true));
         if (settings.readBool(global, QStringLiteral("Buffer"), false))
-            button(QStringLiteral("SpeedButton9"))->setChecked(true);
+            m_tracking->restoreClipboardTracking();
     } catch (const std::exception &) {
         creationFailure();
     }
@@ -661,6 +678,14 @@ void MainWindow::FormShow()
     m_reading->startUp();
     if (IniFile::settings().readBool(IniFile::global(), QStringLiteral("Time"), true))
         m_organizer->startTimeAnnouncement();
+    if (IniFile::settings().readBool(IniFile::global(), QStringLiteral("Greeting"), true))
+        Speak_Greetin();
+}
+
+void MainWindow::Speak_Greetin()
+{
+    if (m_speech)
+        speakGreeting(*m_speech, *QRandomGenerator::global());
 }
 
 void MainWindow::hideToTray()
@@ -771,8 +796,7 @@ void MainWindow::SaveMainSettings()
         settings.writeInteger(global, QStringLiteral("SelStart"), m_editor->selStart());
         settings.writeInteger(global, QStringLiteral("SelLength"), m_editor->selLength());
         settings.writeInteger(global, QStringLiteral("Engine"), m_engineList->currentIndex());
-        settings.writeString(global, QStringLiteral("ReadCount"),
-                             settings.readString(global, QStringLiteral("ReadCount"), QStringLiteral("1")));
+        settings.writeString(global, QStringLiteral("ReadCount"), m_repeatWindow->count());
         settings.writeInteger(global, QStringLiteral("ReadSpeed"), m_speedBar->value());
         settings.writeInteger(global, QStringLiteral("ReadPitch"), m_pitchBar->value());
     } catch (const std::exception &) {

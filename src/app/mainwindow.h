@@ -31,9 +31,11 @@ class Organizer;
 class Prompter;
 class ReadingController;
 class RecordingWindow;
+class RepeatedReadingWindow;
 class RichEdit;
 class SettingsWindow;
 class SpeechControl;
+class TrackingController;
 class WordExport;
 
 // What the main window needs from outside; tests give fakes.
@@ -72,6 +74,9 @@ public:
     // Cuts off whatever is being spoken and speaks the text after text preparation; a failure is shown
     // in a message box.
     void ReadText(const QString &text);
+
+    // Says a greeting from "Greetings.txt", never the one said last, behind whatever is queued.
+    void Speak_Greetin();
 
     // The main speech control; null once the window has closed.
     SpeechControl *speech() const { return m_speech.get(); }
@@ -131,6 +136,8 @@ private:
     MainWindowServices m_services;
     std::unique_ptr<SpeechControl> m_speech;
     ReadingController *m_reading = nullptr;
+    TrackingController *m_tracking = nullptr;
+    RepeatedReadingWindow *m_repeatWindow = nullptr;
     std::unique_ptr<DocumentCommands> m_documents;
     std::unique_ptr<FormatCommands> m_formatting;
     std::unique_ptr<WordExport> m_wordExport;
