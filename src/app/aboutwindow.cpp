@@ -1,6 +1,9 @@
 #include "aboutwindow.h"
 
+#include "app/application.h"
 #include "app/buildinfo.h"
+#include "app/datafiles.h"
+#include "common/error.h"
 #include "common/labelbutton.h"
 #include "platform/desktopshell.h"
 
@@ -101,6 +104,13 @@ AboutWindow::AboutWindow(QWidget *parent)
     m_button->setFont(aboutFont(sans, 13, true));
     m_button->setGeometry(135, 198, 116, 23);
     connect(m_button, &LabelButton::clicked, this, &AboutWindow::Label6Click);
+
+    // Every start restores the data files the user has deleted.
+    try {
+        writeMissingDataFiles();
+    } catch (const Error &error) {
+        reportGeneralError(error.message());
+    }
 }
 
 void AboutWindow::showSplash()

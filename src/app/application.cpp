@@ -55,4 +55,12 @@ Application *velmiraApp()
     return qobject_cast<Application *>(QCoreApplication::instance());
 }
 
+void reportGeneralError(const QString &message)
+{
+    if (Application *app = velmiraApp())
+        app->showGeneralError(message);
+    else
+        qCCritical(lcApp) << message;
+}
+
 } // namespace velmira

@@ -34,4 +34,7 @@ private:
 // The running application, or nullptr when none is a velmira::Application.
 Application *velmiraApp();
 
+// Shows the general error box of the running application; without one (a test) the message is logged.
+void reportGeneralError(const QString &message);
+
 } // namespace velmira

@@ -13,15 +13,20 @@
 #include "editor/documentcommands.h"
 #include "editor/documentfile.h"
 #include "editor/formatcommands.h"
+#include "editor/highlightingwindow.h"
 #include "editor/richedit.h"
 #include "editor/rtf/rtfreader.h"
 #include "editor/rtf/rtfwriter.h"
+#include "editor/wordexport.h"
 #include "organizer/organizer.h"
 #include "platform/desktopshell.h"
+#include "speech/greeting.h"
 #include "speech/readingcontroller.h"
 #include "speech/recordingwindow.h"
+#include "speech/repeatedreadingwindow.h"
 #include "speech/speechcontrol.h"
 #include "speech/textpreparation.h"
+#include "speech/trackingcontroller.h"
 
 #include <QAction>
 #include <QApplication>
@@ -35,6 +40,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QRandomGenerator>
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QSystemTrayIcon>
@@ -222,6 +228,17 @@ MainWindow::MainWindow(MainWindowServices services, QWidget *parent)
     bindEditorKey(Qt::Key_Y, [this] { m_reading->Read(); });
     bindEditorKey(Qt::Key_P, [this] { m_reading->Pause(); });
 
+    m_tracking = new TrackingController({button(QStringLiteral("SpeedButton5")), button(QStringLiteral("SpeedButton9")),
+                                         m_timer1, m_editor},
+                                        m_reading->window(), this);
+    // Typing tracking comes after the shortcuts, so it never sees a key they took.
+    m_editor->addKeyHandler([this](QKeyEvent *event) { return m_tracking->keyTyped(event); });
+    bindCommand({u"SpeedButton11", u"N12"}, [this] { m_tracking->ReadClipboard(); });
+    bindCommand({u"SpeedButton9"}, [this] { m_tracking->SpeedButton9Click(); });
+    bindCommand({u"N15"}, [this] { m_tracking->N15Click(); });
+    bindCommand({u"N21"}, [this] { m_tracking->N21Click(); });
+    bindCommand({u"SpeedButton2", u"N43"}, [this] { Speak_Greetin(); });
+
     FormCreate();
     if (!m_creationFailed)
         createRecordingWindow();
@@ -229,6 +246,10 @@ MainWindow::MainWindow(MainWindowServices services, QWidget *parent)
     bindCommand({u"N17"}, [this] { m_settingsWindow->exec(); });
     bindCommand({u"N14", u"N38"}, [this] { DictionaryWindow::N14Click(prompter(), speech(), this); });
     bindEditorKey(Qt::Key_D, [this] { DictionaryWindow::N14Click(prompter(), speech(), this); });
+    m_repeatWindow = new RepeatedReadingWindow(m_reading->window(), this);
+    bindCommand({u"SpeedButton21", u"N39"}, [this] { m_repeatWindow->SpeedButton21Click(); });
+    m_highlightingWindow = new HighlightingWindow(*m_editor, [this](const QString &text) { SBM(text); }, this);
+    bindCommand({u"SpeedButton23", u"N40"}, [this] { m_highlightingWindow->SpeedButton23Click(); });
 }
 
 MainWindow::~MainWindow() = default;
@@ -272,6 +293,11 @@ void MainWindow::bindEditorCommands()
     bindEditorKey(Qt::Key_K, [f] { f->stepFontSize(1); });
     bindEditorKey(Qt::Key_T, [f] { f->stepFontSize(-1); });
     bindEditorKey(Qt::Key_F, [f] { f->N20Click(); });
+
+    m_wordExport = std::make_unique<WordExport>(*m_editor, prompter(), status);
+    WordExport *w = m_wordExport.get();
+    bindCommand({u"SpeedButton1", u"MSWord1", u"MSWord2"}, [w] { w->SpeedButton1Click(); });
+    bindEditorKey(Qt::Key_W, [w] { w->SpeedButton1Click(); });
 }
 
 QString MainWindow::firstArgument() const
@@ -586,7 +612,7 @@ void MainWindow::FormCreate()
         }
         button(QStringLiteral("SpeedButton5"))->setChecked(settings.readBool(global, QStringLiteral("Tracking"), true));
         if (settings.readBool(global, QStringLiteral("Buffer"), false))
-            button(QStringLiteral("SpeedButton9"))->setChecked(true);
+            m_tracking->restoreClipboardTracking();
     } catch (const std::exception &) {
         creationFailure();
     }
@@ -655,6 +681,14 @@ void MainWindow::FormShow()
     m_reading->startUp();
     if (IniFile::settings().readBool(IniFile::global(), QStringLiteral("Time"), true))
         m_organizer->startTimeAnnouncement();
+    if (IniFile::settings().readBool(IniFile::global(), QStringLiteral("Greeting"), true))
+        Speak_Greetin();
+}
+
+void MainWindow::Speak_Greetin()
+{
+    if (m_speech)
+        speakGreeting(*m_speech, *QRandomGenerator::global());
 }
 
 void MainWindow::hideToTray()
@@ -765,8 +799,7 @@ void MainWindow::SaveMainSettings()
         settings.writeInteger(global, QStringLiteral("SelStart"), m_editor->selStart());
         settings.writeInteger(global, QStringLiteral("SelLength"), m_editor->selLength());
         settings.writeInteger(global, QStringLiteral("Engine"), m_engineList->currentIndex());
-        settings.writeString(global, QStringLiteral("ReadCount"),
-                             settings.readString(global, QStringLiteral("ReadCount"), QStringLiteral("1")));
+        settings.writeString(global, QStringLiteral("ReadCount"), m_repeatWindow->count());
         settings.writeInteger(global, QStringLiteral("ReadSpeed"), m_speedBar->value());
         settings.writeInteger(global, QStringLiteral("ReadPitch"), m_pitchBar->value());
     } catch (const std::exception &) {

@@ -26,13 +26,17 @@ class Clock;
 class DesktopShell;
 class DocumentCommands;
 class FormatCommands;
+class HighlightingWindow;
 class Organizer;
 class Prompter;
 class ReadingController;
 class RecordingWindow;
+class RepeatedReadingWindow;
 class RichEdit;
 class SettingsWindow;
 class SpeechControl;
+class TrackingController;
+class WordExport;
 
 // What the main window needs from outside; tests give fakes.
 struct MainWindowServices
@@ -70,6 +74,9 @@ public:
     // Cuts off whatever is being spoken and speaks the text after text preparation; a failure is shown
     // in a message box.
     void ReadText(const QString &text);
+
+    // Says a greeting from "Greetings.txt", never the one said last, behind whatever is queued.
+    void Speak_Greetin();
 
     // The main speech control; null once the window has closed.
     SpeechControl *speech() const { return m_speech.get(); }
@@ -129,8 +136,11 @@ private:
     MainWindowServices m_services;
     std::unique_ptr<SpeechControl> m_speech;
     ReadingController *m_reading = nullptr;
+    TrackingController *m_tracking = nullptr;
+    RepeatedReadingWindow *m_repeatWindow = nullptr;
     std::unique_ptr<DocumentCommands> m_documents;
     std::unique_ptr<FormatCommands> m_formatting;
+    std::unique_ptr<WordExport> m_wordExport;
     bool m_creationFailed = false;
     bool m_inTray = false;
     bool m_laidOut = false;
@@ -153,6 +163,7 @@ private:
     QTimer *m_timer3 = nullptr;
     SettingsWindow *m_settingsWindow = nullptr;
     RecordingWindow *m_recordingWindow = nullptr;
+    HighlightingWindow *m_highlightingWindow = nullptr;
 
     QHash<QString, QToolButton *> m_buttons;
     QHash<QString, QAction *> m_actions;

@@ -24,12 +24,16 @@ void writeFileAtomically(const QString &path, const QByteArray &data)
     QSaveFile file(path);
     // Never write the target in place: a failed write must leave the old file whole.
     file.setDirectWriteFallback(false);
+    const auto failed = [&] {
+        return FileWriteError(QStringLiteral("Не удалось записать файл «%1»: %2").arg(path, file.errorString()),
+                              file.errorString());
+    };
     if (!file.open(QIODevice::WriteOnly))
-        throw Error(QStringLiteral("Не удалось записать файл «%1»: %2").arg(path, file.errorString()));
+        throw failed();
     // QSaveFile::commit() does not notice a flush that fails while closing (a full disk, a file size
     // limit): flush first and check that everything reached the file.
     if (file.write(data) != data.size() || !file.flush() || file.size() != data.size() || !file.commit())
-        throw Error(QStringLiteral("Не удалось записать файл «%1»: %2").arg(path, file.errorString()));
+        throw failed();
 }
 
 QStringList splitLines(QStringView text)

@@ -1,5 +1,6 @@
 #include "richedit.h"
 
+#include "selectiondocument.h"
 #include "textpositions.h"
 
 #include <QKeyEvent>
@@ -88,6 +89,11 @@ void RichEdit::setPlainContent(const QString &text)
     // just above.
     setPlainText(text);
     moveCursor(QTextCursor::Start);
+}
+
+QMimeData *RichEdit::createMimeDataFromSelection() const
+{
+    return new DocumentMimeData(selectionDocument(textCursor()));
 }
 
 void RichEdit::keyPressEvent(QKeyEvent *event)

@@ -46,6 +46,8 @@ signals:
     void contextMenuWanted(const QPoint &globalPos);
 
 protected:
+    // A copy (and a drag) carries the selection as plain text, HTML and RTF (see DocumentMimeData).
+    QMimeData *createMimeDataFromSelection() const override;
     void keyPressEvent(QKeyEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;

@@ -70,6 +70,9 @@ public:
     // The message a failed Read or ReadText shows.
     static QString failureText();
 
+    // What the controller was given of the main window (other ways of speaking need the same).
+    const Window &window() const { return m_window; }
+
 private:
     void engineChosen();
     void speedMoved(int position);

@@ -15,7 +15,12 @@ class TestAboutWindow : public QObject
 {
     Q_OBJECT
 
+    // Making the window writes the data files into the program folder.
+    QTemporaryDir m_home;
+
 private slots:
+    void initTestCase() { qputenv("VELMIRA_HOME", m_home.path().toUtf8()); }
+
     void splashDoesNotCloseByAClick()
     {
         AboutWindow w;

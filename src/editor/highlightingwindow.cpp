@@ -1,0 +1,163 @@
+#include "highlightingwindow.h"
+
+#include "common/labelbutton.h"
+#include "intuitivehighlighting.h"
+#include "richedit.h"
+
+#include <QCoreApplication>
+#include <QFrame>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QProgressBar>
+#include <QRadioButton>
+#include <QScopeGuard>
+#include <QScrollBar>
+
+namespace velmira {
+
+HighlightingWindow::HighlightingWindow(RichEdit &editor, std::function<void(const QString &)> status,
+                                       QWidget *parent)
+    : DialogWindow(QStringLiteral("TForm8"), QStringLiteral("Интуитивное выделение"), parent),
+      m_editor(editor), m_status(std::move(status))
+{
+    setClientSize(289, 149);
+    setBackground(QColor(0, 192, 0));
+
+    m_panel = new QFrame(this);
+    m_panel->setObjectName(QStringLiteral("Panel1"));
+    m_panel->setGeometry(8, 8, 273, 104);
+    m_panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    m_panel->setAutoFillBackground(true);
+    QPalette pal = m_panel->palette();
+    pal.setColor(QPalette::Window, QColor(128, 255, 128));
+    pal.setColor(QPalette::WindowText, Qt::black);
+    m_panel->setPalette(pal);
+
+    auto *question = new QLabel(QStringLiteral("Что Вы хотите сделать?"), m_panel);
+    question->setObjectName(QStringLiteral("Label1"));
+    QFont bold = question->font();
+    bold.setBold(true);
+    question->setFont(bold);
+    question->setGeometry(8, 6, 257, 18);
+
+    m_mark = new QRadioButton(QStringLiteral("Интуитивно выделить текст"), m_panel);
+    m_mark->setObjectName(QStringLiteral("RadioButton1"));
+    m_mark->setGeometry(8, 28, 257, 20);
+    m_mark->setChecked(true);
+    m_unmark = new QRadioButton(QStringLiteral("Снять всё выделение с текста"), m_panel);
+    m_unmark->setObjectName(QStringLiteral("RadioButton2"));
+    m_unmark->setGeometry(8, 50, 257, 20);
+
+    m_progress = new QProgressBar(m_panel);
+    m_progress->setObjectName(QStringLiteral("ProgressBar1"));
+    m_progress->setAccessibleName(QStringLiteral("Ход выделения"));
+    m_progress->setTextVisible(false);
+    m_progress->setRange(0, 100);
+    m_progress->setValue(0);
+    m_progress->setGeometry(8, 78, 257, 16);
+
+    auto *ok = new LabelButton(QStringLiteral("OK"), this);
+    ok->setObjectName(QStringLiteral("StaticText1"));
+    ok->setBoldItalic(true);
+    ok->setGeometry(24, 120, 110, 23);
+    connect(ok, &LabelButton::clicked, this, &HighlightingWindow::StaticText1Click);
+
+    auto *cancel = new LabelButton(QStringLiteral("Отмена"), this);
+    cancel->setObjectName(QStringLiteral("StaticText4"));
+    cancel->setGeometry(155, 120, 110, 23);
+    connect(cancel, &LabelButton::clicked, this, &HighlightingWindow::StaticText4Click);
+}
+
+void HighlightingWindow::SpeedButton23Click()
+{
+    if (m_editor.document()->isEmpty()) {
+        m_status(QStringLiteral("Нет текста для Интуитивного выделения"));
+        return;
+    }
+    exec();
+}
+
+void HighlightingWindow::showEvent(QShowEvent *event)
+{
+    DialogWindow::showEvent(event);
+    if (!event->spontaneous())
+        FormShow();
+}
+
+void HighlightingWindow::FormShow()
+{
+    m_cancelRequested = false;
+    m_panel->setEnabled(true);
+    m_progress->setValue(0);
+}
+
+void HighlightingWindow::StaticText1Click()
+{
+    // A run is under way (Enter, or "OK" clicked again): it goes on undisturbed.
+    if (m_running)
+        return;
+    m_running = true;
+    m_cancelRequested = false;
+    m_panel->setEnabled(false);
+    m_progress->setValue(0);
+
+    const QTextCursor saved = m_editor.textCursor();
+    const int anchor = saved.anchor();
+    const int position = saved.position();
+    const int vertical = m_editor.verticalScrollBar()->value();
+    // The editor is not drawn while its document is half changed; it shows the marks once the run ends.
+    m_editor.viewport()->setUpdatesEnabled(false);
+    const auto finish = qScopeGuard([&] {
+        m_editor.viewport()->setUpdatesEnabled(true);
+        QTextCursor restored = m_editor.textCursor();
+        restored.setPosition(anchor);
+        restored.setPosition(position, QTextCursor::KeepAnchor);
+        m_editor.setTextCursor(restored);
+        m_editor.verticalScrollBar()->setValue(vertical);
+        m_running = false;
+        m_panel->setEnabled(true);
+        m_progress->setValue(0);
+    });
+
+    const HighlightTurn turn = [this](int reached, int length) {
+        QCoreApplication::processEvents();
+        if (m_cancelRequested) {
+            m_cancelRequested = false;
+            return false;
+        }
+        m_progress->setMaximum(std::max(1, length));
+        m_progress->setValue(reached);
+        return true;
+    };
+    const HighlightOutcome outcome =
+        intuitiveHighlight(*m_editor.document(), m_mark->isChecked(), turn, m_turnInterval);
+    if (outcome == HighlightOutcome::Completed)
+        accept();
+}
+
+void HighlightingWindow::StaticText4Click()
+{
+    if (!m_running) {
+        reject();
+        return;
+    }
+    // The run sees the request at its next turn and ends there, keeping the marks set so far.
+    m_cancelRequested = true;
+    m_panel->setEnabled(true);
+    m_progress->setValue(0);
+}
+
+bool HighlightingWindow::previewKey(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape) {
+        StaticText4Click();
+        return true;
+    }
+    if (isEnterKey(event)) {
+        StaticText1Click();
+        return true;
+    }
+    return false;
+}
+
+} // namespace velmira
