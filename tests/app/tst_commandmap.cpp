@@ -254,16 +254,6 @@ private:
         return names;
     }
 
-    // Commands that other parts of the program still have to provide: their rows wait for them.
-    static bool pending(const QString &trigger)
-    {
-        static const QStringList names{
-            u"SpeedButton21"_s, u"N39"_s,           u"SpeedButton11"_s, u"N12"_s,          u"SpeedButton9"_s,
-            u"N15"_s,           u"N21"_s,           u"SpeedButton1"_s,  u"MSWord1"_s,      u"MSWord2"_s,
-            u"Ctrl+W"_s,        u"SpeedButton23"_s, u"N40"_s,           u"SpeedButton2"_s, u"N43"_s};
-        return names.contains(trigger.section(u' ', 1, 1));
-    }
-
     // Every way into every command, and what it does.
     static QList<std::pair<QString, QString>> table()
     {
@@ -280,7 +270,8 @@ private:
         rows({u"button SpeedButton8", u"item N11"}, u"speech: AudioReset"_s);
         rows({u"button SpeedButton21", u"item N39"}, u"window: TForm7"_s);
         rows({u"button SpeedButton11", u"item N12"}, u"speech: Speak:буфер, AudioResume"_s);
-        rows({u"button SpeedButton2", u"item N43"}, u"speech: Speak:Второе приветствие!"_s);
+        // The first showing greeted with the second line; the next greeting is never the same.
+        rows({u"button SpeedButton2", u"item N43"}, u"speech: Speak:Первое приветствие!"_s);
         // Typing tracking is on at start; its toggle has no command of its own.
         rows({u"button SpeedButton5", u"item N21"}, u"SpeedButton5=off"_s);
         rows({u"button SpeedButton9", u"item N15"}, u"SpeedButton5=off; SpeedButton9=on; Timer1=on"_s);
@@ -323,9 +314,9 @@ private:
         rows({u"button SpeedButton13"}, u"Panel2=off; SpeedButton13=off"_s);
         rows({u"item N22"}, u"closed=on"_s);
 
-        // Keys that are not commands reach the editor; Tab, which shares its character code with Ctrl+I,
-        // is typed.
-        rows({u"key Tab"}, u"selection=8+0; text=Привет \t"_s);
+        // Keys that are not commands reach the editor and typing tracking: Tab, which shares its
+        // character code with Ctrl+I, is typed and ends a word (here an empty one, after the space).
+        rows({u"key Tab"}, u"speech: Speak:; selection=8+0; text=Привет \t"_s);
         rows({u"key Ж"}, u"selection=8+0; text=Привет ж"_s);
         rows({u"key Ctrl+Y on lstEngine"}, QString());
         return result;
@@ -356,10 +347,7 @@ private slots:
     {
         QFETCH(QString, trigger);
         QFETCH(QString, effect);
-        const QString seen = effectOf(trigger);
-        if (seen != effect && pending(trigger))
-            QSKIP(qPrintable(u"the command is not built yet: "_s + seen));
-        QCOMPARE(seen, effect);
+        QCOMPARE(effectOf(trigger), effect);
     }
 
     void menusReadAsListed()
