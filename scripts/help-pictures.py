@@ -189,7 +189,8 @@ def main():
     executable = os.path.abspath(sys.argv[1])
     home = tempfile.mkdtemp(prefix="velmira-help-")
     with open(os.path.join(home, "Settings.ini"), "wb") as settings:
-        settings.write("[Global]\r\nGreeting=0\r\nTime=0\r\n".encode("cp1251"))
+        # The dictionary in use, so that its window is photographed as the user works in it.
+        settings.write("[Global]\r\nGreeting=0\r\nTime=0\r\nDictionary=1\r\n".encode("cp1251"))
     sample = os.path.join(home, "Пример.txt")
     with open(sample, "wb") as text:
         text.write(SAMPLE.encode("cp1251"))
