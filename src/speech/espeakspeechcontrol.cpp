@@ -159,6 +159,13 @@ void EspeakSpeechControl::AudioResume()
 void EspeakSpeechControl::AudioReset()
 {
     clearQueue();
+    if (m_toFile) {
+        // The abandoned piece ends at the engine's next call back and writes out what it collected;
+        // waiting for it makes the file final when the recording is stopped, so that the user can
+        // play, copy or record over it at once.
+        std::unique_lock lock(m_worker->mutex());
+        m_worker->waitUntilIdle(*m_channel, lock);
+    }
     m_output->reset();
     m_outputStart = 0;
     m_paused = false;

@@ -27,6 +27,7 @@ struct WordMark;
 // - AudioPause() holds the sound at once; synthesis goes on a few seconds ahead. While writing to a
 //   file, writing stops after the piece under way.
 // - AudioReset() also releases a hold, so that speech queued after it is heard at once.
+// - While recording to a file, AudioReset() returns when the file holds its final bytes.
 class EspeakSpeechControl : public SpeechControl
 {
     Q_OBJECT

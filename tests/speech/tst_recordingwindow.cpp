@@ -15,6 +15,16 @@
 using namespace velmira;
 using namespace Qt::StringLiterals;
 
+namespace {
+
+QByteArray readBytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+} // namespace
+
 class TestRecordingWindow : public QObject
 {
     Q_OBJECT
@@ -229,6 +239,10 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(file).size() > 200'000, 20000);
         QTest::mouseClick(real->findChild<LabelButton *>(u"StaticText2"_s), Qt::LeftButton);
         QVERIFY(!real->isRecording());
+        // Stopped means final: nothing is written to the file afterwards.
+        const QByteArray stopped = readBytes(file);
+        QTest::qWait(500);
+        QCOMPARE(readBytes(file), stopped);
         const WavFile wav = WavFile::read(file);
         QVERIFY2(wav.isValid(), qPrintable(wav.problem));
         QVERIFY(wav.seconds() > 2);
