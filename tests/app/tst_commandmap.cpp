@@ -9,6 +9,7 @@
 #include "editor/richedit.h"
 #include "editor/selectionformat.h"
 #include "support/fakeprompter.h"
+#include "support/fakeservices.h"
 #include "support/fakespeechcontrol.h"
 #include "support/recordingshell.h"
 
@@ -68,21 +69,9 @@ private:
 
     std::unique_ptr<MainWindow> showWindow()
     {
-        MainWindowServices services;
-        services.prompter = &m_prompter;
+        MainWindowServices services = fakeServices(m_prompter, &m_speech);
         services.shell = m_shell.get();
         services.aboutWindow = m_about.get();
-        services.trayAvailable = [] {
-            return true;
-        };
-        // The first control made is the main one; the recording window makes the second.
-        m_speech = nullptr;
-        services.createSpeechControl = [this] {
-            auto speech = std::make_unique<FakeSpeechControl>();
-            if (!m_speech)
-                m_speech = speech.get();
-            return speech;
-        };
         auto w = std::make_unique<MainWindow>(services);
         w->show();
         if (!QTest::qWaitForWindowExposed(w.get()))

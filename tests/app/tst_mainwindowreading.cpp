@@ -4,6 +4,7 @@
 #include "common/inifile.h"
 #include "editor/richedit.h"
 #include "support/fakeprompter.h"
+#include "support/fakeservices.h"
 #include "support/fakespeechcontrol.h"
 
 #include <QAction>
@@ -28,17 +29,7 @@ private:
 
     std::unique_ptr<MainWindow> showWindow()
     {
-        MainWindowServices services;
-        services.prompter = &m_prompter;
-        // The first control made is the main one; the recording window makes the second.
-        m_speech = nullptr;
-        services.createSpeechControl = [this] {
-            auto speech = std::make_unique<FakeSpeechControl>();
-            if (!m_speech)
-                m_speech = speech.get();
-            return speech;
-        };
-        auto w = std::make_unique<MainWindow>(services);
+        auto w = std::make_unique<MainWindow>(fakeServices(m_prompter, &m_speech));
         w->show();
         if (!QTest::qWaitForWindowExposed(w.get()))
             return nullptr;

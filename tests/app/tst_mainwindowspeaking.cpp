@@ -5,6 +5,7 @@
 #include "common/textfile.h"
 #include "editor/richedit.h"
 #include "support/fakeprompter.h"
+#include "support/fakeservices.h"
 #include "support/fakespeechcontrol.h"
 #include "support/typetext.h"
 
@@ -33,18 +34,7 @@ private:
 
     std::unique_ptr<MainWindow> makeWindow()
     {
-        MainWindowServices services;
-        services.prompter = &m_prompter;
-        services.trayAvailable = [] { return true; };
-        // The first control made is the main one (the recording window makes its own after it).
-        m_speech = nullptr;
-        services.createSpeechControl = [this] {
-            auto speech = std::make_unique<FakeSpeechControl>();
-            if (!m_speech)
-                m_speech = speech.get();
-            return speech;
-        };
-        return std::make_unique<MainWindow>(services);
+        return std::make_unique<MainWindow>(fakeServices(m_prompter, &m_speech));
     }
 
     std::unique_ptr<MainWindow> showWindow()
