@@ -98,17 +98,8 @@ void BM_Record100KbThroughTheWindow(benchmark::State &state)
         const auto runEspeak = [&] {
             return bench::runEspeakNg(textPath, dir.filePath(u"espeak.wav"_s), theirs);
         };
-        // Taking turns at going first evens out what other programs do to the machine meanwhile.
         double ourTime = 0;
-        bool ran = true;
-        if (round++ % 2 == 0) {
-            ran = runEspeak();
-            ourTime = runOurs();
-        } else {
-            ourTime = runOurs();
-            ran = runEspeak();
-        }
-        if (!ran) {
+        if (!bench::runInTurns(round, runOurs, runEspeak, ourTime)) {
             state.SkipWithError("espeak-ng did not run");
             return;
         }

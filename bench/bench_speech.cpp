@@ -115,17 +115,8 @@ void BM_Write100KbToWav(benchmark::State &state)
             ours += elapsed;
             return elapsed;
         };
-        // Taking turns at going first evens out what other programs do to the machine meanwhile.
         double ourTime = 0;
-        bool ran = true;
-        if (round++ % 2 == 0) {
-            ran = runEspeak();
-            ourTime = runOurs();
-        } else {
-            ourTime = runOurs();
-            ran = runEspeak();
-        }
-        if (!ran) {
+        if (!bench::runInTurns(round, runOurs, runEspeak, ourTime)) {
             state.SkipWithError("espeak-ng did not run");
             return;
         }

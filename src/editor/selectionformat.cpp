@@ -55,6 +55,8 @@ std::vector<Run> selectedRuns(const QTextCursor &cursor)
     return runs;
 }
 
+} // namespace
+
 bool hasFlag(const QFont &font, StyleFlag flag)
 {
     switch (flag) {
@@ -69,8 +71,6 @@ bool hasFlag(const QFont &font, StyleFlag flag)
     }
     return false;
 }
-
-} // namespace
 
 QFont effectiveFont(const QTextCharFormat &format, const QTextDocument &document)
 {

@@ -14,6 +14,9 @@ namespace velmira {
 // The four style flags of a character.
 enum class StyleFlag { Bold, Italic, Underline, StrikeOut };
 
+// Whether `font` has the style flag.
+bool hasFlag(const QFont &font, StyleFlag flag);
+
 // The font a character of `format` is shown in: its own attributes over the document's default font.
 QFont effectiveFont(const QTextCharFormat &format, const QTextDocument &document);
 

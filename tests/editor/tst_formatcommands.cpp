@@ -43,21 +43,6 @@ void select(RichEdit &editor, int from, int to)
     editor.setTextCursor(cursor);
 }
 
-bool flagOf(const QFont &font, StyleFlag flag)
-{
-    switch (flag) {
-    case StyleFlag::Bold:
-        return font.bold();
-    case StyleFlag::Italic:
-        return font.italic();
-    case StyleFlag::Underline:
-        return font.underline();
-    case StyleFlag::StrikeOut:
-        return font.strikeOut();
-    }
-    return false;
-}
-
 } // namespace
 
 Q_DECLARE_METATYPE(velmira::StyleFlag)
@@ -112,22 +97,22 @@ private slots:
         format(editor, 4, 7, [flag](QTextCharFormat &f) { setStyleFlag(f, flag, true); });
 
         for (const auto &[from, to] : {std::pair{4, 7}, std::pair{0, 3}}) {
-            const bool before = flagOf(fontAt(editor, from), flag);
+            const bool before = hasFlag(fontAt(editor, from), flag);
             select(editor, from, to);
             w.ctrl(Qt::Key(key));
-            QCOMPARE(flagOf(fontAt(editor, from), flag), !before);
-            QCOMPARE(flagOf(fontAt(editor, to - 1), flag), !before);
+            QCOMPARE(hasFlag(fontAt(editor, from), flag), !before);
+            QCOMPARE(hasFlag(fontAt(editor, to - 1), flag), !before);
             w.ctrl(Qt::Key(key));
-            QCOMPARE(flagOf(fontAt(editor, from), flag), before);
+            QCOMPARE(hasFlag(fontAt(editor, from), flag), before);
             w.run(buttonName);
-            QCOMPARE(flagOf(fontAt(editor, to - 1), flag), !before);
+            QCOMPARE(hasFlag(fontAt(editor, to - 1), flag), !before);
             w.run(buttonName);
         }
         // Nothing outside the selections changed, and nothing was typed.
         QCOMPARE(editor.toPlainText(), u"раз два три"_s);
-        QVERIFY(!flagOf(fontAt(editor, 9), flag));
-        QVERIFY(flagOf(fontAt(editor, 5), flag));
-        QVERIFY(!flagOf(fontAt(editor, 1), flag));
+        QVERIFY(!hasFlag(fontAt(editor, 9), flag));
+        QVERIFY(hasFlag(fontAt(editor, 5), flag));
+        QVERIFY(!hasFlag(fontAt(editor, 1), flag));
     }
 
     void aToggleWithoutSelectionAppliesToWhatIsTypedNext()
