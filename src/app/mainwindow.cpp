@@ -369,16 +369,20 @@ void MainWindow::buildSettingsPanel()
     m_settingsPanel->setFrameStyle(QFrame::Box | QFrame::Plain);
     fillBackground(m_settingsPanel, MainGreen);
 
-    boldLabel(QStringLiteral("Голосовой движок:"), m_settingsPanel, QStringLiteral("StaticText1"))
-        ->setGeometry(8, 6, 150, 20);
+    QLabel *engineLabel = boldLabel(QStringLiteral("Голосовой движок:"), m_settingsPanel, QStringLiteral("StaticText1"));
+    engineLabel->setGeometry(8, 6, 150, 20);
     m_engineList = new QComboBox(m_settingsPanel);
+    // A screen reader names a list box by its label (its own name is the chosen voice).
+    engineLabel->setBuddy(m_engineList);
     m_engineList->setObjectName(QStringLiteral("lstEngine"));
     m_engineList->setAccessibleName(QStringLiteral("Голосовой движок"));
     m_engineList->setEditable(false);
     m_engineList->setGeometry(160, 4, 158, 23);
 
-    boldLabel(QStringLiteral("Тембр:"), m_settingsPanel, QStringLiteral("StaticText3"))->setGeometry(8, 33, 70, 18);
+    QLabel *pitchLabel = boldLabel(QStringLiteral("Тембр:"), m_settingsPanel, QStringLiteral("StaticText3"));
+    pitchLabel->setGeometry(8, 33, 70, 18);
     m_pitchBar = new QScrollBar(Qt::Horizontal, m_settingsPanel);
+    pitchLabel->setBuddy(m_pitchBar);
     m_pitchBar->setObjectName(QStringLiteral("hscPitch"));
     m_pitchBar->setAccessibleName(QStringLiteral("Тембр"));
     m_pitchBar->setFocusPolicy(Qt::StrongFocus);
@@ -389,9 +393,10 @@ void MainWindow::buildSettingsPanel()
     m_pitchLabel->setObjectName(QStringLiteral("Label2"));
     m_pitchLabel->setGeometry(288, 33, 32, 18);
 
-    boldLabel(QStringLiteral("Скорость:"), m_settingsPanel, QStringLiteral("StaticText2"))
-        ->setGeometry(8, 58, 76, 18);
+    QLabel *speedLabel = boldLabel(QStringLiteral("Скорость:"), m_settingsPanel, QStringLiteral("StaticText2"));
+    speedLabel->setGeometry(8, 58, 76, 18);
     m_speedBar = new QScrollBar(Qt::Horizontal, m_settingsPanel);
+    speedLabel->setBuddy(m_speedBar);
     m_speedBar->setObjectName(QStringLiteral("hscSpeed"));
     m_speedBar->setAccessibleName(QStringLiteral("Скорость"));
     m_speedBar->setFocusPolicy(Qt::StrongFocus);
