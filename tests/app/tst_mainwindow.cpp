@@ -117,6 +117,13 @@ private slots:
         QCOMPARE(w->button(u"SpeedButton19"_s)->toolTip(), u"Подчёркнуты (Ctrl+U)"_s);
         for (const char *name : {"lstEngine", "hscPitch", "hscSpeed", "RichEdit1"})
             QVERIFY2(!w->findChild<QWidget *>(QString::fromLatin1(name))->accessibleName().isEmpty(), name);
+        // A screen reader names the voice list by its label: on Linux a list box's own name is its
+        // current item.
+        const std::pair<const char *, const char *> labelled[] = {
+            {"StaticText1", "lstEngine"}, {"StaticText3", "hscPitch"}, {"StaticText2", "hscSpeed"}};
+        for (const auto &[label, control] : labelled)
+            QCOMPARE(w->findChild<QLabel *>(QString::fromLatin1(label))->buddy(),
+                     w->findChild<QWidget *>(QString::fromLatin1(control)));
         QCOMPARE(w->findChild<QLabel *>(u"Label1"_s)->text(), u"80"_s);
         QCOMPARE(w->findChild<QLabel *>(u"Label2"_s)->text(), u"125"_s);
         QStringList menus;
