@@ -133,6 +133,15 @@ ReminderEditor::ReminderEditor(Prompter &prompter, Speaker speaker, QWidget *par
     small.setPixelSize(10);
     m_calendar->setFont(small);
     m_calendar->setAccessibleName(QStringLiteral("Дата"));
+    // The calendar's own parts, named for screen readers (the arrows, PageUp and PageDown in the days
+    // change the month from the keyboard).
+    const std::pair<const char *, const char *> parts[] = {{"qt_calendar_prevmonth", "Предыдущий месяц"},
+                                                           {"qt_calendar_nextmonth", "Следующий месяц"},
+                                                           {"qt_calendar_calendarview", "Дни месяца"}};
+    for (const auto &[name, accessible] : parts) {
+        if (auto *part = m_calendar->findChild<QWidget *>(QString::fromLatin1(name)))
+            part->setAccessibleName(QString::fromUtf8(accessible));
+    }
     m_dateLabel = fieldLabel(QStringLiteral("Дата"), QStringLiteral("StaticText5"), when, 11, 60, m_calendar);
 
     m_text = new QLineEdit(panel);
