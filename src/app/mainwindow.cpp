@@ -49,6 +49,8 @@
 #include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <tuple>
+#include <utility>
 
 namespace velmira {
 
@@ -85,6 +87,37 @@ QLabel *boldLabel(const QString &text, QWidget *parent, const QString &name)
     font.setBold(true);
     label->setFont(font);
     return label;
+}
+
+// One row of the settings panel: a bold caption, a scroll bar from 0 to 500 and the label that shows
+// its value.
+struct ValueBarRow
+{
+    QString caption;
+    QString captionName;
+    QString barName;
+    QString valueName;
+    int value;
+    int y;
+    int captionWidth;
+};
+
+std::pair<QScrollBar *, QLabel *> valueBar(QWidget *parent, const ValueBarRow &row)
+{
+    QLabel *caption = boldLabel(row.caption + u':', parent, row.captionName);
+    caption->setGeometry(8, row.y, row.captionWidth, 18);
+    auto *bar = new QScrollBar(Qt::Horizontal, parent);
+    caption->setBuddy(bar);
+    bar->setObjectName(row.barName);
+    bar->setAccessibleName(row.caption);
+    bar->setFocusPolicy(Qt::StrongFocus);
+    bar->setRange(0, 500);
+    bar->setValue(row.value);
+    bar->setGeometry(86, row.y + 1, 196, 17);
+    auto *value = new QLabel(QString::number(row.value), parent);
+    value->setObjectName(row.valueName);
+    value->setGeometry(288, row.y, 32, 18);
+    return {bar, value};
 }
 
 QFrame *separator(QWidget *parent)
@@ -379,33 +412,12 @@ void MainWindow::buildSettingsPanel()
     m_engineList->setEditable(false);
     m_engineList->setGeometry(160, 4, 158, 23);
 
-    QLabel *pitchLabel = boldLabel(QStringLiteral("Тембр:"), m_settingsPanel, QStringLiteral("StaticText3"));
-    pitchLabel->setGeometry(8, 33, 70, 18);
-    m_pitchBar = new QScrollBar(Qt::Horizontal, m_settingsPanel);
-    pitchLabel->setBuddy(m_pitchBar);
-    m_pitchBar->setObjectName(QStringLiteral("hscPitch"));
-    m_pitchBar->setAccessibleName(QStringLiteral("Тембр"));
-    m_pitchBar->setFocusPolicy(Qt::StrongFocus);
-    m_pitchBar->setRange(0, 500);
-    m_pitchBar->setValue(125);
-    m_pitchBar->setGeometry(86, 34, 196, 17);
-    m_pitchLabel = new QLabel(QStringLiteral("125"), m_settingsPanel);
-    m_pitchLabel->setObjectName(QStringLiteral("Label2"));
-    m_pitchLabel->setGeometry(288, 33, 32, 18);
-
-    QLabel *speedLabel = boldLabel(QStringLiteral("Скорость:"), m_settingsPanel, QStringLiteral("StaticText2"));
-    speedLabel->setGeometry(8, 58, 76, 18);
-    m_speedBar = new QScrollBar(Qt::Horizontal, m_settingsPanel);
-    speedLabel->setBuddy(m_speedBar);
-    m_speedBar->setObjectName(QStringLiteral("hscSpeed"));
-    m_speedBar->setAccessibleName(QStringLiteral("Скорость"));
-    m_speedBar->setFocusPolicy(Qt::StrongFocus);
-    m_speedBar->setRange(0, 500);
-    m_speedBar->setValue(80);
-    m_speedBar->setGeometry(86, 59, 196, 17);
-    m_speedLabel = new QLabel(QStringLiteral("80"), m_settingsPanel);
-    m_speedLabel->setObjectName(QStringLiteral("Label1"));
-    m_speedLabel->setGeometry(288, 58, 32, 18);
+    std::tie(m_pitchBar, m_pitchLabel) =
+        valueBar(m_settingsPanel, {QStringLiteral("Тембр"), QStringLiteral("StaticText3"), QStringLiteral("hscPitch"),
+                                   QStringLiteral("Label2"), 125, 33, 70});
+    std::tie(m_speedBar, m_speedLabel) =
+        valueBar(m_settingsPanel, {QStringLiteral("Скорость"), QStringLiteral("StaticText2"),
+                                   QStringLiteral("hscSpeed"), QStringLiteral("Label1"), 80, 58, 76});
 
     auto *group = new QGroupBox(QStringLiteral("Форматирование"), m_settingsPanel);
     group->setObjectName(QStringLiteral("GroupBox1"));
