@@ -1,18 +1,35 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that Velmira needs to build, run and be tested, when they are missing.
+# Installs the Debian packages that Velmira needs, when they are missing:
+#   scripts/deps.sh            to build and run the program (./run.sh)
+#   scripts/deps.sh --test     and to build and run the tests (./test.sh)
+#   scripts/deps.sh --bench    and to build and run the benchmarks
+#   scripts/deps.sh --package  and to make the Debian package (scripts/package.sh)
+# Optional, never installed here: libreoffice-writer for "Экспорт" to a word processor.
 set -euo pipefail
 
+# Building: compiler, CMake, Qt and espeak-ng's headers. Running: Qt's platform plugins, the SVG
+# icon engine for the toolbar, Qt's own Russian texts, the voices' data.
 packages=(
-  build-essential cmake ninja-build pkg-config ccache
-  qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev qt6-translations-l10n qt6-svg-dev
-  qt6-qpa-plugins libqt6svg6
-  libespeak-ng-dev espeak-ng-data espeak-ng
-  fonts-liberation libbenchmark-dev desktop-file-utils
+  build-essential cmake ninja-build pkg-config
+  qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev libespeak-ng-dev
+  qt6-qpa-plugins libqt6svg6 qt6-translations-l10n espeak-ng-data
 )
-if [ "${1:-}" = "--test" ]; then
-  # sox measures the sound the tests write; python3 runs a second implementation of the reminder file.
-  packages+=(sox python3)
-fi
+for arg in "$@"; do
+  case "$arg" in
+    --test)
+      # ccache speeds rebuilds up; python3 runs a second implementation of the reminder file; the
+      # fonts are the ones the font tests name; desktop-file-utils, appstream and man-db check the
+      # desktop entries, the AppStream metadata and the manual pages.
+      packages+=(ccache python3 fonts-liberation desktop-file-utils appstream man-db) ;;
+    --bench)
+      # espeak-ng's own command line is the yardstick of the speech benchmarks.
+      packages+=(libbenchmark-dev espeak-ng) ;;
+    --package)
+      # dpkg-shlibdeps finds the package's dependencies; file tells it which files are programs.
+      packages+=(dpkg-dev file) ;;
+    *) echo "Неизвестный аргумент / unknown argument: $arg" >&2; exit 2 ;;
+  esac
+done
 
 missing=()
 for p in "${packages[@]}"; do
@@ -22,8 +39,25 @@ for p in "${packages[@]}"; do
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
-echo "Устанавливаю пакеты: ${missing[*]}"
+install_line="apt-get update && apt-get install --no-install-recommends ${missing[*]}"
 sudo_cmd=()
-[ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
+if [ "$(id -u)" -ne 0 ]; then
+  if ! command -v sudo >/dev/null; then
+    cat >&2 <<MESSAGE
+Не хватает пакетов Debian, а установить их может только root (sudo здесь нет).
+Выполните от имени root (например, после «su -») и запустите эту команду снова:
+Debian packages are missing, and only root can install them (there is no sudo here).
+Run as root (for example after "su -"), then run this command again:
+
+    $install_line
+
+MESSAGE
+    exit 1
+  fi
+  echo "Устанавливаю пакеты через sudo / installing packages with sudo: ${missing[*]}"
+  sudo_cmd=(sudo)
+else
+  echo "Устанавливаю пакеты / installing packages: ${missing[*]}"
+fi
 "${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
 "${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
