@@ -28,8 +28,7 @@ bool folderHoldsUserData(const QString &folder)
     const QString path = QDir::cleanPath(QDir(folder).absolutePath());
     // A program installed system-wide is shared by every user, root included: its folder is no place
     // for anyone's settings even when root may write there.
-    static const char16_t *const systemPrefixes[] = {u"/usr", u"/bin", u"/sbin", u"/lib", u"/lib64",
-                                                     u"/opt", u"/snap", u"/app"};
+    static const char16_t *const systemPrefixes[] = {u"/usr", u"/bin", u"/sbin", u"/lib", u"/lib64", u"/opt"};
     for (const char16_t *prefix : systemPrefixes) {
         if (liesIn(path, QString::fromUtf16(prefix)))
             return false;
