@@ -3,7 +3,7 @@
 #include "common/textcodec.h"
 #include "common/textfile.h"
 #include "editor/documentcommands.h"
-#include "editor/documentfile.h"
+#include "editor/formats/documentfile.h"
 #include "editor/richedit.h"
 #include "editor/selectionformat.h"
 

@@ -3,34 +3,24 @@
 #include "common/error.h"
 #include "common/prompter.h"
 #include "common/textfile.h"
-#include "documentfile.h"
+#include "formats/documentfile.h"
+#include "formats/documentreader.h"
 #include "richedit.h"
-#include "rtf/rtfreader.h"
 #include "rtf/rtfwriter.h"
 
 #include <QFileInfo>
-#include <QLocale>
 
 namespace velmira {
 
 void LoadDocument(RichEdit &editor, const QString &path)
 {
-    const QFileInfo info(path);
-    if (info.size() > MaxDocumentSize) {
-        throw Error(QStringLiteral("Файл «%1» слишком велик: %2 МБ. Открываются файлы не больше %3 МБ.")
-                        .arg(info.fileName())
-                        .arg(QLocale(QLocale::Russian).toString(double(info.size()) / (1024 * 1024), 'f', 1))
-                        .arg(MaxDocumentSize / (1024 * 1024)));
-    }
-    const QByteArray bytes = readFileBytes(path);
-    // A file can grow between the look and the read.
-    if (bytes.size() > MaxDocumentSize)
-        throw Error(QStringLiteral("Файл «%1» слишком велик. Открываются файлы не больше %2 МБ.")
-                        .arg(info.fileName())
-                        .arg(MaxDocumentSize / (1024 * 1024)));
-    if (hasRtfExtension(path) && readRtf(bytes, *editor.document()))
+    const QByteArray bytes = readDocumentBytes(path);
+    // Plain text takes the editor's own quick way in, which keeps a text of many megabytes quick to show.
+    if (!hasRtfExtension(path) && documentFormat(path, bytes) == DocumentFormat::Text) {
+        editor.setPlainContent(plainDocumentText(bytes));
         return;
-    editor.setPlainContent(plainDocumentText(bytes));
+    }
+    readDocument(path, bytes, *editor.document());
 }
 
 DocumentCommands::DocumentCommands(RichEdit &editor, Prompter &prompter,
@@ -57,7 +47,7 @@ void DocumentCommands::N3Click()
         return;
     const QString path =
         m_prompter.openFileName(m_editor.window(), QStringLiteral("Выбор файла для открытия"),
-                                QStringLiteral("Все файлы (*.*)|*.*|"), m_openName);
+                                QStringLiteral("Все файлы (*.*)|*.*|") + documentFileFilter(), m_openName);
     if (path.isEmpty())
         return;
     m_openName = path;
