@@ -35,6 +35,15 @@ QString menuEntryFileName(ShellEntry entry)
     }
 }
 
+// The rich documents the program opens besides plain text: RTF first, then the books and office
+// documents that its readers take.
+QString documentMimeTypes()
+{
+    return QStringLiteral("application/rtf;text/rtf;application/x-fictionbook+xml;application/x-zip-compressed-fb2;"
+                          "application/epub+zip;application/vnd.openxmlformats-officedocument.wordprocessingml.document;"
+                          "application/vnd.oasis.opendocument.text;text/html;application/xhtml+xml;application/pdf;");
+}
+
 bool isOpenWith(ShellEntry entry)
 {
     return entry == ShellEntry::OpenWithText || entry == ShellEntry::OpenWithRtf;
@@ -172,7 +181,7 @@ DesktopEntry FreedesktopShell::entryFor(ShellEntry entry, const Launcher &launch
     if (entry == ShellEntry::OpenWithText)
         e.set(Main, QStringLiteral("MimeType"), QStringLiteral("text/plain;"));
     else if (entry == ShellEntry::OpenWithRtf)
-        e.set(Main, QStringLiteral("MimeType"), QStringLiteral("application/rtf;text/rtf;"));
+        e.set(Main, QStringLiteral("MimeType"), documentMimeTypes());
     if (isOpenWith(entry))
         e.set(Main, QStringLiteral("NoDisplay"), QStringLiteral("true"));
     if (entry == ShellEntry::InstalledProgram && !launcher.actionName.isEmpty()) {

@@ -1,5 +1,6 @@
 // New, Open, Save as, loading documents and the clipboard commands, driven through the main window.
 #include "editorwindow.h"
+#include "formats/bookfiles.h"
 
 #include "common/error.h"
 #include "common/textcodec.h"
@@ -108,6 +109,35 @@ private slots:
         QCOMPARE(message.icon, Prompter::Icon::Critical);
         QVERIFY2(message.text.contains(u"огромный.txt"_s) && message.text.contains(u"64 МБ"_s),
                  qPrintable(message.text));
+    }
+
+    // A book opens by the command line and by Open alike; a damaged one is reported by name and leaves
+    // the text as it was.
+    void booksOpenAndDamagedOnesLeaveTheTextAlone()
+    {
+        QTemporaryDir folder;
+        const QString book = folder.filePath(u"повесть.fb2.zip"_s);
+        writeFileAtomically(book, bookfiles::zipOf({{u"повесть.fb2"_s, bookfiles::fb2Book("windows-1251")}}));
+        EditorWindow w({book});
+        QCOMPARE(w.editor().toPlainText().replace(QChar::ParagraphSeparator, u'\n') + u'\n',
+                 bookfiles::fb2BookText());
+        QVERIFY(isBoldAt(*w.editor().document(), w.editor().toPlainText().indexOf(u"ветер стих"_s)));
+
+        const QString damaged = folder.filePath(u"отчёт.docx"_s);
+        writeFileAtomically(damaged, bookfiles::docxDocument().left(300));
+        w.prompter.answers.enqueue(Prompter::Button::Yes);
+        w.prompter.files.enqueue(damaged);
+        const QString before = w.editor().toPlainText();
+        w.run(u"N3"_s);
+        QCOMPARE(w.editor().toPlainText(), before);
+        QCOMPARE(w.prompter.asked.last().icon, Prompter::Icon::Critical);
+        QVERIFY2(w.prompter.asked.last().text.contains(u"«отчёт.docx»"_s), qPrintable(w.prompter.asked.last().text));
+
+        w.prompter.answers.enqueue(Prompter::Button::Yes);
+        w.prompter.files.enqueue(folder.filePath(u"отчёт.odt"_s));
+        writeFileAtomically(w.prompter.files.head(), bookfiles::odtDocument());
+        w.run(u"N3"_s);
+        QVERIFY(w.editor().toPlainText().startsWith(u"Отчёт"_s));
     }
 
     void openAsksOnlyWhenThereIsText()

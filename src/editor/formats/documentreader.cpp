@@ -151,7 +151,7 @@ bool hasXmlAttribute(const QXmlStreamAttributes &attributes, QStringView name)
     return false;
 }
 
-DocumentFormat documentFormat(const QString &path, const QByteArray &bytes)
+static DocumentFormat formatOf(const QString &path, const QByteArray &bytes)
 {
     if (bytes.left(1024).contains("%PDF-"))
         return DocumentFormat::Pdf;
@@ -182,6 +182,15 @@ DocumentFormat documentFormat(const QString &path, const QByteArray &bytes)
     return DocumentFormat::Text;
 }
 
+DocumentFormat documentFormat(const QString &path, const QByteArray &bytes)
+{
+    try {
+        return formatOf(path, bytes);
+    } catch (const Error &error) {
+        throw Error(failure(path, error.message()));
+    }
+}
+
 QByteArray readDocumentBytes(const QString &path)
 {
     const QFileInfo info(path);
@@ -205,7 +214,7 @@ void readDocument(const QString &path, const QByteArray &bytes, QTextDocument &d
     DocumentFormat format;
     Book book;
     try {
-        format = documentFormat(path, bytes);
+        format = formatOf(path, bytes);
         if (format != DocumentFormat::Text && format != DocumentFormat::Rtf) {
             readBook(format, bytes, book);
             if (!book.hasText())

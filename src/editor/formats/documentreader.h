@@ -22,7 +22,7 @@ enum class DocumentFormat {
 };
 
 // The format of a document, from its first bytes and, where they do not tell, its name. Throws Error
-// with the reason when the bytes are of no format the program reads (a picture, a program, an archive
+// with a message that names the file and the reason when the bytes are of no format the program reads (a picture, a program, an archive
 // without a book, an encrypted or old-style Word document).
 DocumentFormat documentFormat(const QString &path, const QByteArray &bytes);
 
