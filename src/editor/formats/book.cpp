@@ -86,8 +86,12 @@ void Book::addText(QStringView text, unsigned char style, bool collapse)
         while (end < text.size() && !isBlank(text[end]))
             ++end;
         if (m_pendingSpace) {
+            // The space between words has only the styles that both have, so that a bold word is
+            // bold without the blanks around it.
             m_pendingSpace = false;
-            append(u" ", style);
+            const std::vector<BookRun> &runs = m_paragraphs.back().runs;
+            const unsigned char before = runs.empty() || runs.back().picture >= 0 ? style : runs.back().style;
+            append(u" ", before & style);
         }
         append(text.sliced(i, end - i), style);
         i = end;

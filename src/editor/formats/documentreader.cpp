@@ -36,7 +36,8 @@ DocumentFormat zipFormat(const QByteArray &bytes)
         return DocumentFormat::Epub;
     if (archive.contains(QStringLiteral("word/document.xml")))
         return DocumentFormat::Docx;
-    if (mimetype == "application/vnd.oasis.opendocument.text" ||
+    // Writer's own documents, and its web pages and master documents, keep their text alike.
+    if (mimetype.startsWith("application/vnd.oasis.opendocument.text") ||
         (mimetype.isEmpty() && archive.contains(QStringLiteral("content.xml"))))
         return DocumentFormat::Odt;
     for (const QString &name : archive.names())
