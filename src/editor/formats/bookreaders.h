@@ -27,7 +27,7 @@ void readDocx(ZipArchive &archive, Book &book);
 // An OpenDocument text (ODT).
 void readOdt(ZipArchive &archive, Book &book);
 // An HTML or XHTML page, in the charset it declares, else UTF-8, else Windows-1251; scripts and
-// styles left out. `picture` gives the bytes of a picture the page links to, or nothing.
+// styles left out. `picture` gives the bytes of a picture or style sheet the page links to, or nothing.
 void readHtml(const QByteArray &bytes, Book &book,
               const std::function<QByteArray(const QString &)> &picture = {});
 // The text layer of a PDF document, page by page.

@@ -66,8 +66,8 @@ QString withoutHiddenElements(const QString &html)
     return result;
 }
 
-// The document the importer fills. It gives pictures only through the reader's own function, never
-// from the disk or the network, whatever the page links to.
+// The document the importer fills. It gets the pictures and style sheets a page links to only through
+// the reader's own function, never from the disk or the network, whatever the page names.
 class PageDocument : public QTextDocument
 {
 public:
@@ -76,7 +76,7 @@ public:
 protected:
     QVariant loadResource(int type, const QUrl &name) override
     {
-        if (type != QTextDocument::ImageResource || !m_picture)
+        if ((type != QTextDocument::ImageResource && type != QTextDocument::StyleSheetResource) || !m_picture)
             return {};
         const QByteArray data = m_picture(name.toString());
         return data.isEmpty() ? QVariant() : QVariant(data);
@@ -85,6 +85,27 @@ protected:
 private:
     const std::function<QByteArray(const QString &)> &m_picture;
 };
+
+// The heading level of a block that the page did not mark as a heading but set all in large type, as
+// word processors write their headings into EPUB books.
+int headingBySize(const QTextBlock &block)
+{
+    double smallest = 0;
+    for (auto it = block.begin(); !it.atEnd(); ++it) {
+        const QTextCharFormat format = it.fragment().charFormat();
+        if (format.isImageFormat() || it.fragment().text().trimmed().isEmpty())
+            continue;
+        const double size = format.hasProperty(QTextFormat::FontPointSize) ? format.fontPointSize() : 0;
+        smallest = smallest == 0 ? size : qMin(smallest, size);
+        if (size == 0)
+            return 0;
+    }
+    if (smallest >= 20)
+        return 1;
+    if (smallest >= 16)
+        return 2;
+    return smallest >= 14 ? 3 : 0;
+}
 
 unsigned char styleOf(const QTextCharFormat &format)
 {
@@ -116,7 +137,9 @@ void appendDocument(QTextDocument &document, Book &book)
         if (laterCell && book.inParagraph()) {
             book.addTab();
         } else {
-            const int heading = qBound(0, block.blockFormat().headingLevel(), 6);
+            int heading = qBound(0, block.blockFormat().headingLevel(), 6);
+            if (heading == 0)
+                heading = headingBySize(block);
             book.startParagraph(heading);
         }
         for (auto it = block.begin(); !it.atEnd(); ++it) {
@@ -131,7 +154,8 @@ void appendDocument(QTextDocument &document, Book &book)
             }
             QString text = fragment.text();
             text.remove(QChar::ObjectReplacementCharacter);
-            book.addText(text, styleOf(format), false);
+            // The importer leaves a blank where the page had a line end before a closing tag.
+            book.addText(text, styleOf(format));
         }
         // The next cell of the same row continues this line.
         if (!cell.isValid())

@@ -154,6 +154,39 @@ private slots:
         QCOMPARE(wordsWhere(document, isItalic), italic);
     }
 
+    // The same page as a word processor saves it in each format opens to the same text; PDF has no
+    // styles to keep, and shows list bullets as text and table cells as words.
+    void wordProcessorFilesOpenToTheSameText_data()
+    {
+        QTest::addColumn<QString>("name");
+        for (const char *name : {"sample.html", "sample.odt", "sample.docx", "sample.epub", "sample.pdf"})
+            QTest::newRow(name) << QString::fromLatin1(name);
+    }
+
+    void wordProcessorFilesOpenToTheSameText()
+    {
+        QFETCH(QString, name);
+        QTextDocument document;
+        readDocumentFile(QStringLiteral(BOOKS_FOLDER "/") + name, document);
+        const QString page = u"Заголовок первый\nПервый абзац с жирным словом и курсивом, а также подчёркнутым.\n"
+                             u"Раздел второй\nПункт один\nПункт два\nПервый\nВторой\nИмя\tВозраст\nАнна\t30\n"
+                             u"Длинный абзац, который в PDF займёт несколько строк, потому что в нём много слов: раз, "
+                             u"два, три, четыре, пять, шесть, семь, восемь, девять, десять, одиннадцать, двенадцать, "
+                             u"тринадцать, четырнадцать, пятнадцать.\nПоследний абзац.\n"_s;
+        if (name.endsWith(u".pdf"_s)) {
+            QString text = documentText(document);
+            text.remove(u"• "_s).remove(u"1. "_s).remove(u"2. "_s);
+            QCOMPARE(text, QString(page).replace(u'\t', u' '));
+            return;
+        }
+        QCOMPARE(documentText(document), page);
+        QCOMPARE(wordsWhere(document, isBold), QStringList{u"жирным словом"_s});
+        QCOMPARE(wordsWhere(document, isItalic), QStringList{u"курсивом"_s});
+        QCOMPARE(wordsWhere(document, isUnderlined), QStringList{u"подчёркнутым"_s});
+        QCOMPARE(document.findBlockByNumber(0).blockFormat().headingLevel(), 1);
+        QCOMPARE(document.findBlockByNumber(2).blockFormat().headingLevel(), 2);
+    }
+
     void wordsUnderlinedInOfficeDocumentsStayUnderlined()
     {
         for (const auto &[name, bytes] : {std::pair{u"a.docx"_s, docxDocument()}, std::pair{u"a.odt"_s, odtDocument()}}) {
