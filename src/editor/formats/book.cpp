@@ -164,6 +164,10 @@ void fillDocument(const Book &book, QTextDocument &document)
 {
     const bool undo = document.isUndoRedoEnabled();
     document.setUndoRedoEnabled(false);
+    // Cleared and filled in one edit, the document changes from empty to whole at once, which lets an
+    // editor showing it lay out only what it shows and the rest later.
+    QTextCursor cursor(&document);
+    cursor.beginEditBlock();
     document.clear();
 
     const QFont body = document.defaultFont();
@@ -189,8 +193,6 @@ void fillDocument(const Book &book, QTextDocument &document)
         pictureSizes.push_back(size);
     }
 
-    QTextCursor cursor(&document);
-    cursor.beginEditBlock();
     bool first = true;
     for (const BookParagraph &paragraph : book.paragraphs()) {
         QTextBlockFormat block;
