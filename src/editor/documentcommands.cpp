@@ -6,6 +6,7 @@
 #include "formats/documentfile.h"
 #include "formats/documentreader.h"
 #include "richedit.h"
+#include "rtf/rtfreader.h"
 #include "rtf/rtfwriter.h"
 
 #include <QFileInfo>
@@ -16,7 +17,8 @@ void LoadDocument(RichEdit &editor, const QString &path)
 {
     const QByteArray bytes = readDocumentBytes(path);
     // Plain text takes the editor's own quick way in, which keeps a text of many megabytes quick to show.
-    if (!hasRtfExtension(path) && documentFormat(path, bytes) == DocumentFormat::Text) {
+    const DocumentFormat format = documentFormat(path, bytes);
+    if (format == DocumentFormat::Text || (format == DocumentFormat::Rtf && !looksLikeRtf(bytes))) {
         editor.setPlainContent(plainDocumentText(bytes));
         return;
     }
