@@ -11,7 +11,7 @@
 #include <cstdlib>
 #include <zip.h>
 
-#include "common/error.h"
+#include "common/core/error.h"
 #include "editor/formats/book.h"
 #include "editor/formats/bookreaders.h"
 #include "editor/formats/ziparchive.h"

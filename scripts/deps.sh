@@ -11,6 +11,10 @@ packages=(
   # books and documents: zip archives (EPUB, DOCX, ODT, zipped FB2) and PDF
   libzip-dev libpoppler-qt6-dev
 )
+if [ "${1:-}" = "--bench" ]; then
+  # the book benchmark compares opening books with LibreOffice's conversion
+  packages+=(libreoffice-writer-nogui)
+fi
 if [ "${1:-}" = "--test" ]; then
   # sox measures the sound the tests write; python3 runs a second implementation of the reminder file.
   packages+=(sox python3)

@@ -1,8 +1,8 @@
 #include "documentcommands.h"
 
-#include "common/error.h"
-#include "common/prompter.h"
-#include "common/textfile.h"
+#include "common/core/error.h"
+#include "common/core/prompter.h"
+#include "common/core/textfile.h"
 #include "formats/documentfile.h"
 #include "formats/documentreader.h"
 #include "richedit.h"
@@ -10,6 +10,8 @@
 #include "rtf/rtfwriter.h"
 
 #include <QFileInfo>
+
+using namespace Qt::StringLiterals;
 
 namespace velmira {
 
@@ -30,22 +32,22 @@ DocumentCommands::DocumentCommands(RichEdit &editor, Prompter &prompter,
     : m_editor(editor), m_prompter(prompter), m_status(std::move(status))
 {}
 
-void DocumentCommands::N2Click()
+void DocumentCommands::newDocument()
 {
     if (m_editor.document()->isEmpty()) {
-        m_status(QStringLiteral("Нет текста"));
+        m_status(u"Нет текста"_s);
         return;
     }
-    if (m_prompter.askYesNo(m_editor.window(), programCaption(), QStringLiteral("Очистить рабочую область?")))
+    if (m_prompter.askYesNo(m_editor.window(), programCaption(), u"Очистить рабочую область?"_s))
         m_editor.setPlainContent(QString());
 }
 
-void DocumentCommands::N3Click()
+void DocumentCommands::openDocument()
 {
     if (!m_editor.document()->isEmpty() &&
         !m_prompter.askYesNo(
             m_editor.window(), programCaption(),
-            QStringLiteral("Если текущий текст не сохранён, то он будет утерян. Продолжать?")))
+            u"Если текущий текст не сохранён, то он будет утерян. Продолжать?"_s))
         return;
     const QString path =
         m_prompter.openFileName(m_editor.window(), QStringLiteral("Выбор файла для открытия"),
@@ -58,11 +60,11 @@ void DocumentCommands::N3Click()
         load(path);
 }
 
-void DocumentCommands::N5Click()
+void DocumentCommands::saveDocumentAs()
 {
     const QString chosen =
-        m_prompter.saveFileName(m_editor.window(), QStringLiteral("Выбор файла для сохранения"),
-                                QStringLiteral("Файл RTF|*.rtf|Все файлы (*.*)|*.*"));
+        m_prompter.saveFileName(m_editor.window(), u"Выбор файла для сохранения"_s,
+                                u"Файл RTF|*.rtf|Все файлы (*.*)|*.*"_s);
     if (chosen.isEmpty())
         return;
     try {
@@ -72,22 +74,22 @@ void DocumentCommands::N5Click()
     }
 }
 
-void DocumentCommands::CtrlC1Click()
+void DocumentCommands::copy()
 {
     m_editor.copy();
 }
 
-void DocumentCommands::CtrlX1Click()
+void DocumentCommands::cut()
 {
     m_editor.cut();
 }
 
-void DocumentCommands::Dcnfdbnm1Click()
+void DocumentCommands::paste()
 {
     m_editor.paste();
 }
 
-void DocumentCommands::N7Click()
+void DocumentCommands::selectAll()
 {
     m_editor.selectAll();
 }

@@ -2,9 +2,9 @@
 #include "editorwindow.h"
 #include "formats/bookfiles.h"
 
-#include "common/error.h"
-#include "common/textcodec.h"
-#include "common/textfile.h"
+#include "common/core/error.h"
+#include "common/core/textcodec.h"
+#include "common/core/textfile.h"
 #include "editor/documentcommands.h"
 #include "editor/formats/documentfile.h"
 #include "editor/rtf/rtfwriter.h"

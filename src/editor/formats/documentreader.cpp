@@ -2,8 +2,8 @@
 
 #include "book.h"
 #include "bookreaders.h"
-#include "common/error.h"
-#include "common/textfile.h"
+#include "common/core/error.h"
+#include "common/core/textfile.h"
 #include "documentfile.h"
 #include "editor/rtf/rtfreader.h"
 #include "ziparchive.h"

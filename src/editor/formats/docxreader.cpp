@@ -1,7 +1,7 @@
 // The DOCX reader: word/document.xml in the order it is written, with the styles of word/styles.xml.
 #include "book.h"
 #include "bookreaders.h"
-#include "common/error.h"
+#include "common/core/error.h"
 #include "ziparchive.h"
 
 #include <QHash>

@@ -1,7 +1,7 @@
 // The EPUB reader: the package file names the chapters and their order, each chapter is an XHTML page.
 #include "book.h"
 #include "bookreaders.h"
-#include "common/error.h"
+#include "common/core/error.h"
 #include "ziparchive.h"
 
 #include <QHash>

@@ -1,7 +1,7 @@
 // The FictionBook 2 reader.
 #include "book.h"
 #include "bookreaders.h"
-#include "common/error.h"
+#include "common/core/error.h"
 #include "ziparchive.h"
 
 #include <QRegularExpression>

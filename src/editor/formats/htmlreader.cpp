@@ -2,8 +2,8 @@
 // out what is never shown and carries the importer's result into the book.
 #include "book.h"
 #include "bookreaders.h"
-#include "common/error.h"
-#include "common/textcodec.h"
+#include "common/core/error.h"
+#include "common/core/textcodec.h"
 
 #include <QRegularExpression>
 #include <QStringDecoder>

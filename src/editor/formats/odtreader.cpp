@@ -2,7 +2,7 @@
 // and content.xml's own automatic styles.
 #include "book.h"
 #include "bookreaders.h"
-#include "common/error.h"
+#include "common/core/error.h"
 #include "ziparchive.h"
 
 #include <QHash>

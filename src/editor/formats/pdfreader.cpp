@@ -2,7 +2,7 @@
 // into the paragraphs they make on the page.
 #include "book.h"
 #include "bookreaders.h"
-#include "common/error.h"
+#include "common/core/error.h"
 
 #include <QRegularExpression>
 #include <poppler-qt6.h>

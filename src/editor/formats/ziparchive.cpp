@@ -1,6 +1,6 @@
 #include "ziparchive.h"
 
-#include "common/error.h"
+#include "common/core/error.h"
 
 #include <QUrl>
 #include <zip.h>

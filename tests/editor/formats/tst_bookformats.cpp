@@ -1,7 +1,7 @@
 // Books and documents of every format open to their text, in order, with their bold and italic words;
 // bad files are refused with a message that names the file and the reason.
 #include "bookfiles.h"
-#include "common/error.h"
+#include "common/core/error.h"
 #include "editor/formats/book.h"
 #include "editor/formats/documentreader.h"
 #include "editor/rtf/rtfreader.h"
