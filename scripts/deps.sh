@@ -13,6 +13,8 @@ packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev libespeak-ng-dev
   qt6-qpa-plugins libqt6svg6 qt6-translations-l10n espeak-ng-data
+  # books and documents: zip archives (EPUB, DOCX, ODT, zipped FB2) and PDF
+  libzip-dev libpoppler-qt6-dev
 )
 for arg in "$@"; do
   case "$arg" in
@@ -23,7 +25,9 @@ for arg in "$@"; do
       packages+=(ccache python3 fonts-liberation desktop-file-utils appstream man-db) ;;
     --bench)
       # espeak-ng's own command line is the yardstick of the speech benchmarks.
-      packages+=(libbenchmark-dev espeak-ng) ;;
+      packages+=(libbenchmark-dev espeak-ng)
+      # the book benchmark compares opening books with LibreOffice's conversion
+      packages+=(libreoffice-writer-nogui) ;;
     --package)
       # dpkg-shlibdeps finds the package's dependencies; file tells it which files are programs.
       packages+=(dpkg-dev file) ;;

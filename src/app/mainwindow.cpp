@@ -11,7 +11,7 @@
 #include "common/core/textfile.h"
 #include "dictionary/dictionarywindow.h"
 #include "editor/documentcommands.h"
-#include "editor/documentfile.h"
+#include "editor/formats/documentfile.h"
 #include "editor/formatcommands.h"
 #include "editor/highlightingwindow.h"
 #include "editor/richedit.h"
