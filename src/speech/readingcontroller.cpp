@@ -161,6 +161,11 @@ void ReadingController::Stop()
 
 void ReadingController::ReadText(const QString &text)
 {
+    ReadText(QStringList{text});
+}
+
+void ReadingController::ReadText(const QStringList &texts)
+{
     try {
         // No engine check here, unlike Read: a reminder is spoken with whatever voice the control has.
         SpeechControl *speech = m_window.speech();
@@ -168,7 +173,8 @@ void ReadingController::ReadText(const QString &text)
         if (!speech)
             return;
         speech->AudioReset();
-        speech->Speak(prepareText(text));
+        for (const QString &text : texts)
+            speech->Speak(prepareText(text));
     } catch (const DictionaryRunaway &e) {
         reportInBox(e.message());
     } catch (const std::exception &) {
