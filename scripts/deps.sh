@@ -12,6 +12,8 @@ packages=(
 if [ "${1:-}" = "--test" ]; then
   # sox measures the sound the tests write; python3 runs a second implementation of the reminder file.
   packages+=(sox python3)
+  # libfaketime moves the program's clock in the end-to-end test of reminders.
+  packages+=(libfaketime)
 fi
 
 missing=()

@@ -257,7 +257,6 @@ private slots:
                 shown.append(u"show:"_s + text);
         }
         setReminders(rows);
-        m_scheduler->startTimeAnnouncement();
         m_clock.moment.setTime(QTime(9, 5));
         m_scheduler->Timer3Timer();
         m_scheduler->Timer3Timer(); // a second tick before the first one's notifications went out
