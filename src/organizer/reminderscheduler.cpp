@@ -2,6 +2,8 @@
 
 #include "clock.h"
 
+#include <QPointer>
+
 namespace velmira {
 
 QString organizerTimeText(const QTime &time)
@@ -134,15 +136,17 @@ void ReminderScheduler::postDelivery()
 void ReminderScheduler::deliverPending()
 {
     m_deliveryPosted = false;
-    while (!m_pending.isEmpty()) {
+    const QPointer<ReminderScheduler> alive(this);
+    while (alive && !m_pending.isEmpty()) {
         const Notification next = m_pending.takeFirst();
-        // This one may wait for the user in a message box's event loop. A delivery posted afresh is run
-        // there, as the timer's ticks are, and takes over the rest.
+        // This one may wait for the user in a message box's event loop (the program may even end
+        // there). A delivery posted afresh is run in that loop, as the timer's ticks are, and takes over
+        // the rest.
         if (!m_pending.isEmpty() && !m_deliveryPosted)
             postDelivery();
         if (!next.spoken.isEmpty())
             m_actions.speak(next.spoken);
-        if (!next.shown.isEmpty())
+        if (alive && !next.shown.isEmpty())
             m_actions.show(next.shown);
     }
 }
