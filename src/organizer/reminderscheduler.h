@@ -65,7 +65,7 @@ public:
     bool TimeAnnouncementOn() const { return m_timeAnnouncementOn; }
 
     // One tick: the announcement, then the reminders. Returns without waiting for the user.
-    void Timer3Timer();
+    void onTick();
 
 private:
     struct Notification

@@ -58,7 +58,7 @@ private:
     void tickAt(int hour, int minute, int second = 0)
     {
         m_clock.moment.setTime(QTime(hour, minute, second));
-        m_scheduler->Timer3Timer();
+        m_scheduler->onTick();
         QCoreApplication::sendPostedEvents();
     }
 
@@ -81,7 +81,7 @@ private:
         connect(&timer, &QTimer::timeout, this, [&] {
             m_clock.moment = m_clock.moment.addSecs(5);
             if (m_clock.moment.time() <= to) {
-                m_scheduler->Timer3Timer();
+                m_scheduler->onTick();
                 return;
             }
             timer.stop();
@@ -258,8 +258,8 @@ private slots:
         }
         setReminders(rows);
         m_clock.moment.setTime(QTime(9, 5));
-        m_scheduler->Timer3Timer();
-        m_scheduler->Timer3Timer(); // a second tick before the first one's notifications went out
+        m_scheduler->onTick();
+        m_scheduler->onTick(); // a second tick before the first one's notifications went out
         QCoreApplication::sendPostedEvents();
         tickAt(9, 5, 10);
         QCOMPARE(m_done.count(u"store"_s), 1);

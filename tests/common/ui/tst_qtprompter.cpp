@@ -1,0 +1,83 @@
+// File filters as the program writes them, turned into Qt's; the font box showing the font it is given;
+// message boxes that do not wait.
+#include "common/ui/qtprompter.h"
+
+#include <QApplication>
+#include <QFontDialog>
+#include <QLibraryInfo>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QTranslator>
+
+using namespace velmira;
+using namespace Qt::StringLiterals;
+
+class TestQtPrompter : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void filters_data()
+    {
+        QTest::addColumn<QString>("filter");
+        QTest::addColumn<QString>("qt");
+        QTest::newRow("sound") << u"Звуковые файлы (*.wav)|*.wav|Все файлы (*.*)|*.*"_s
+                               << u"Звуковые файлы (*.wav);;Все файлы (*)"_s;
+        QTest::newRow("trailing bar") << u"Все файлы (*.*)|*.*|"_s << u"Все файлы (*)"_s;
+        QTest::newRow("no patterns in the words") << u"Файл RTF|*.rtf|Все файлы (*.*)|*.*"_s
+                                                  << u"Файл RTF (*.rtf);;Все файлы (*)"_s;
+        QTest::newRow("several patterns") << u"Тексты|*.txt;*.text"_s << u"Тексты (*.txt *.text)"_s;
+    }
+
+    void filters()
+    {
+        QFETCH(QString, filter);
+        QFETCH(QString, qt);
+        QCOMPARE(qtFileFilter(filter), qt);
+    }
+
+    void notifyingBoxesDoNotWait()
+    {
+        QtPrompter prompter;
+        QWidget owner;
+        for (const QString &text : {u"Первое"_s, u"Второе"_s})
+            prompter.notify(&owner, u"Вельмира 6.1"_s, u"Напоминание:\r\n"_s + text, Prompter::Icon::Information);
+        const QList<QMessageBox *> boxes = owner.findChildren<QMessageBox *>(u"MessageBox"_s);
+        QCOMPARE(boxes.size(), 2);
+        for (const QMessageBox *box : boxes) {
+            QVERIFY(box->isVisible());
+            QCOMPARE(box->windowModality(), Qt::ApplicationModal);
+        }
+        QCOMPARE(boxes.at(1)->text(), u"Напоминание:\nВторое"_s);
+        // A box closed goes away; the other stays.
+        boxes.at(1)->button(QMessageBox::Ok)->click();
+        QTRY_COMPARE(owner.findChildren<QMessageBox *>().size(), 1);
+        QVERIFY(boxes.at(0)->isVisible());
+    }
+
+    void fontBoxShowsTheStyleUnderTheRussianTranslation()
+    {
+        QTranslator russian;
+        if (!russian.load(u"qtbase_ru"_s, QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+            QSKIP("Qt's Russian translation is not installed");
+        QApplication::installTranslator(&russian);
+        for (const bool bold : {false, true}) {
+            for (const bool italic : {false, true}) {
+                QFont font(u"Liberation Serif"_s, 14);
+                font.setBold(bold);
+                font.setItalic(italic);
+                const QFontDialog box(fontForFontBox(font));
+                const QFont shown = box.currentFont();
+                QCOMPARE(shown.family(), u"Liberation Serif"_s);
+                QCOMPARE(shown.bold(), bold);
+                QCOMPARE(shown.italic(), italic);
+                QCOMPARE(shown.pointSize(), 14);
+            }
+        }
+        QApplication::removeTranslator(&russian);
+    }
+};
+
+QTEST_MAIN(TestQtPrompter)
+#include "tst_qtprompter.moc"
