@@ -22,7 +22,9 @@ for arg in "$@"; do
       # ccache speeds rebuilds up; python3 runs a second implementation of the reminder file; the
       # fonts are the ones the font tests name; desktop-file-utils, appstream and man-db check the
       # desktop entries, the AppStream metadata and the manual pages.
-      packages+=(ccache python3 fonts-liberation desktop-file-utils appstream man-db) ;;
+      packages+=(ccache python3 fonts-liberation desktop-file-utils appstream man-db)
+      # libfaketime moves the program's clock in the end-to-end test of reminders.
+      packages+=(libfaketime) ;;
     --bench)
       # espeak-ng's own command line is the yardstick of the speech benchmarks.
       packages+=(libbenchmark-dev espeak-ng)

@@ -233,7 +233,7 @@ MainWindow::MainWindow(MainWindowServices services, QWidget *parent)
 
     // Reminders speak through ReadText; the reminder editor's test reports its own failures.
     m_organizer = new Organizer(
-        this, prompter(), [this](const QString &text) { ReadText(text); },
+        this, prompter(), [this](const QStringList &texts) { m_reading->ReadText(texts); },
         [this](const QString &text) {
             if (m_speech)
                 Speaker::speak(*m_speech, text, Speaker::Turn::CutOff);

@@ -132,4 +132,15 @@ void ReadingController::ReadText(const QString &text)
     m_speaker.say(text, Speaker::Turn::CutOff, Speaker::Report::MessageBox);
 }
 
+void ReadingController::ReadText(const QStringList &texts)
+{
+    Speaker::Turn turn = Speaker::Turn::CutOff;
+    for (const QString &text : texts) {
+        // After a failure the rest would fail as well: one box tells of them all.
+        if (!m_speaker.say(text, turn, Speaker::Report::MessageBox))
+            return;
+        turn = Speaker::Turn::Queue;
+    }
+}
+
 } // namespace velmira

@@ -6,6 +6,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 namespace velmira {
 
@@ -63,6 +64,8 @@ public:
     // Cuts off whatever is being spoken and speaks `text` after text preparation, with the control's
     // current voice even when no engine is chosen in the list. Reports failures in a message box.
     void ReadText(const QString &text);
+    // The same for several texts, spoken one after another; a failure is reported once.
+    void ReadText(const QStringList &texts);
 
 private:
     // The default positions within the current engine's limits.

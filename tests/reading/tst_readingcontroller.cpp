@@ -251,6 +251,11 @@ private slots:
         QCOMPARE(m_speech->calls, (QStringList{u"Speak:Привет, мир"_s, u"AudioResume"_s, u"AudioReset"_s,
                                                u"Speak:Откройте интер нэт эксплорер"_s}));
         m_speech->clear();
+        // Several texts, as the hour and the reminders of one minute: cut off once, spoken in turn.
+        m_reading->ReadText(QStringList{u"Системное время: 9 часов."_s, u"Откройте internet explorer"_s});
+        QCOMPARE(m_speech->calls, (QStringList{u"AudioReset"_s, u"Speak:Системное время: 9 часов."_s,
+                                               u"Speak:Откройте интер нэт эксплорер"_s}));
+        m_speech->clear();
         m_selection = u"щелкните ctrl"_s;
         m_reading->Read();
         QCOMPARE(m_speech->spoken, QStringList{u"щёлкните контрол"_s});
@@ -270,6 +275,8 @@ private slots:
         QCOMPARE(box.caption, u"Вельмира 6.1"_s);
         QCOMPARE(box.text, u"Ошибка! Возможно, звуковая карта занята другим приложением."_s);
         QCOMPARE(box.buttons, Prompter::Buttons(Prompter::Button::Ok));
+        m_reading->ReadText(QStringList{u"Первое"_s, u"Второе"_s, u"Третье"_s});
+        QCOMPARE(m_prompter.asked.size(), 2); // one box for the lot
 
         // Pause and Stop leave their failures to the program's general error box.
         QVERIFY_THROWS_EXCEPTION(SpeechError, m_reading->Pause());

@@ -153,6 +153,23 @@ Prompter::Button QtPrompter::message(QWidget *owner, const QString &caption, con
     return Button::Ok;
 }
 
+void QtPrompter::notify(QWidget *owner, const QString &caption, const QString &text, Icon icon)
+{
+    QString shown = text;
+    shown.replace(u"\r\n"_s, u"\n"_s);
+    auto *box = new QMessageBox(toQt(icon), caption, shown, QMessageBox::Ok, owner);
+    box->setObjectName(u"MessageBox"_s);
+    box->setTextFormat(Qt::PlainText);
+    // Modal like every message box of the program, so that it can be answered while another dialog is
+    // open; but shown without waiting, so that nothing stops behind it.
+    box->setWindowModality(Qt::ApplicationModal);
+    // The box goes when the user closes it, or with its owner at the end of the run.
+    QObject::connect(box, &QDialog::finished, box, &QObject::deleteLater);
+    box->show();
+    box->raise();
+    box->activateWindow();
+}
+
 QString QtPrompter::openFileName(QWidget *owner, const QString &title, const QString &filter,
                                  const QString &name)
 {

@@ -10,6 +10,7 @@ class QtPrompter : public Prompter
 public:
     Button message(QWidget *owner, const QString &caption, const QString &text, Icon icon, Buttons buttons,
                    Button defaultButton = Button::Ok) override;
+    void notify(QWidget *owner, const QString &caption, const QString &text, Icon icon) override;
     QString openFileName(QWidget *owner, const QString &title, const QString &filter,
                          const QString &name = {}) override;
     QString saveFileName(QWidget *owner, const QString &title, const QString &filter,

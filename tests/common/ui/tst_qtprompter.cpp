@@ -1,9 +1,12 @@
-// File filters as the program writes them, turned into Qt's; the font box showing the font it is given.
+// File filters as the program writes them, turned into Qt's; the font box showing the font it is given;
+// message boxes that do not wait.
 #include "common/ui/qtprompter.h"
 
 #include <QApplication>
 #include <QFontDialog>
 #include <QLibraryInfo>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTest>
 #include <QTranslator>
 
@@ -32,6 +35,25 @@ private slots:
         QFETCH(QString, filter);
         QFETCH(QString, qt);
         QCOMPARE(qtFileFilter(filter), qt);
+    }
+
+    void notifyingBoxesDoNotWait()
+    {
+        QtPrompter prompter;
+        QWidget owner;
+        for (const QString &text : {u"Первое"_s, u"Второе"_s})
+            prompter.notify(&owner, u"Вельмира 6.1"_s, u"Напоминание:\r\n"_s + text, Prompter::Icon::Information);
+        const QList<QMessageBox *> boxes = owner.findChildren<QMessageBox *>(u"MessageBox"_s);
+        QCOMPARE(boxes.size(), 2);
+        for (const QMessageBox *box : boxes) {
+            QVERIFY(box->isVisible());
+            QCOMPARE(box->windowModality(), Qt::ApplicationModal);
+        }
+        QCOMPARE(boxes.at(1)->text(), u"Напоминание:\nВторое"_s);
+        // A box closed goes away; the other stays.
+        boxes.at(1)->button(QMessageBox::Ok)->click();
+        QTRY_COMPARE(owner.findChildren<QMessageBox *>().size(), 1);
+        QVERIFY(boxes.at(0)->isVisible());
     }
 
     void fontBoxShowsTheStyleUnderTheRussianTranslation()
