@@ -12,6 +12,10 @@ packages=(
 if [ "${1:-}" = "--test" ]; then
   # sox measures the sound the tests write; python3 runs a second implementation of the reminder file.
   packages+=(sox python3)
+  # The end-to-end tests: a private X desktop with a window manager and a notification area, the
+  # accessibility bus, a PulseAudio server with a null sink, and the tools that drive and hear the program.
+  packages+=(xvfb xauth x11-utils xdotool xclip imagemagick openbox trayer dbus dbus-x11 at-spi2-core
+             python3-pyatspi gir1.2-atspi-2.0 pulseaudio pulseaudio-utils)
 fi
 
 missing=()

@@ -7,15 +7,21 @@
 #include "common/labelbutton.h"
 #include "platform/desktopshell.h"
 
+#include <QCoreApplication>
 #include <QDesktopServices>
+#include <QElapsedTimer>
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QTimer>
+#include <QWindow>
 #include <QUrl>
 
 namespace velmira {
 
 namespace {
+
+constexpr qint64 SplashWaitMs = 2000;
 
 QFont aboutFont(const QString &family, int pixels, bool boldItalic = false)
 {
@@ -115,10 +121,20 @@ AboutWindow::AboutWindow(QWidget *parent)
 
 void AboutWindow::showSplash()
 {
-    show();
     setWindowTitle(QStringLiteral("Вельмира"));
     m_button->setText(QStringLiteral("   Загрузка..."));
+    show();
+    // The main window is built without the event loop running, so the splash is painted now. What is
+    // painted before the window manager has put the window on screen is lost: wait until it has (a
+    // window manager that never does is not waited for long).
+    QElapsedTimer waited;
+    waited.start();
+    QTimer wake;
+    wake.start(20);
+    while (!(windowHandle() && windowHandle()->isExposed()) && waited.elapsed() < SplashWaitMs)
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::WaitForMoreEvents);
     repaint();
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 void AboutWindow::showAbout()

@@ -38,6 +38,9 @@ RecordingWindow::RecordingWindow(Prompter &prompter, std::unique_ptr<SpeechContr
 {
     setClientSize(434, 178);
     setBackground(QColor(0, 192, 0));
+    // It keeps the main window from being used while open, but not the program's icon in the
+    // notification area: "Свернуть" puts the program there, and the icon must bring it back.
+    setWindowModality(Qt::WindowModal);
 
     auto *fileLabel = label(QStringLiteral("Файл для записи:"), this, QStringLiteral("StaticText1"), 12, 12);
     m_path = new QLineEdit(this);
@@ -68,9 +71,9 @@ RecordingWindow::RecordingWindow(Prompter &prompter, std::unique_ptr<SpeechContr
     m_progress->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     m_progress->setGeometry(222, 66, 200, 25);
 
-    label(QStringLiteral("Обратите внимание, что время сохранения голоса в файл "), this,
-          QStringLiteral("StaticText4"), 12, 100);
-    label(QStringLiteral("равно времени обычного чтения."), this, QStringLiteral("StaticText5"), 12, 118);
+    label(QStringLiteral("Обратите внимание, что запись голоса в файл идёт"), this, QStringLiteral("StaticText4"), 12,
+          100);
+    label(QStringLiteral("намного быстрее, чем чтение вслух."), this, QStringLiteral("StaticText5"), 12, 118);
 
     m_back = new LabelButton(QStringLiteral("Вернуться в программу"), this);
     m_back->setObjectName(QStringLiteral("StaticText3"));

@@ -34,12 +34,9 @@ TrackingController::TrackingController(const Controls &controls, ReadingControll
     Q_ASSERT(m_controls.typingButton && m_controls.clipboardButton && m_controls.timer && m_controls.editor);
     Q_ASSERT(m_window.speech && m_window.statusMessage && m_window.prompter);
     connect(m_controls.timer, &QTimer::timeout, this, &TrackingController::Timer1Timer);
-    // However the clipboard button comes up (its own click, its menu item, or typing tracking going on),
-    // the polling stops with it.
-    connect(m_controls.clipboardButton, &QAbstractButton::toggled, this, [this](bool down) {
-        if (!down)
-            m_controls.timer->stop();
-    });
+    // Tracking follows the clipboard button's state, however it changes: its own click, its menu item,
+    // a screen reader's "Toggle", or typing tracking going on.
+    connect(m_controls.clipboardButton, &QAbstractButton::toggled, this, &TrackingController::clipboardToggled);
 }
 
 QString TrackingController::blindNotice()
@@ -58,10 +55,12 @@ void TrackingController::trackingStarted()
 
 void TrackingController::restoreClipboardTracking()
 {
-    m_controls.clipboardButton->setChecked(true);
     // The text already on the clipboard at start is remembered, not spoken.
     m_remembered = clipboardText();
-    trackingStarted();
+    if (m_controls.clipboardButton->isChecked())
+        trackingStarted();
+    else
+        m_controls.clipboardButton->setChecked(true);
 }
 
 void TrackingController::speakFailure(const std::exception &failure)
@@ -93,9 +92,9 @@ void TrackingController::ReadClipboard()
     }
 }
 
-void TrackingController::SpeedButton9Click()
+void TrackingController::clipboardToggled(bool down)
 {
-    if (m_controls.clipboardButton->isChecked()) {
+    if (down) {
         // The remembered text stays: a clipboard text not seen before is spoken at the first tick.
         trackingStarted();
         return;
@@ -108,7 +107,6 @@ void TrackingController::SpeedButton9Click()
 void TrackingController::N15Click()
 {
     m_controls.clipboardButton->toggle();
-    SpeedButton9Click();
 }
 
 void TrackingController::N21Click()

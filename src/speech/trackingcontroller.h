@@ -47,10 +47,7 @@ public:
     // Speaks the clipboard's text after text preparation, behind whatever is queued, and resumes held
     // speech. An empty clipboard and failures are reported in the status bar.
     void ReadClipboard();
-    // The clipboard button was pressed: polling starts when it is now down; when it is now up, polling
-    // stops and so does any speech.
-    void SpeedButton9Click();
-    // The menu items flip their button; the clipboard's item then runs the button's command.
+    // The menu items flip their button, which runs the button's command.
     void N15Click();
     void N21Click();
     // One poll: a clipboard text that differs from the one seen last cuts off the speech and is spoken.
@@ -70,6 +67,8 @@ public:
     static QString blindNotice();
 
 private:
+    // The clipboard button went down: polling starts; or up: polling stops and so does any speech.
+    void clipboardToggled(bool down);
     void trackingStarted();
     void speakFailure(const std::exception &failure);
 

@@ -171,8 +171,17 @@ private slots:
         auto w = makeWindow();
         auto *panel = w->findChild<QLabel *>(u"StatusPanel"_s);
         auto *timer = w->findChild<QTimer *>(u"Timer2"_s);
+        // A screen reader hears each message through the label's name, told by the change event.
+        QList<std::pair<QObject *, QString>> told;
+        static QList<std::pair<QObject *, QString>> *events = nullptr;
+        events = &told;
+        QAccessible::installUpdateHandler([](QAccessibleEvent *event) {
+            if (event->type() == QAccessible::NameChanged && events)
+                events->append({event->object(), event->accessibleInterface()->text(QAccessible::Name)});
+        });
         w->SBM(u"первое"_s);
         QCOMPARE(panel->text(), u"первое"_s);
+        QVERIFY(told.contains(std::pair<QObject *, QString>(panel, u"первое"_s)));
         QCOMPARE(w->statusBar()->palette().color(QPalette::Window), QColor(255, 255, 0));
         QTest::qWait(1000);
         w->SBM(u"второе"_s);
@@ -181,6 +190,9 @@ private slots:
         QVERIFY(timer->isActive());
         QVERIFY(timer->remainingTime() < 3200);
         QTRY_VERIFY_WITH_TIMEOUT(panel->text().isEmpty(), 3500);
+        QCOMPARE(told.last(), (std::pair<QObject *, QString>(panel, u"Строка состояния"_s)));
+        QAccessible::installUpdateHandler(nullptr);
+        events = nullptr;
         QVERIFY(!timer->isActive());
         QVERIFY(w->statusBar()->palette().color(QPalette::Window) != QColor(255, 255, 0));
     }
@@ -268,12 +280,18 @@ private slots:
             QVERIFY(icon->isVisible());
             QCOMPARE(icon->toolTip(), u"Вельмира 6.1"_s);
             emit icon->activated(QSystemTrayIcon::MiddleClick);
+            QTest::qWait(20);
             QVERIFY(!w->isVisible());
+            // Answered once the icon's own mouse handler has returned: the icon is hidden in answer.
             emit icon->activated(round == 0 ? QSystemTrayIcon::Trigger : QSystemTrayIcon::Context);
-            QVERIFY(w->isVisible());
+            QVERIFY(!w->isVisible());
+            QTRY_VERIFY(w->isVisible());
             QVERIFY(!w->isInTray());
             QVERIFY(!icon->isVisible());
             QVERIFY(w->windowState() & Qt::WindowMaximized);
+            // The keys go to the editor, wherever they were before.
+            QTRY_VERIFY(w->editor()->hasFocus());
+            w->findChild<QWidget *>(u"hscSpeed"_s)->setFocus();
         }
     }
 

@@ -282,8 +282,7 @@ private slots:
     {
         Window w;
         setClipboard(u"Новое"_s);
-        w.clipboard->setChecked(true);
-        w.tracking->SpeedButton9Click();
+        w.clipboard->toggle();
         QVERIFY(w.timer.isActive());
         QTRY_COMPARE_WITH_TIMEOUT(w.speech.spoken, QStringList{u"Новое"_s}, 2000);
     }
