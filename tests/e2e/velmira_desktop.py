@@ -305,6 +305,14 @@ class Desktop:
     def screenshot(self, wid, path):
         subprocess.run(["import", "-window", wid, path], env=self.env, check=True, timeout=20)
 
+    def signal(self, name, signum):
+        """Sends `signum` to the service started as `name` (SIGSTOP holds a window manager up)."""
+        for started, proc in self.processes:
+            if started == name and proc.poll() is None:
+                os.kill(proc.pid, signum)
+                return
+        raise DesktopError(name + " is not running")
+
     def record(self):
         return Recording(self)
 
