@@ -208,7 +208,7 @@ class Desktop:
         # Only the modules the tests need: no configuration of the machine or the user is read.
         # As root, PulseAudio refuses to run without --system unless told not to mind.
         argv = [self._need("pulseaudio"), "--daemonize=no", "--exit-idle-time=-1", "-n", "--use-pid-file=no",
-                "--realtime=no", "--high-priority=no", "--disallow-module-loading=no", "--log-target=stderr",
+                "--realtime=no", "--high-priority=no", "--disallow-module-loading=no", "--log-target=stderr", "--log-level=info",
                 "--load=module-null-sink sink_name=speakers",
                 "--load=module-native-protocol-unix auth-anonymous=1 socket=" + socket_path]
         if os.geteuid() == 0:
