@@ -1,0 +1,97 @@
+// File filters as the program writes them, turned into Qt's and shown as written; the font box showing
+// the font it is given.
+#include "common/ui/qtprompter.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QFontDatabase>
+#include <QFontDialog>
+#include <QFontInfo>
+#include <QLibraryInfo>
+#include <QTest>
+#include <QTranslator>
+
+using namespace velmira;
+using namespace Qt::StringLiterals;
+
+class TestQtPrompter : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void filters_data()
+    {
+        QTest::addColumn<QString>("filter");
+        QTest::addColumn<QString>("qt");
+        QTest::addColumn<QStringList>("shown");
+        QTest::newRow("sound") << u"Звуковые файлы (*.wav)|*.wav|Все файлы (*.*)|*.*"_s
+                               << u"Звуковые файлы (*.wav) (*.wav);;Все файлы (*.*) (*)"_s
+                               << QStringList{u"Звуковые файлы (*.wav)"_s, u"Все файлы (*.*)"_s};
+        QTest::newRow("trailing bar") << u"Все файлы (*.*)|*.*|"_s << u"Все файлы (*.*) (*)"_s
+                                      << QStringList{u"Все файлы (*.*)"_s};
+        QTest::newRow("no patterns in the words") << u"Файл RTF|*.rtf|Все файлы (*.*)|*.*"_s
+                                                  << u"Файл RTF (*.rtf) (*.rtf);;Все файлы (*.*) (*)"_s
+                                                  << QStringList{u"Файл RTF (*.rtf)"_s, u"Все файлы (*.*)"_s};
+        QTest::newRow("several patterns") << u"Тексты|*.txt;*.text"_s << u"Тексты (*.txt *.text) (*.txt *.text)"_s
+                                          << QStringList{u"Тексты (*.txt *.text)"_s};
+    }
+
+    // Qt's file box takes the patterns from the last parentheses ("*.*" becomes "*", so that a file
+    // without an extension is listed too) and shows the words as the program wrote them.
+    void filters()
+    {
+        QFETCH(QString, filter);
+        QFETCH(QString, qt);
+        QFETCH(QStringList, shown);
+        QCOMPARE(qtFileFilter(filter), qt);
+
+        QFileDialog box;
+        box.setOptions(FileDialogOptions | QFileDialog::DontUseNativeDialog);
+        box.setNameFilter(qtFileFilter(filter));
+        const auto *types = box.findChild<QComboBox *>(u"fileTypeCombo"_s);
+        QVERIFY(types);
+        QStringList items;
+        for (int i = 0; i < types->count(); ++i)
+            items << types->itemText(i);
+        QCOMPARE(items, shown);
+    }
+
+    void fontBoxStartsOnTheFamilyTheTextIsDrawnWith()
+    {
+        // A family that is not installed is drawn with a stand-in, which the box must show: a box that
+        // starts on some other family would give that back on OK.
+        QFont missing(u"Times New Roman"_s, 12);
+        const QString drawn = QFontInfo(missing).family();
+        if (QFontDatabase::hasFamily(u"Times New Roman"_s) || drawn == missing.family())
+            QSKIP("Times New Roman is installed here");
+        const QFontDialog box(fontForFontBox(missing));
+        QCOMPARE(box.currentFont().family(), drawn);
+        QCOMPARE(box.currentFont().pointSize(), 12);
+    }
+
+    void fontBoxShowsTheStyleUnderTheRussianTranslation()
+    {
+        QTranslator russian;
+        if (!russian.load(u"qtbase_ru"_s, QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+            QSKIP("Qt's Russian translation is not installed");
+        QApplication::installTranslator(&russian);
+        for (const bool bold : {false, true}) {
+            for (const bool italic : {false, true}) {
+                QFont font(u"Liberation Serif"_s, 14);
+                font.setBold(bold);
+                font.setItalic(italic);
+                const QFontDialog box(fontForFontBox(font));
+                const QFont shown = box.currentFont();
+                QCOMPARE(shown.family(), u"Liberation Serif"_s);
+                QCOMPARE(shown.bold(), bold);
+                QCOMPARE(shown.italic(), italic);
+                QCOMPARE(shown.pointSize(), 14);
+            }
+        }
+        QApplication::removeTranslator(&russian);
+    }
+};
+
+QTEST_MAIN(TestQtPrompter)
+#include "tst_qtprompter.moc"
