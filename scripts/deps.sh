@@ -23,6 +23,10 @@ for arg in "$@"; do
       # fonts are the ones the font tests name; desktop-file-utils, appstream and man-db check the
       # desktop entries, the AppStream metadata and the manual pages.
       packages+=(ccache python3 fonts-liberation desktop-file-utils appstream man-db)
+      # The end-to-end tests: a private X desktop with a window manager and a notification area, the
+      # accessibility bus, a PulseAudio server with a null sink, and the tools that drive and hear it.
+      packages+=(xvfb xauth x11-utils xdotool xclip imagemagick openbox trayer dbus dbus-x11 at-spi2-core
+        python3-pyatspi gir1.2-atspi-2.0 pulseaudio pulseaudio-utils)
       # libfaketime moves the program's clock in the end-to-end test of reminders.
       packages+=(libfaketime) ;;
     --bench)

@@ -42,6 +42,9 @@ RecordingWindow::RecordingWindow(std::unique_ptr<SpeechControl> recorder, Readin
 {
     setClientSize(434, 178);
     setBackground(QColor(0, 192, 0));
+    // It keeps the main window from being used while open, but not the program's icon in the
+    // notification area: "Свернуть" puts the program there, and the icon must bring it back.
+    setWindowModality(Qt::WindowModal);
 
     auto *fileLabel = label(u"Файл для записи:"_s, this, u"StaticText1"_s, 12, 12);
     m_path = new QLineEdit(this);
@@ -72,8 +75,8 @@ RecordingWindow::RecordingWindow(std::unique_ptr<SpeechControl> recorder, Readin
     m_progress->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     m_progress->setGeometry(222, 66, 200, 25);
 
-    label(u"Обратите внимание, что время сохранения голоса в файл "_s, this, u"StaticText4"_s, 12, 100);
-    label(u"равно времени обычного чтения."_s, this, u"StaticText5"_s, 12, 118);
+    label(u"Обратите внимание, что запись голоса в файл идёт"_s, this, u"StaticText4"_s, 12, 100);
+    label(u"намного быстрее, чем чтение вслух."_s, this, u"StaticText5"_s, 12, 118);
 
     m_back = new LabelButton(u"Вернуться в программу"_s, this);
     m_back->setObjectName(u"StaticText3"_s);

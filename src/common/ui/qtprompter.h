@@ -3,6 +3,8 @@
 
 #include "common/core/prompter.h"
 
+#include <QFileDialog>
+
 namespace velmira {
 
 class QtPrompter : public Prompter
@@ -18,9 +20,11 @@ public:
     std::optional<FontChoice> chooseFont(QWidget *owner, const FontChoice &initial) override;
 };
 
-// Turns a filter written as "Description|*.ext|Description|*.*" into Qt's "Description (*.ext);;...".
+// Turns a filter written as "Description|*.ext|Description|*.*" into Qt's "Description (*.ext);;...",
+// for a file box with FileDialogOptions, which shows each description as written.
 // "*.*" means every file, also one without an extension.
 QString qtFileFilter(const QString &filter);
+inline constexpr QFileDialog::Options FileDialogOptions = QFileDialog::HideNameFilterDetails;
 
 // The font with its style named as the font database names it ("Bold", "Italic"). Qt's font box looks
 // a font's style up by a name in the user's language, while its list holds the fonts' own names, so
