@@ -816,6 +816,7 @@ void MainWindow::SaveMainSettings()
         settings.writeInteger(global, QStringLiteral("SelStart"), m_editor->selStart());
         settings.writeInteger(global, QStringLiteral("SelLength"), m_editor->selLength());
         settings.writeInteger(global, QStringLiteral("Engine"), m_engineList->currentIndex());
+        settings.writeString(global, ReadingController::engineVoiceKey(), m_engineList->currentData().toString());
         settings.writeString(global, QStringLiteral("ReadCount"), m_repeatWindow->count());
         settings.writeInteger(global, QStringLiteral("ReadSpeed"), m_speedBar->value());
         settings.writeInteger(global, QStringLiteral("ReadPitch"), m_pitchBar->value());

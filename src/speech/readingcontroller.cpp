@@ -24,6 +24,11 @@ ReadingController::ReadingController(const Controls &controls, Window window, QO
     connect(m_controls.pitchBar, &QScrollBar::valueChanged, this, &ReadingController::pitchMoved);
 }
 
+QString ReadingController::engineVoiceKey()
+{
+    return u"EngineVoice"_s;
+}
+
 QString ReadingController::failureText()
 {
     return u"Ошибка! Возможно, звуковая карта занята другим приложением."_s;
@@ -37,13 +42,18 @@ void ReadingController::startUp()
     QComboBox *list = m_controls.engineList;
     const int count = speech->CountEngines();
     for (int i = 1; i <= count; ++i) {
-        list->addItem(speech->ModeName(i));
+        list->addItem(speech->ModeName(i), speech->VoiceIdentity(i));
         list->setCurrentIndex(0);
     }
     speech->Speak(QString());
-    const int stored = IniFile::settings().readInteger(IniFile::global(), u"Engine"_s, 0);
+    const IniFile settings = IniFile::settings();
+    const int stored = settings.readInteger(IniFile::global(), u"Engine"_s, 0);
+    // The voice named when the program last closed, wherever voices installed or removed since have
+    // moved it; a name not in the list (its synthesiser was removed) falls back on the position.
+    const QString voice = settings.readString(IniFile::global(), engineVoiceKey(), QString());
+    const int named = voice.isEmpty() ? -1 : list->findData(voice);
     // A stored position that is not in the list leaves no engine selected; Read then reports.
-    list->setCurrentIndex(stored >= 0 && stored < list->count() ? stored : -1);
+    list->setCurrentIndex(named >= 0 ? named : stored >= 0 && stored < list->count() ? stored : -1);
     setUpEngine();
 }
 

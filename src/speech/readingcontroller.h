@@ -69,6 +69,9 @@ public:
 
     // The message a failed Read or ReadText shows.
     static QString failureText();
+    // The key of the settings file that names the chosen voice (its SpeechControl::VoiceIdentity, held
+    // as the engine list's item data) beside "Engine", its position in the list.
+    static QString engineVoiceKey();
 
     // What the controller was given of the main window (other ways of speaking need the same).
     const Window &window() const { return m_window; }
