@@ -9,6 +9,8 @@
 #include <QLabel>
 #include <QScrollBar>
 
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
 namespace velmira {
@@ -49,11 +51,14 @@ void ReadingController::startUp()
     const IniFile settings = IniFile::settings();
     const int stored = settings.readInteger(IniFile::global(), u"Engine"_s, 0);
     // The voice named when the program last closed, wherever voices installed or removed since have
-    // moved it; a name not in the list (its synthesiser was removed) falls back on the position.
+    // moved it. When it is gone (its synthesiser was removed) the stored position means another
+    // voice, perhaps of another language: the first voice, a Russian one, stands in.
     const QString voice = settings.readString(IniFile::global(), engineVoiceKey(), QString());
     const int named = voice.isEmpty() ? -1 : list->findData(voice);
-    // A stored position that is not in the list leaves no engine selected; Read then reports.
-    list->setCurrentIndex(named >= 0 ? named : stored >= 0 && stored < list->count() ? stored : -1);
+    if (named >= 0 || (!voice.isEmpty() && count > 0))
+        list->setCurrentIndex(std::max(named, 0));
+    else // A stored position that is not in the list leaves no engine selected; Read then reports.
+        list->setCurrentIndex(stored >= 0 && stored < list->count() ? stored : -1);
     setUpEngine();
 }
 

@@ -7,10 +7,16 @@
 #include <samplerate.h>
 
 #include <QLibrary>
+#include <QThread>
+
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <csignal>
+#include <cstdio>
 #include <optional>
 #include <type_traits>
 
@@ -246,7 +252,49 @@ int wordStarts(unsigned int position, unsigned int, void *data)
     return p.stopped ? 0 : 1;
 }
 
+// Takes a voice's speech and throws it away.
+class DiscardingSink : public PieceSink
+{
+public:
+    bool deliver(const qint16 *, qint64, std::span<const EngineWord>) override { return true; }
+};
+
 } // namespace
+
+bool RhvoiceEngine::speaksSafely(const QByteArray &identifier, int sampleRate)
+{
+    // RHVoice loads a voice's data when the voice first speaks, and a voice whose files are missing
+    // or damaged ends the process there (it exits, or crashes on the bad data). So a voice first
+    // speaks a word in a child process, which only this thread's RHVoice runs in.
+    std::fflush(nullptr);
+    const pid_t child = fork();
+    if (child == 0) {
+        // A crash here is the answer, not something to report or trace.
+        for (int sig : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT})
+            std::signal(sig, SIG_DFL);
+        DiscardingSink sink;
+        const QString failure = speak(identifier, 0, 50, u"Да."_s, sampleRate, sink);
+        _exit(failure.isEmpty() ? 0 : 1);
+    }
+    if (child < 0)
+        return true; // no way to find out: the voice is taken as it is
+    int status = 0;
+    // Loading a voice takes a fraction of a second; a child that hangs is as bad as one that crashes.
+    for (int waited = 0;; waited += 5) {
+        const pid_t done = waitpid(child, &status, WNOHANG);
+        if (done == child)
+            break;
+        if (done < 0)
+            return false;
+        if (waited >= 20000) {
+            kill(child, SIGKILL);
+            waitpid(child, &status, 0);
+            return false;
+        }
+        QThread::msleep(5);
+    }
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
 
 RhvoiceEngine::RhvoiceEngine(const QString &dataPath, const QString &configPath)
 {
@@ -297,7 +345,17 @@ QString RhvoiceEngine::synthesise(const PieceVoice &voice, QStringView piece, bo
     const bool known = std::any_of(m_voices.begin(), m_voices.end(), [&](const Voice &v) { return v.identifier == voice.identifier; });
     if (!known)
         return voiceFailure(voice.identifier);
+    auto checked = m_checked.constFind(voice.identifier);
+    if (checked == m_checked.cend())
+        checked = m_checked.insert(voice.identifier, speaksSafely(voice.identifier, sampleRate));
+    if (!*checked)
+        return voiceFailure(voice.identifier);
+    return speak(voice.identifier, voice.rate, voice.pitch, piece, sampleRate, sink);
+}
 
+QString RhvoiceEngine::speak(const QByteArray &identifier, int rate, int pitch, QStringView piece, int sampleRate,
+                             PieceSink &sink)
+{
     const QByteArray text = piece.toUtf8();
     Piece p;
     p.sink = &sink;
@@ -318,9 +376,9 @@ QString RhvoiceEngine::synthesise(const PieceVoice &voice, QStringView piece, bo
     p.utf16At.push_back(piece.size());
 
     RHVoice_synth_params params{};
-    params.voice_profile = voice.identifier.constData();
-    params.absolute_rate = rhvoiceRate(voice.identifier, voice.rate);
-    params.absolute_pitch = rhvoicePitch(voice.pitch);
+    params.voice_profile = identifier.constData();
+    params.absolute_rate = rhvoiceRate(identifier, rate);
+    params.absolute_pitch = rhvoicePitch(pitch);
     params.absolute_volume = 0;
     params.relative_rate = 1;
     params.relative_pitch = 1;
@@ -330,13 +388,13 @@ QString RhvoiceEngine::synthesise(const PieceVoice &voice, QStringView piece, bo
 
     RHVoice_message message = m_library->newMessage(m_engine, text.constData(), unsigned(text.size()), RHVoice_message_text, &params, &p);
     if (!message)
-        return voiceFailure(voice.identifier);
+        return voiceFailure(identifier);
     const int spoken = m_library->speak(message);
     m_library->deleteMessage(message);
     // The resampler is made on first use and kept for the next pieces.
     m_resampler = p.resampler;
     if (!spoken && !p.stopped)
-        return voiceFailure(voice.identifier);
+        return voiceFailure(identifier);
     if (p.resampler)
         p.play(nullptr, 0, true);
     else

@@ -27,7 +27,8 @@ public:
     RhvoiceEngine &operator=(const RhvoiceEngine &) = delete;
 
     QList<Voice> voices() const override;
-    // A voice whose data is missing or damaged fails with a message naming it.
+    // A voice whose data is missing or damaged fails with a message naming it; the first piece of
+    // each voice is tried out in a child process first, as RHVoice would end the program on such data.
     QString synthesise(const PieceVoice &voice, QStringView piece, bool sentenceEnd, int sampleRate,
                        PieceSink &sink) override;
 
@@ -37,10 +38,16 @@ public:
     struct Library;
 
 private:
+    // Whether the voice speaks without bringing the process down, tried out in a child process.
+    bool speaksSafely(const QByteArray &identifier, int sampleRate);
+    QString speak(const QByteArray &identifier, int rate, int pitch, QStringView piece, int sampleRate, PieceSink &sink);
+
     const Library *m_library = nullptr;
     RHVoice_tts_engine_struct *m_engine = nullptr;
     QList<Voice> m_voices;
     SRC_STATE_tag *m_resampler = nullptr;
+    // Voices tried out so far: whether each can speak.
+    QHash<QByteArray, bool> m_checked;
 };
 
 // RHVoice's rate (its absolute rate, -1 to 1: half to twice the voice's own pace) at which voice
