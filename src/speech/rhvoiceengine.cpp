@@ -17,8 +17,10 @@
 #include <cmath>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <optional>
 #include <type_traits>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
@@ -143,7 +145,22 @@ double rhvoiceRate(const QByteArray &identifier, int rate)
 
 double rhvoicePitch(int pitch)
 {
-    return std::clamp((pitch - 50) / 50.0, -1.0, 1.0);
+    // How much higher or lower than its own pitch (that at 50) espeak-ng speaks at the positions of
+    // the pitch bar, as measured; RHVoice's voice is moved as much from its own.
+    static constexpr std::array<std::pair<int, double>, 5> EspeakPitch = {
+        {{0, 0.731}, {25, 0.827}, {50, 1.0}, {75, 1.279}, {100, 1.654}}};
+    const int at = std::clamp(pitch, 0, 100);
+    double factor = 1;
+    for (size_t i = 1; i < EspeakPitch.size(); ++i) {
+        const auto [lowAt, low] = EspeakPitch[i - 1];
+        const auto [highAt, high] = EspeakPitch[i];
+        if (at <= highAt) {
+            factor = low + (high - low) * (at - lowAt) / (highAt - lowAt);
+            break;
+        }
+    }
+    // RHVoice's absolute pitch runs from half the voice's own (-1) to twice it (1).
+    return std::clamp(factor >= 1 ? factor - 1 : 2 * (factor - 1), -1.0, 1.0);
 }
 
 // The piece being spoken, handed to RHVoice's callbacks as their user data.
@@ -272,6 +289,9 @@ bool RhvoiceEngine::speaksSafely(const QByteArray &identifier, int sampleRate)
         // A crash here is the answer, not something to report or trace.
         for (int sig : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT})
             std::signal(sig, SIG_DFL);
+        // RHVoice exits on a missing file: the program's own exit handlers, which run first in
+        // reverse order, must not run in this copy of it.
+        std::atexit([] { _exit(1); });
         DiscardingSink sink;
         const QString failure = speak(identifier, 0, 50, u"Да."_s, sampleRate, sink);
         _exit(failure.isEmpty() ? 0 : 1);

@@ -55,7 +55,7 @@ private:
 // speed bar. Rates beyond RHVoice's range give its slowest or fastest.
 double rhvoiceRate(const QByteArray &identifier, int rate);
 // RHVoice's absolute pitch (-1 to 1) for `pitch` on the program's pitch bar (0 to 100, where 50 is
-// espeak-ng's own).
+// espeak-ng's own): the voice is raised or lowered from its own pitch as much as espeak-ng's is.
 double rhvoicePitch(int pitch);
 
 } // namespace velmira

@@ -82,8 +82,8 @@ std::shared_ptr<SynthesisWorker> SynthesisWorker::instance()
     try {
         engines.engines.push_back(std::make_unique<RhvoiceEngine>());
     } catch (const SpeechError &e) {
-        // The program speaks with espeak-ng's voices alone.
-        qCWarning(lcSpeech) << e.message();
+        // Not installed, or without voices: the program speaks with espeak-ng's voices alone.
+        qCInfo(lcSpeech) << e.message();
     }
 #endif
     QList<std::pair<Voice, SynthesisEngine *>> all;
