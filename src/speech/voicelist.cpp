@@ -1,7 +1,7 @@
 // The program's engine list: the voices of all synthesisers in one order, each with its name.
 #include "voicelist.h"
 
-#include <QHash>
+#include <QSet>
 
 #include <algorithm>
 
@@ -29,13 +29,12 @@ QList<Voice> listVoices(QList<Voice> voices)
             return la < lb;
         return engineRank(a) < engineRank(b);
     });
-    QHash<QString, int> uses;
-    for (const Voice &voice : voices)
-        ++uses[voice.engine + u'\n' + voice.displayName];
+    QSet<QString> named;
     for (Voice &voice : voices) {
-        const bool shared = uses.value(voice.engine + u'\n' + voice.displayName) > 1;
-        voice.displayName = shared ? u"%1 (%2, %3)"_s.arg(voice.displayName, voice.engine, QString::fromUtf8(voice.identifier))
-                                   : u"%1 (%2)"_s.arg(voice.displayName, voice.engine);
+        const bool first = !named.contains(voice.engine + u'\n' + voice.displayName);
+        named.insert(voice.engine + u'\n' + voice.displayName);
+        voice.displayName = first ? u"%1 (%2)"_s.arg(voice.displayName, voice.engine)
+                                  : u"%1 (%2, %3)"_s.arg(voice.displayName, voice.engine, QString::fromUtf8(voice.identifier));
     }
     return voices;
 }

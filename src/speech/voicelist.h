@@ -11,8 +11,8 @@ namespace velmira {
 // names. Russian voices come first, RHVoice's natural ones before espeak-ng's; then the others by
 // language, RHVoice's before espeak-ng's; voices of one synthesiser and language keep the order
 // they came in, so that the list is the same from run to run. Each display name is followed by its
-// synthesiser in parentheses, «Александр (RHVoice)», «Русский (espeak-ng)», and by the voice's
-// identifier too when its synthesiser has another voice of that name, «Русский (espeak-ng, zle/ru-LV)».
+// synthesiser in parentheses, «Александр (RHVoice)», «Русский (espeak-ng)»; a later voice of the same
+// synthesiser and name adds its identifier, «Русский (espeak-ng, zle/ru-LV)».
 QList<Voice> listVoices(QList<Voice> voices);
 
 } // namespace velmira
