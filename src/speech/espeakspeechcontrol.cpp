@@ -83,8 +83,11 @@ void EspeakSpeechControl::Select(int engine)
     if (engine < 1 || engine > CountEngines())
         throw SpeechError(u"Нет голосового движка с номером %1."_s.arg(engine));
     m_engine = engine;
-    const std::lock_guard lock(m_worker->mutex());
-    m_channel->voice = engine - 1;
+    {
+        const std::lock_guard lock(m_worker->mutex());
+        m_channel->voice = engine - 1;
+    }
+    m_worker->wake();
 }
 
 QString EspeakSpeechControl::ModeName(int engine) const

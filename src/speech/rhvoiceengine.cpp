@@ -373,6 +373,17 @@ QString RhvoiceEngine::synthesise(const PieceVoice &voice, QStringView piece, bo
     return speak(voice.identifier, voice.rate, voice.pitch, piece, sampleRate, sink);
 }
 
+void RhvoiceEngine::prepare(const QByteArray &identifier, int sampleRate)
+{
+    if (m_checked.contains(identifier))
+        return;
+    const bool sound = speaksSafely(identifier, sampleRate);
+    m_checked.insert(identifier, sound);
+    DiscardingSink sink;
+    if (sound)
+        speak(identifier, 175, 50, u"А."_s, sampleRate, sink);
+}
+
 QString RhvoiceEngine::speak(const QByteArray &identifier, int rate, int pitch, QStringView piece, int sampleRate,
                              PieceSink &sink)
 {

@@ -31,6 +31,8 @@ public:
     // each voice is tried out in a child process first, as RHVoice would end the program on such data.
     QString synthesise(const PieceVoice &voice, QStringView piece, bool sentenceEnd, int sampleRate,
                        PieceSink &sink) override;
+    // Tries the voice out and loads its data, so that the first piece of a reading starts at once.
+    void prepare(const QByteArray &identifier, int sampleRate) override;
 
     // Called back by RHVoice while a piece is spoken.
     struct Piece;

@@ -68,6 +68,12 @@ public:
     // sink, otherwise a message for the user saying why the piece could not be spoken.
     virtual QString synthesise(const PieceVoice &voice, QStringView piece, bool sentenceEnd, int sampleRate,
                                PieceSink &sink) = 0;
+    // Gets voice `identifier` ready to speak at once (loads its data), while there is nothing to say.
+    virtual void prepare(const QByteArray &identifier, int sampleRate)
+    {
+        Q_UNUSED(identifier);
+        Q_UNUSED(sampleRate);
+    }
 };
 
 } // namespace velmira

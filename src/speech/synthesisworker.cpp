@@ -29,7 +29,7 @@ constexpr qsizetype PieceLimit = 500;
 
 struct SynthesisWorker::Engines
 {
-    std::vector<std::unique_ptr<SynthesisEngine>> engines;
+    std::vector<std::shared_ptr<SynthesisEngine>> engines;
     int sampleRate = 0;
     QList<Voice> voices;
     std::vector<SynthesisEngine *> voiceEngines;
@@ -79,12 +79,19 @@ std::shared_ptr<SynthesisWorker> SynthesisWorker::instance()
     engines.sampleRate = espeak->sampleRate();
     engines.engines.push_back(std::move(espeak));
 #ifdef VELMIRA_HAVE_RHVOICE
-    try {
-        engines.engines.push_back(std::make_unique<RhvoiceEngine>());
-    } catch (const SpeechError &e) {
-        // Not installed, or without voices: the program speaks with espeak-ng's voices alone.
-        qCInfo(lcSpeech) << e.message();
-    }
+    // Started once for the life of the process, as espeak-ng is, so that voices it has got ready stay
+    // ready for the workers that follow.
+    static const std::shared_ptr<SynthesisEngine> rhvoice = []() -> std::shared_ptr<SynthesisEngine> {
+        try {
+            return std::make_shared<RhvoiceEngine>();
+        } catch (const SpeechError &e) {
+            // Not installed, or without voices: the program speaks with espeak-ng's voices alone.
+            qCInfo(lcSpeech) << e.message();
+            return nullptr;
+        }
+    }();
+    if (rhvoice)
+        engines.engines.push_back(rhvoice);
 #endif
     QList<std::pair<Voice, SynthesisEngine *>> all;
     for (const auto &engine : engines.engines) {
@@ -109,7 +116,7 @@ std::shared_ptr<SynthesisWorker> SynthesisWorker::instance()
 
 SynthesisWorker::SynthesisWorker(Engines engines)
     : m_engines(std::move(engines.engines)), m_sampleRate(engines.sampleRate), m_voices(std::move(engines.voices)),
-      m_voiceEngines(std::move(engines.voiceEngines))
+      m_voiceEngines(std::move(engines.voiceEngines)), m_prepared(m_voiceEngines.size(), false)
 {
     m_thread = std::thread([this] { run(); });
 }
@@ -128,8 +135,11 @@ SynthesisWorker::~SynthesisWorker()
 
 void SynthesisWorker::attach(const std::shared_ptr<SpeechChannel> &channel)
 {
-    const std::lock_guard lock(m_mutex);
-    m_channels.push_back(channel);
+    {
+        const std::lock_guard lock(m_mutex);
+        m_channels.push_back(channel);
+    }
+    wake();
 }
 
 void SynthesisWorker::detach(const std::shared_ptr<SpeechChannel> &channel)
@@ -175,14 +185,34 @@ std::shared_ptr<SpeechChannel> SynthesisWorker::nextReadyChannel()
     return nullptr;
 }
 
+int SynthesisWorker::nextVoiceToPrepare()
+{
+    for (const auto &channel : m_channels) {
+        const auto voice = size_t(channel->voice);
+        if (!channel->detached && voice < m_prepared.size() && !m_prepared[voice])
+            return int(voice);
+    }
+    return -1;
+}
+
 void SynthesisWorker::run()
 {
     std::unique_lock lock(m_mutex);
     for (;;) {
         std::shared_ptr<SpeechChannel> channel;
-        m_wake.wait(lock, [&] { return m_stop || (channel = nextReadyChannel()); });
+        int voice = -1;
+        m_wake.wait(lock, [&] { return m_stop || (channel = nextReadyChannel()) || (voice = nextVoiceToPrepare()) >= 0; });
         if (m_stop)
             return;
+        if (!channel) {
+            // Nothing to say: the voice a control chose gets ready, so that its first words come at once.
+            m_prepared[size_t(voice)] = true;
+            const QByteArray identifier = m_voices.at(voice).identifier;
+            lock.unlock();
+            m_voiceEngines[size_t(voice)]->prepare(identifier, m_sampleRate);
+            lock.lock();
+            continue;
+        }
         Job job;
         job.channel = channel;
         if (!takePiece(*channel, job))

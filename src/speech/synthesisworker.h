@@ -101,7 +101,8 @@ public:
     void detach(const std::shared_ptr<SpeechChannel> &channel);
     // With the mutex held by `lock`: waits until the thread has finished its piece for `channel`.
     void waitUntilIdle(SpeechChannel &channel, std::unique_lock<std::mutex> &lock);
-    // There may be new work (a text was queued, played speech was taken, a hold was released).
+    // There may be new work (a text was queued, played speech was taken, a hold was released, a voice
+    // was chosen).
     void wake();
 
     // Speech made this many samples ahead of what a control has taken is enough.
@@ -115,12 +116,14 @@ private:
     explicit SynthesisWorker(Engines engines);
     void run();
     std::shared_ptr<SpeechChannel> nextReadyChannel();
+    // A voice chosen by a control that its synthesiser has not got ready yet; -1 when none.
+    int nextVoiceToPrepare();
     bool takePiece(SpeechChannel &channel, Job &job);
     void synthesise(Job &job);
     void finishPiece(SpeechChannel &channel, Job &job);
     static void postNews(SpeechChannel &channel);
 
-    std::vector<std::unique_ptr<SynthesisEngine>> m_engines;
+    std::vector<std::shared_ptr<SynthesisEngine>> m_engines;
     int m_sampleRate = 0;
     QList<Voice> m_voices;
     // The synthesiser of each voice.
@@ -130,6 +133,7 @@ private:
     std::condition_variable m_wake;
     std::condition_variable m_idle;
     std::vector<std::shared_ptr<SpeechChannel>> m_channels;
+    std::vector<bool> m_prepared;
     size_t m_turn = 0;
     bool m_stop = false;
 
