@@ -2,9 +2,9 @@
 #include "speech/espeakspeechcontrol.h"
 #include "speech/speechcontrolfactory.h"
 
-#include "listeningaudiooutput.h"
+#include "support/listeningaudiooutput.h"
+#include "support/wavfile.h"
 #include "voicenumber.h"
-#include "wavfile.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>

@@ -6,9 +6,9 @@
 #include "speech/rhvoiceengine.h"
 #endif
 
-#include "listeningaudiooutput.h"
+#include "support/listeningaudiooutput.h"
+#include "support/wavfile.h"
 #include "voicenumber.h"
-#include "wavfile.h"
 
 #include <QDir>
 #include <QFile>
