@@ -41,15 +41,26 @@ for arg in "$@"; do
   esac
 done
 
+# RHVoice's natural Russian voices come from Debian's non-free section: installed when apt knows them;
+# libsamplerate brings their speech to the program's sample rate.
+packages+=(libsamplerate0-dev)
+optional=(rhvoice rhvoice-russian librhvoice-dev)
+
 missing=()
 for p in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q '^install ok installed'; then
     missing+=("$p")
   fi
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
+missing_optional=()
+for p in "${optional[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q '^install ok installed'; then
+    missing_optional+=("$p")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && [ ${#missing_optional[@]} -eq 0 ] && exit 0
 
-install_line="apt-get update && apt-get install --no-install-recommends ${missing[*]}"
+install_line="apt-get update && apt-get install --no-install-recommends ${missing[*]} ${missing_optional[*]}"
 sudo_cmd=()
 if [ "$(id -u)" -ne 0 ]; then
   if ! command -v sudo >/dev/null; then
@@ -64,10 +75,26 @@ Run as root (for example after "su -"), then run this command again:
 MESSAGE
     exit 1
   fi
-  echo "Устанавливаю пакеты через sudo / installing packages with sudo: ${missing[*]}"
+  echo "Устанавливаю пакеты через sudo / installing packages with sudo"
   sudo_cmd=(sudo)
-else
-  echo "Устанавливаю пакеты / installing packages: ${missing[*]}"
 fi
 "${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
-"${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Устанавливаю пакеты / installing packages: ${missing[*]}"
+  "${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+if [ ${#missing_optional[@]} -gt 0 ]; then
+  # A package apt has no candidate for (the non-free section is not enabled) is left out.
+  available=()
+  for p in "${missing_optional[@]}"; do
+    if apt-cache policy "$p" 2>/dev/null | grep -q 'Candidate: [0-9]'; then
+      available+=("$p")
+    fi
+  done
+  if [ ${#available[@]} -eq ${#missing_optional[@]} ]; then
+    echo "Устанавливаю естественные голоса RHVoice: ${available[*]}"
+    "${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${available[@]}"
+  else
+    echo "Естественные русские голоса RHVoice не установлены: включите раздел non-free в источниках apt (см. README) и запустите этот сценарий снова."
+  fi
+fi

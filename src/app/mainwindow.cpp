@@ -325,9 +325,9 @@ QString MainWindow::selectedText() const
     return m_editor->selectedTextCrLf();
 }
 
-void MainWindow::addVoice(const QString &name)
+void MainWindow::addVoice(const QString &name, const QString &identity)
 {
-    m_engineList->addItem(name);
+    m_engineList->addItem(name, identity);
 }
 
 int MainWindow::voiceCount() const
@@ -893,6 +893,7 @@ void MainWindow::SaveMainSettings()
         writeSetting(settings::SelStart, m_editor->selStart());
         writeSetting(settings::SelLength, m_editor->selLength());
         writeSetting(settings::Engine, m_engineList->currentIndex());
+        writeSetting(settings::EngineVoice, m_engineList->currentData().toString());
         writeSetting(settings::ReadCount, m_repeatWindow->count());
         writeSetting(settings::ReadSpeed, m_speedBar->value());
         writeSetting(settings::ReadPitch, m_pitchBar->value());

@@ -89,7 +89,7 @@ public:
     QWidget *dialogOwner() const override { return const_cast<MainWindow *>(this); }
 
     // The settings panel as the reading controller fills it.
-    void addVoice(const QString &name) override;
+    void addVoice(const QString &name, const QString &identity) override;
     int voiceCount() const override;
     void chooseVoice(int position) override;
     void setLimits(int minSpeed, int maxSpeed, int minPitch, int maxPitch) override;

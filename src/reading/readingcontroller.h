@@ -20,8 +20,9 @@ class VoicePanel
 public:
     virtual ~VoicePanel() = default;
 
-    // Appends a voice to the list.
-    virtual void addVoice(const QString &name) = 0;
+    // Appends a voice to the list: its display name, and what names it across runs
+    // (SpeechControl::VoiceIdentity), which the list keeps for the settings file.
+    virtual void addVoice(const QString &name, const QString &identity) = 0;
     virtual int voiceCount() const = 0;
     // Chooses the voice at `position` in the list; -1 chooses none.
     virtual void chooseVoice(int position) = 0;
@@ -42,7 +43,8 @@ public:
     ReadingController(ReadingHost &host, VoicePanel &panel, QObject *parent = nullptr);
 
     // The start-up step: lists the engines, speaks an empty text once, selects the stored engine
-    // ("Engine") and sets it up. Failures are thrown to the caller.
+    // ("EngineVoice" by name, else "Engine" by position) and sets it up. Failures are thrown to the
+    // caller.
     void startUp();
     // Applies the engine chosen in the list to the speech control and the bars, with the stored speed
     // and pitch when they lie within the engine's limits. Failures are thrown to the caller.

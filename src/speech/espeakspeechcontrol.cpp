@@ -29,7 +29,7 @@ EspeakSpeechControl::EspeakSpeechControl(std::unique_ptr<AudioOutput> output, QO
       m_output(std::move(output)), m_speed(espeakRATE_NORMAL), m_pitch(DefaultPitch)
 {
     Q_ASSERT(m_output);
-    m_channel->voice = m_worker->voices().constFirst().identifier;
+    m_channel->voice = 0;
     m_channel->rate = m_speed;
     m_channel->pitch = m_pitch;
     // Called on the synthesis thread, with the worker's mutex held: the control is alive then.
@@ -83,8 +83,11 @@ void EspeakSpeechControl::Select(int engine)
     if (engine < 1 || engine > CountEngines())
         throw SpeechError(u"Нет голосового движка с номером %1."_s.arg(engine));
     m_engine = engine;
-    const std::lock_guard lock(m_worker->mutex());
-    m_channel->voice = m_worker->voices().at(engine - 1).identifier;
+    {
+        const std::lock_guard lock(m_worker->mutex());
+        m_channel->voice = engine - 1;
+    }
+    m_worker->wake();
 }
 
 QString EspeakSpeechControl::ModeName(int engine) const
@@ -92,6 +95,13 @@ QString EspeakSpeechControl::ModeName(int engine) const
     if (engine < 1 || engine > CountEngines())
         throw SpeechError(u"Нет голосового движка с номером %1."_s.arg(engine));
     return m_worker->voices().at(engine - 1).displayName;
+}
+
+QString EspeakSpeechControl::VoiceIdentity(int engine) const
+{
+    if (engine < 1 || engine > CountEngines())
+        throw SpeechError(u"Нет голосового движка с номером %1."_s.arg(engine));
+    return m_worker->voices().at(engine - 1).identity();
 }
 
 int EspeakSpeechControl::CountEngines() const

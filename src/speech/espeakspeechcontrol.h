@@ -16,7 +16,8 @@ class SynthesisWorker;
 struct SpeechChannel;
 struct WordMark;
 
-// Speaks with the voices of espeak-ng, played through an AudioOutput or written to a WAV file.
+// Speaks with the voices of espeak-ng, and of RHVoice when it is installed, played through an
+// AudioOutput or written to a WAV file.
 //
 // Texts are cut into sentence-sized pieces and synthesised on the synthesis thread that all
 // controls share; the control lives in the user-interface thread, feeds the sound output from
@@ -43,6 +44,7 @@ public:
     // Throws SpeechError for a number outside 1..CountEngines().
     void Select(int engine) override;
     QString ModeName(int engine) const override;
+    QString VoiceIdentity(int engine) const override;
     int CountEngines() const override;
 
     int Pitch() const override { return m_pitch; }

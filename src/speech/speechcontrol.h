@@ -36,6 +36,9 @@ public:
     virtual void Select(int engine) = 0;
     // The display name of engine `engine` (from 1).
     virtual QString ModeName(int engine) const = 0;
+    // What names engine `engine` (from 1) across runs of the program, whatever other voices are
+    // installed or removed meanwhile; its display name unless the control knows better.
+    virtual QString VoiceIdentity(int engine) const { return ModeName(engine); }
     virtual int CountEngines() const = 0;
 
     virtual int Pitch() const = 0;

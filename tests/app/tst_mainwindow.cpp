@@ -203,7 +203,7 @@ private slots:
         for (const QString &line : splitLines(ini))
             keys << line.section(u'=', 0, 0);
         QCOMPARE(keys, (QStringList{u"[Global]"_s, u"Panel"_s, u"Buffer"_s, u"Tracking"_s, u"SelStart"_s,
-                                    u"SelLength"_s, u"Engine"_s, u"ReadCount"_s, u"ReadSpeed"_s,
+                                    u"SelLength"_s, u"Engine"_s, u"EngineVoice"_s, u"ReadCount"_s, u"ReadSpeed"_s,
                                     u"ReadPitch"_s}));
         const IniFile settings(file(u"Settings.ini"_s));
         QCOMPARE(settings.readInteger(u"Global"_s, u"SelStart"_s, -1), 15);

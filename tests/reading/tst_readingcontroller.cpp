@@ -129,6 +129,31 @@ private slots:
         checkPositions(speed, pitch);
     }
 
+    void storedVoiceIsFoundByName_data()
+    {
+        QTest::addColumn<QByteArray>("stored");
+        QTest::addColumn<int>("chosen");
+        // Voices installed since then moved the remembered one; its name still finds it.
+        QTest::newRow("moved") << QByteArray("Engine=0\r\nEngineVoice=English\r\n") << 1;
+        // Its synthesiser was removed: the first voice stands in, whatever the old position.
+        QTest::newRow("removed") << QByteArray("Engine=1\r\nEngineVoice=RHVoice:Elena\r\n") << 0;
+        QTest::newRow("removed, position beyond the list") << QByteArray("Engine=9\r\nEngineVoice=RHVoice:Elena\r\n") << 0;
+        // A settings file from before voices were named: the position, as ever.
+        QTest::newRow("no name") << QByteArray("Engine=1\r\nEngineVoice=\r\n") << 1;
+    }
+
+    void storedVoiceIsFoundByName()
+    {
+        QFETCH(QByteArray, stored);
+        QFETCH(int, chosen);
+        settings(stored);
+        makeController();
+        m_reading->startUp();
+        QCOMPARE(m_host.chosenVoice, chosen);
+        QCOMPARE(m_speech->selected(), chosen + 1);
+        QCOMPARE(m_host.identities, (QStringList{u"Русский"_s, u"English"_s}));
+    }
+
     void userChangeOfEngineStartsFromItsDefaults()
     {
         settings("ReadSpeed=200\r\nReadPitch=60\r\n");
