@@ -8,6 +8,8 @@ packages=(
   qt6-qpa-plugins libqt6svg6
   libespeak-ng-dev espeak-ng-data espeak-ng
   fonts-liberation libbenchmark-dev desktop-file-utils
+  # sound files (MP3, Ogg Vorbis, Opus, FLAC) and resampling for Opus
+  libsndfile1-dev libsamplerate0-dev
 )
 if [ "${1:-}" = "--test" ]; then
   # sox measures the sound the tests write; python3 runs a second implementation of the reminder file.

@@ -2,6 +2,7 @@
 
 #include "common/labelbutton.h"
 #include "common/prompter.h"
+#include "soundwriter.h"
 #include "speechcontrol.h"
 
 #include <QFile>
@@ -18,6 +19,10 @@ namespace {
 
 const QString StartCaption = QStringLiteral("Начать запись");
 const QString InterruptCaption = QStringLiteral("Прервать запись");
+const QString SoundFilter = QStringLiteral("Звуковые файлы (*.wav *.mp3 *.ogg *.opus *.flac)|"
+                                           "*.wav;*.mp3;*.ogg;*.opus;*.flac|"
+                                           "WAV (*.wav)|*.wav|MP3 (*.mp3)|*.mp3|Ogg Vorbis (*.ogg)|*.ogg|"
+                                           "Opus (*.opus)|*.opus|FLAC (*.flac)|*.flac|Все файлы (*.*)|*.*");
 const QString WriteError = QStringLiteral("Ошибка записи. Выберете другой файл и повторите попытку.");
 
 QLabel *label(const QString &text, QWidget *parent, const QString &name, int x, int y)
@@ -128,13 +133,13 @@ void RecordingWindow::Edit1Change()
 void RecordingWindow::StaticText6Click()
 {
     const QString chosen =
-        m_prompter.saveFileName(this, QStringLiteral("Файл для записи"),
-                                QStringLiteral("Звуковые файлы (*.wav)|*.wav|Все файлы (*.*)|*.*"), m_lastChosen);
+        m_prompter.saveFileName(this, QStringLiteral("Файл для записи"), SoundFilter, m_lastChosen);
     // A cancelled choice puts back the name chosen the time before.
     if (!chosen.isEmpty())
         m_lastChosen = chosen;
     QString name = m_lastChosen;
-    if (!name.isEmpty() && !name.right(4).toLower().endsWith(u".wav"))
+    // Any letter case of a sound file's extension is kept; every other name is taken for WAV.
+    if (!name.isEmpty() && !soundFormatForPath(name))
         name += QStringLiteral(".wav");
     m_path->setText(name);
 }
@@ -164,7 +169,9 @@ void RecordingWindow::setLocked(bool locked)
 void RecordingWindow::start()
 {
     m_progress->setText(QStringLiteral("Записано: 0 кб"));
-    if (!m_path->text().endsWith(QStringLiteral(".wav")))
+    // Only ".wav" in small letters counts as WAV here; the compressed formats are known in any case.
+    const std::optional<SoundFormat> format = soundFormatForPath(m_path->text());
+    if ((!format || format == SoundFormat::Wav) && !m_path->text().endsWith(QStringLiteral(".wav")))
         m_path->setText(m_path->text() + QStringLiteral(".wav"));
     const QString path = m_path->text();
     if (QFileInfo::exists(path)) {

@@ -4,7 +4,7 @@
 #include "speechcontrol.h"
 #include "speechlog.h"
 #include "textpieces.h"
-#include "wavwriter.h"
+#include "soundwriter.h"
 
 #include <espeak-ng/espeak_ng.h>
 #include <espeak-ng/speak_lib.h>
@@ -88,7 +88,7 @@ struct SynthesisWorker::Job
     QByteArray voice;
     int rate = 0;
     int pitch = 0;
-    std::shared_ptr<WavWriter> file;
+    std::shared_ptr<SoundWriter> file;
 
     std::unique_ptr<EnginePiece> piece;
     qint64 firstSample = 0; // where the piece starts in the channel's played speech
