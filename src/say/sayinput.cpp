@@ -1,0 +1,65 @@
+// The texts velmira-say speaks: files in the formats the program opens, or standard input.
+#include "sayinput.h"
+
+#include "common/error.h"
+#include "editor/documentfile.h"
+#include "editor/rtf/rtfreader.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QTextDocument>
+
+#include <cstdio>
+
+using namespace Qt::StringLiterals;
+
+namespace velmira {
+
+namespace {
+
+[[noreturn]] void cannotRead(const QString &path, const QString &reason)
+{
+    throw Error(u"Не удалось прочитать «%1»: %2."_s.arg(sayInputName(path), reason));
+}
+
+} // namespace
+
+QString sayInputName(const QString &path)
+{
+    return path == u"-" ? u"стандартный ввод"_s : path;
+}
+
+QString readSayInput(const QString &path)
+{
+    QFile file;
+    if (path == u"-") {
+        if (!file.open(stdin, QIODevice::ReadOnly))
+            cannotRead(path, file.errorString());
+    } else {
+        file.setFileName(path);
+        const QFileInfo info(path);
+        if (!info.exists())
+            cannotRead(path, u"такого файла нет"_s);
+        if (info.isDir())
+            cannotRead(path, u"это папка, а не файл"_s);
+        if (!file.open(QIODevice::ReadOnly))
+            cannotRead(path, file.errorString());
+    }
+    // One byte more than the limit tells an oversized file (or stream) from one just at it.
+    const QByteArray bytes = file.read(MaxDocumentSize + 1);
+    if (file.error() != QFileDevice::NoError)
+        cannotRead(path, file.errorString());
+    if (bytes.size() > MaxDocumentSize)
+        cannotRead(path, u"файл больше %1 МБ"_s.arg(MaxDocumentSize / 1024 / 1024));
+
+    if (path != u"-" && hasRtfExtension(path)) {
+        QTextDocument document;
+        if (!readRtf(bytes, document))
+            cannotRead(path, u"это не документ RTF"_s);
+        // Pictures stand in the text as object characters, which say nothing.
+        return document.toPlainText().remove(QChar::ObjectReplacementCharacter);
+    }
+    return plainDocumentText(bytes);
+}
+
+} // namespace velmira
