@@ -2,7 +2,8 @@
 // same run; the compressed formats against WAV; many files on all cores against one file at a time.
 // "speed_vs_espeak" and "speed_vs_wav" are the other side's time divided by ours (wall clock);
 // "core_efficiency" is the time of one file times the files, over the time of all of them at once,
-// divided by the number of cores.
+// divided by the number of cores; "ours_vs_espeak" is our time to the first sound heard over
+// espeak-ng's.
 #include "benchsupport.h"
 
 #include <QCoreApplication>
@@ -13,6 +14,8 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <benchmark/benchmark.h>
+
+#include <cstdlib>
 
 using namespace Qt::StringLiterals;
 using namespace velmira;
@@ -149,6 +152,77 @@ void BM_SayManyFilesOnAllCores(benchmark::State &state)
 }
 // Twenty files of 100 KB, as the target is stated; 20 x 10 KB for a quick look.
 BENCHMARK(BM_SayManyFilesOnAllCores)->Args({20, 100})->Args({20, 10})->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// Milliseconds from starting `program` to the first sound it makes, heard at the sound server's
+// default output (its monitor, recorded with parec); negative when nothing was heard.
+double firstSoundMs(const QString &program, const QStringList &arguments, const QString &home)
+{
+    QProcess listener;
+    listener.start(u"parec"_s, {u"--raw"_s, u"--format=s16le"_s, u"--rate=22050"_s, u"--channels=1"_s,
+                                u"--latency-msec=5"_s, u"-d"_s, u"@DEFAULT_MONITOR@"_s});
+    if (!listener.waitForStarted(5000))
+        return -1;
+    QThread::msleep(300);
+    listener.waitForReadyRead(200);
+    listener.readAllStandardOutput();
+    QProcess speaker;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(u"VELMIRA_HOME"_s, home);
+    speaker.setProcessEnvironment(environment);
+    QElapsedTimer clock;
+    clock.start();
+    speaker.start(program, arguments);
+    double heard = -1;
+    while (heard < 0 && clock.elapsed() < 10000) {
+        listener.waitForReadyRead(10);
+        const QByteArray bytes = listener.readAllStandardOutput();
+        for (qsizetype i = 0; i + 1 < bytes.size(); i += 2) {
+            const auto sample = qint16(quint8(bytes[i]) | (quint8(bytes[i + 1]) << 8));
+            if (std::abs(int(sample)) > 300) {
+                heard = double(clock.nsecsElapsed()) * 1e-6;
+                break;
+            }
+        }
+    }
+    speaker.waitForFinished(30000);
+    listener.kill();
+    listener.waitForFinished();
+    return heard;
+}
+
+// Needs a sound server whose output can be recorded (a desktop session, or a null sink).
+void BM_FirstSoundAgainstEspeak(benchmark::State &state)
+{
+    QTemporaryDir dir;
+    const QString textPath = dir.filePath(u"text.txt"_s);
+    if (!writeText(textPath, 2 * 1024)) {
+        state.SkipWithError("cannot write the text file");
+        return;
+    }
+    const QStringList sayArguments = {u"-v"_s, u"zle/ru"_s, u"-r"_s, u"175"_s, u"-p"_s, u"50"_s, u"--no-dictionary"_s, textPath};
+    const QStringList espeakArguments = {u"-v"_s, u"ru"_s, u"-s"_s, u"175"_s, u"-p"_s, u"50"_s, u"-f"_s, textPath};
+    double ours = 0;
+    double theirs = 0;
+    int round = 0;
+    for (auto _ : state) {
+        double ourMs = -1;
+        double theirMs = -1;
+        const auto runOurs = [&] { return ourMs = firstSoundMs(QStringLiteral(VELMIRA_SAY), sayArguments, dir.path()); };
+        const auto runEspeak = [&] { return (theirMs = firstSoundMs(u"espeak-ng"_s, espeakArguments, dir.path())) >= 0; };
+        double unused = 0;
+        bench::runInTurns(round, runOurs, runEspeak, unused);
+        if (ourMs < 0 || theirMs < 0) {
+            state.SkipWithError("no sound heard at the sound server (is one running, with parec?)");
+            return;
+        }
+        ours += ourMs;
+        theirs += theirMs;
+        state.SetIterationTime(ourMs / 1000);
+    }
+    state.counters["espeak_ng_ms"] = theirs / double(state.iterations());
+    state.counters["ours_vs_espeak"] = ours / theirs;
+}
+BENCHMARK(BM_FirstSoundAgainstEspeak)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(6);
 
 } // namespace
 
