@@ -1,7 +1,7 @@
 // The texts velmira-say speaks: files in the formats the program opens, or standard input.
 #include "sayinput.h"
 
-#include "common/error.h"
+#include "common/core/error.h"
 #include "editor/documentfile.h"
 #include "editor/rtf/rtfreader.h"
 

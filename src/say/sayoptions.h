@@ -1,7 +1,7 @@
 // What velmira-say is asked to do: its command line, read into options.
 #pragma once
 
-#include "common/error.h"
+#include "common/core/error.h"
 
 #include <QString>
 #include <QStringList>

@@ -7,7 +7,7 @@
 #include "speech/espeakspeechcontrol.h"
 #include "speech/pacedaudiooutput.h"
 #include "speech/speechcontrolfactory.h"
-#include "speech/textpreparation.h"
+#include "dictionary/textpreparation.h"
 
 #include <QCoreApplication>
 #include <QDir>

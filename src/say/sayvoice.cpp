@@ -1,7 +1,7 @@
 // The voice, speed and pitch velmira-say speaks with.
 #include "sayvoice.h"
 
-#include "common/inifile.h"
+#include "common/core/settings.h"
 #include "sayoptions.h"
 #include "speech/speechcontrol.h"
 
@@ -85,7 +85,6 @@ qsizetype findVoice(const QStringList &names, const QString &wanted)
 
 void setUpSayVoice(SpeechControl &speech, const SayOptions &options)
 {
-    const IniFile settings = IniFile::settings();
     const int count = speech.CountEngines();
     int engine = 1;
     if (!options.voice.isEmpty()) {
@@ -95,7 +94,7 @@ void setUpSayVoice(SpeechControl &speech, const SayOptions &options)
         engine = int(findVoice(names, options.voice)) + 1;
     } else {
         // A stored position that is not in the list leaves the first voice, which the program lists first.
-        const int stored = settings.readInteger(IniFile::global(), u"Engine"_s, 0);
+        const int stored = readSetting(settings::Engine);
         if (stored >= 0 && stored < count)
             engine = stored + 1;
     }
@@ -109,8 +108,8 @@ void setUpSayVoice(SpeechControl &speech, const SayOptions &options)
     const int maxPitch = speech.MaxPitch();
     int speed = int(minSpeed + (double(maxSpeed) - minSpeed) / 4);
     int pitch = int(minPitch + (double(maxPitch) - minPitch) / 3);
-    const int storedSpeed = settings.readInteger(IniFile::global(), u"ReadSpeed"_s, speed);
-    const int storedPitch = settings.readInteger(IniFile::global(), u"ReadPitch"_s, pitch);
+    const int storedSpeed = readSetting(settings::ReadSpeed).value_or(speed);
+    const int storedPitch = readSetting(settings::ReadPitch).value_or(pitch);
     if (storedSpeed >= minSpeed && storedSpeed <= maxSpeed)
         speed = storedSpeed;
     if (storedPitch >= minPitch && storedPitch <= maxPitch)

@@ -1,5 +1,5 @@
 // velmira-say: its command line, its choice of voice, and the program run as users run it.
-#include "../speech/soundfile.h"
+#include "support/soundfile.h"
 #include "say/parallelsay.h"
 #include "say/sayoptions.h"
 #include "say/sayprogress.h"

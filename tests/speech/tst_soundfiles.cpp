@@ -1,5 +1,5 @@
 // Speech written to sound files of every format: full length, playable, also when cut off.
-#include "soundfile.h"
+#include "support/soundfile.h"
 #include "speech/espeakspeechcontrol.h"
 #include "speech/pacedaudiooutput.h"
 #include "speech/sndfilewriter.h"
