@@ -15,6 +15,8 @@ packages=(
   qt6-qpa-plugins libqt6svg6 qt6-translations-l10n espeak-ng-data
   # books and documents: zip archives (EPUB, DOCX, ODT, zipped FB2) and PDF
   libzip-dev libpoppler-qt6-dev
+  # sound files (MP3, Ogg Vorbis, Opus, FLAC) and resampling for Opus and RHVoice
+  libsndfile1-dev libsamplerate0-dev
 )
 for arg in "$@"; do
   case "$arg" in
@@ -41,9 +43,7 @@ for arg in "$@"; do
   esac
 done
 
-# RHVoice's natural Russian voices come from Debian's non-free section: installed when apt knows them;
-# libsamplerate brings their speech to the program's sample rate.
-packages+=(libsamplerate0-dev)
+# RHVoice's natural Russian voices come from Debian's non-free section: installed when apt knows them.
 optional=(rhvoice rhvoice-russian librhvoice-dev)
 
 missing=()

@@ -2,8 +2,9 @@
 #include "espeakspeechcontrol.h"
 
 #include "audiooutput.h"
+#include "speechlog.h"
 #include "synthesisworker.h"
-#include "wavwriter.h"
+#include "soundwriter.h"
 
 #include <espeak-ng/speak_lib.h>
 
@@ -61,6 +62,9 @@ void EspeakSpeechControl::Speak(const QString &text)
     if (m_toFile) {
         if (!m_fileError.isEmpty())
             throw SpeechError(m_fileError);
+        const std::lock_guard lock(m_worker->mutex());
+        if (m_channel->file && m_channel->file->isClosed())
+            throw SpeechError(u"Звуковой файл «%1» уже закрыт: запись в него закончена."_s.arg(m_channel->file->path()));
     } else if (!m_output->isOpen()) {
         m_output->open(sampleRate());
         m_outputStart = m_taken;
@@ -175,6 +179,14 @@ void EspeakSpeechControl::AudioReset()
         // play, copy or record over it at once.
         std::unique_lock lock(m_worker->mutex());
         m_worker->waitUntilIdle(*m_channel, lock);
+        // A compressed file is completed here, so that it plays to where the speech was cut off.
+        if (m_channel->file) {
+            try {
+                m_channel->file->finish();
+            } catch (const SpeechError &e) {
+                qCWarning(lcSpeech) << e.message();
+            }
+        }
     }
     m_output->reset();
     m_outputStart = 0;
@@ -225,9 +237,10 @@ void EspeakSpeechControl::setFileName(const QString &path)
     m_fileError.clear();
     if (!m_toFile)
         return;
-    std::shared_ptr<WavWriter> file;
+    std::shared_ptr<SoundWriter> file;
     try {
-        file = std::make_shared<WavWriter>(path, sampleRate());
+        // A name without one of the known extensions gets WAV, as it always has.
+        file = createSoundWriter(path, sampleRate(), soundFormatForPath(path).value_or(SoundFormat::Wav));
     } catch (const SpeechError &e) {
         m_fileError = e.message();
         throw;

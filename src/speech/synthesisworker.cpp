@@ -5,8 +5,8 @@
 #include "speechcontrol.h"
 #include "speechlog.h"
 #include "textpieces.h"
+#include "soundwriter.h"
 #include "voicelist.h"
-#include "wavwriter.h"
 
 #ifdef VELMIRA_HAVE_RHVOICE
 #include "rhvoiceengine.h"
@@ -50,7 +50,7 @@ struct SynthesisWorker::Job : PieceSink
     int voice = 0;
     int rate = 0;
     int pitch = 0;
-    std::shared_ptr<WavWriter> file;
+    std::shared_ptr<SoundWriter> file;
 
     qint64 firstSample = 0; // where the piece starts in the channel's played speech
     qint64 samples = 0;     // made so far for this piece

@@ -17,7 +17,7 @@
 
 namespace velmira {
 
-class WavWriter;
+class SoundWriter;
 
 // A word the listener hears when the sample at `sample` is played: characters [position,
 // position + length) of the text of Speak call `serial`.
@@ -47,7 +47,7 @@ struct SpeechChannel
     std::deque<Text> texts;
     // Speech is written to `file` (none while it is being changed) instead of being played.
     bool toFile = false;
-    std::shared_ptr<WavWriter> file;
+    std::shared_ptr<SoundWriter> file;
     // While set, no new piece is started for a file (the output of played speech is held instead).
     bool held = false;
 
