@@ -5,7 +5,6 @@
 #include "common/textfile.h"
 #include "documentfile.h"
 #include "richedit.h"
-#include "rtf/rtfreader.h"
 #include "rtf/rtfwriter.h"
 
 #include <QFileInfo>
@@ -28,7 +27,7 @@ void LoadDocument(RichEdit &editor, const QString &path)
         throw Error(QStringLiteral("Файл «%1» слишком велик. Открываются файлы не больше %2 МБ.")
                         .arg(info.fileName())
                         .arg(MaxDocumentSize / (1024 * 1024)));
-    if (hasRtfExtension(path) && readRtf(bytes, *editor.document()))
+    if (hasRtfExtension(path) && editor.setRtfContent(bytes))
         return;
     editor.setPlainContent(plainDocumentText(bytes));
 }
