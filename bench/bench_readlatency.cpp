@@ -62,7 +62,7 @@ QString longText(qsizetype length)
     return text;
 }
 
-void BM_ReadToFirstSample(benchmark::State &state)
+void BM_ReadToFirstSampleHandedOn(benchmark::State &state)
 {
     QTemporaryDir home;
     qputenv("VELMIRA_HOME", home.path().toUtf8());
@@ -105,7 +105,7 @@ void BM_ReadToFirstSample(benchmark::State &state)
 } // namespace
 
 // Arguments: the text's length in MB; whether the dictionary is switched on.
-BENCHMARK(BM_ReadToFirstSample)
+BENCHMARK(BM_ReadToFirstSampleHandedOn)
     ->Args({1, 0})
     ->Args({1, 1})
     ->UseManualTime()
