@@ -2,6 +2,7 @@
 
 #include "common/inifile.h"
 #include "common/prompter.h"
+#include "speech/readingqueue.h"
 #include "speech/speechcontrol.h"
 #include "speech/textpreparation.h"
 
@@ -14,7 +15,8 @@ using namespace Qt::StringLiterals;
 namespace velmira {
 
 ReadingController::ReadingController(const Controls &controls, Window window, QObject *parent)
-    : QObject(parent), m_controls(controls), m_window(std::move(window))
+    : QObject(parent), m_controls(controls), m_window(std::move(window)),
+      m_queue(new ReadingQueue(m_window.speech, this))
 {
     Q_ASSERT(m_controls.engineList && m_controls.speedBar && m_controls.pitchBar);
     Q_ASSERT(m_controls.speedLabel && m_controls.pitchLabel && m_window.speech && m_window.prompter);
@@ -22,6 +24,8 @@ ReadingController::ReadingController(const Controls &controls, Window window, QO
     connect(m_controls.engineList, &QComboBox::activated, this, [this] { engineChosen(); });
     connect(m_controls.speedBar, &QScrollBar::valueChanged, this, &ReadingController::speedMoved);
     connect(m_controls.pitchBar, &QScrollBar::valueChanged, this, &ReadingController::pitchMoved);
+    connect(m_queue, &ReadingQueue::dictionaryFailed, this, &ReadingController::reportInBox);
+    connect(m_queue, &ReadingQueue::speechFailed, this, [this] { m_window.statusMessage(failureText()); });
 }
 
 QString ReadingController::failureText()
@@ -136,8 +140,7 @@ void ReadingController::Read()
         if (!speech || m_controls.engineList->currentIndex() < 0)
             throw SpeechError(u"Голосовой движок не выбран."_s);
         const QString selected = m_window.selectedText();
-        const QString prepared = prepareText(selected.isEmpty() ? whole : selected);
-        speech->Speak(prepared);
+        m_queue->read(selected.isEmpty() ? whole : selected);
         speech->AudioResume();
     } catch (const DictionaryRunaway &e) {
         // Not the sound card: say which line of the dictionary to mend.
@@ -155,6 +158,7 @@ void ReadingController::Pause()
 
 void ReadingController::Stop()
 {
+    m_queue->discard();
     if (SpeechControl *speech = m_window.speech())
         speech->AudioReset();
 }
@@ -167,6 +171,7 @@ void ReadingController::ReadText(const QString &text)
         // None once the main window has closed: nothing speaks any more.
         if (!speech)
             return;
+        m_queue->discard();
         speech->AudioReset();
         speech->Speak(prepareText(text));
     } catch (const DictionaryRunaway &e) {

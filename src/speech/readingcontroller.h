@@ -14,6 +14,7 @@ class QWidget;
 namespace velmira {
 
 class Prompter;
+class ReadingQueue;
 class SpeechControl;
 
 // Drives the main speech control from the settings panel and the reading commands. It keeps no
@@ -57,11 +58,13 @@ public:
     void setUpEngine();
 
     // Read: speaks the selection, or the whole text when nothing is selected, after text preparation,
-    // behind whatever is queued, and resumes held speech. Reports failures in the status bar.
+    // behind whatever is queued, and resumes held speech. A long text is heard before it is prepared
+    // whole (see ReadingQueue). Reports failures in the status bar.
     void Read();
     // Holds the speech; the next Read resumes it. Failures are thrown to the caller.
     void Pause();
-    // Stops the speech and discards everything queued. Failures are thrown to the caller.
+    // Stops the speech and discards everything queued, texts still being prepared included. Failures
+    // are thrown to the caller.
     void Stop();
     // Cuts off whatever is being spoken and speaks `text` after text preparation, with the control's
     // current voice even when no engine is chosen in the list. Reports failures in a message box.
@@ -84,6 +87,7 @@ private:
 
     Controls m_controls;
     Window m_window;
+    ReadingQueue *m_queue;
     // The list position of the engine last set up, or -1.
     int m_engineSetUp = -1;
 };
