@@ -109,13 +109,17 @@ void showEditor(RichEdit &editor, benchmark::State &state)
         state.SkipWithError("the editor was not shown");
 }
 
-// "Открыть..." of an RTF document with some bold and italic, from the command to the editor drawn with
-// the document's start; "longest_gap_ms" until the whole text is laid out. Argument: characters.
-void BM_OpenRtfUntilShown(benchmark::State &state)
+// "Открыть..." of an RTF document with some bold, or of a plain text file, from the command to the
+// editor drawn with the document's start; "longest_gap_ms" until the whole text is laid out.
+// Arguments: characters; RTF (1) or plain text in UTF-8 (0).
+void BM_OpenUntilShown(benchmark::State &state)
 {
     QTemporaryDir folder;
-    const QString path = folder.filePath(u"книга.rtf"_s);
-    {
+    const bool rtf = state.range(1) != 0;
+    const QString path = folder.filePath(rtf ? u"книга.rtf"_s : u"книга.txt"_s);
+    if (!rtf) {
+        writeFileAtomically(path, russianCharacters(state.range(0), false).toUtf8());
+    } else {
         QTextDocument document;
         QTextCursor cursor(&document);
         QTextCharFormat bold;
@@ -146,9 +150,11 @@ void BM_OpenRtfUntilShown(benchmark::State &state)
     }
     state.counters["longest_gap_ms"] = longest;
 }
-BENCHMARK(BM_OpenRtfUntilShown)
-    ->Arg(1000 * 1000)
-    ->Arg(10 * 1000 * 1000)
+BENCHMARK(BM_OpenUntilShown)
+    ->Args({1000 * 1000, 1})
+    ->Args({10 * 1000 * 1000, 1})
+    ->Args({1000 * 1000, 0})
+    ->Args({10 * 1000 * 1000, 0})
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
     ->Iterations(3);
