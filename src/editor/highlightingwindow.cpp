@@ -4,7 +4,6 @@
 #include "intuitivehighlighting.h"
 #include "richedit.h"
 
-#include <QAbstractTextDocumentLayout>
 #include <QCoreApplication>
 #include <QFrame>
 #include <QKeyEvent>
@@ -13,8 +12,6 @@
 #include <QRadioButton>
 #include <QScopeGuard>
 #include <QScrollBar>
-#include <QTextBlock>
-#include <QTextDocument>
 
 namespace velmira {
 
@@ -108,7 +105,6 @@ void HighlightingWindow::StaticText1Click()
     const int anchor = saved.anchor();
     const int position = saved.position();
     const int vertical = m_editor.verticalScrollBar()->value();
-    const int top = m_editor.cursorForPosition(QPoint(0, 0)).position();
     // The editor is not drawn while its document is half changed; it shows the marks once the run ends.
     m_editor.viewport()->setUpdatesEnabled(false);
     const auto finish = qScopeGuard([&] {
@@ -117,10 +113,6 @@ void HighlightingWindow::StaticText1Click()
         restored.setPosition(anchor);
         restored.setPosition(position, QTextCursor::KeepAnchor);
         m_editor.setTextCursor(restored);
-        // The run leaves the text to be laid out again from its start, a piece at a time; what was in
-        // view is laid out now, so that the view can stay there.
-        QTextDocument &document = *m_editor.document();
-        document.documentLayout()->blockBoundingRect(document.findBlock(top));
         m_editor.verticalScrollBar()->setValue(vertical);
         m_running = false;
         m_panel->setEnabled(true);

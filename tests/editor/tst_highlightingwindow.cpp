@@ -6,12 +6,9 @@
 #include "editor/intuitivehighlighting.h"
 #include "editor/selectionformat.h"
 
-#include <QAbstractTextDocumentLayout>
 #include <QFrame>
 #include <QProgressBar>
 #include <QRadioButton>
-#include <QScrollBar>
-#include <QTextBlock>
 #include <QTimer>
 
 using namespace velmira;
@@ -135,29 +132,6 @@ private slots:
         w.ctrl(Qt::Key_Z);
         QCOMPARE(boldWords(editor), QStringList{u"Раз"_s});
         QCOMPARE(editor.toPlainText(), Counting);
-    }
-
-    // On a long text the editor shows the same place after a run as before, though it lays the text out
-    // again a piece at a time.
-    void theViewStaysWhereItWas()
-    {
-        EditorWindow w;
-        w.window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(w.window.get()));
-        RichEdit &editor = w.editor();
-        QString text;
-        for (int i = 0; i < 3000; ++i)
-            text += u"Строка номер %1 для проверки прокрутки текста\n"_s.arg(i);
-        editor.setPlainContent(text);
-        editor.document()->documentLayout()->documentSize();
-        QCoreApplication::processEvents();
-        editor.verticalScrollBar()->setValue(editor.verticalScrollBar()->maximum() / 2);
-        const int top = editor.cursorForPosition(QPoint(0, 0)).position();
-        QVERIFY(top > 0);
-
-        QVERIFY(whileShown(w, u"N40"_s, [](HighlightingWindow &window) { click(&window, u"StaticText1"); }));
-        QTRY_VERIFY(editor.document()->lastBlock().layout()->lineCount() > 0);
-        QCOMPARE(editor.cursorForPosition(QPoint(0, 0)).position(), top);
     }
 
     // The option chosen stays from one opening to the next; "Снять всё выделение" removes all bold.
