@@ -8,7 +8,6 @@
 #include "benchsupport.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
@@ -17,6 +16,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
+#include <functional>
 #include <optional>
 
 using namespace velmira::bench;
@@ -28,7 +28,7 @@ namespace {
 constexpr int Loud = 200;
 constexpr int Rate = 22050;
 
-bool waitFor(const std::function<bool()> &ready, int milliseconds)
+bool waitUntil(const std::function<bool()> &ready, int milliseconds)
 {
     QElapsedTimer clock;
     clock.start();
@@ -53,11 +53,14 @@ public:
                                        u"-nolisten"_s, u"tcp"_s});
             const QString display = u":%1"_s.arg(number);
             if (m_xserver.waitForStarted() &&
-                waitFor([&] { return QProcess::execute(u"xdpyinfo"_s, {u"-display"_s, display}) == 0; }, 5000))
+                waitUntil([&] { return QProcess::execute(u"xdpyinfo"_s, {u"-display"_s, display}) == 0; }, 5000))
                 m_display = display;
             else
                 stop(m_xserver);
         }
+        // The program plays to the sound server and shows its window on the X server, nowhere else.
+        for (const QString &name : {u"QT_QPA_PLATFORM"_s, u"VELMIRA_AUDIO"_s, u"WAYLAND_DISPLAY"_s})
+            m_environment.remove(name);
         m_environment.insert(u"DISPLAY"_s, m_display);
         m_environment.insert(u"XDG_RUNTIME_DIR"_s, m_runtime.path());
         const QString socket = m_runtime.filePath(u"native"_s);
@@ -67,7 +70,7 @@ public:
                                               u"--load=module-null-sink sink_name=speakers"_s,
                                               u"--load=module-native-protocol-unix socket="_s + socket});
         m_ready = !m_display.isEmpty() && m_soundServer.waitForStarted() &&
-                  waitFor([&] { return QFile::exists(socket); }, 5000);
+                  waitUntil([&] { return QFile::exists(socket); }, 5000);
     }
 
     ~PrivateDesktop()
@@ -113,7 +116,7 @@ public:
         m_silence.setProcessEnvironment(environment);
         m_silence.start(u"pacat"_s, {u"--raw"_s, u"--latency-msec=10"_s, u"/dev/zero"_s});
         m_silence.waitForStarted();
-        waitFor([&] { return m_recorder.waitForReadyRead(10); }, 3000);
+        waitUntil([&] { return m_recorder.waitForReadyRead(10); }, 3000);
     }
 
     ~Listener()
@@ -207,8 +210,10 @@ public:
         QProcess search;
         search.setProcessEnvironment(environment);
         search.start(u"xdotool"_s, {u"search"_s, u"--sync"_s, u"--onlyvisible"_s, u"--name"_s, u"Вельмира 6.1"_s});
-        if (!search.waitForFinished(30000) || search.exitCode() != 0)
+        if (!search.waitForFinished(30000) || search.exitCode() != 0) {
+            PrivateDesktop::stop(search);
             return;
+        }
         m_window = QString::fromUtf8(search.readAllStandardOutput()).split(u'\n').value(0).trimmed();
         m_shown = !m_window.isEmpty() &&
                   xdotool(environment, {u"windowfocus"_s, u"--sync"_s, m_window}) == 0;
