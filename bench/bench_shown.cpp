@@ -31,6 +31,11 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
+bool isLaidOut(const RichEdit &editor)
+{
+    return editor.document()->lastBlock().layout()->lineCount() > 0;
+}
+
 // Notes when the editor is drawn, and the longest time between two turns of the event loop.
 class Watch : public QObject
 {
@@ -41,6 +46,9 @@ public:
         m_ticks.setInterval(0);
         connect(&m_ticks, &QTimer::timeout, this, [this] {
             const qint64 now = m_clock.nsecsElapsed();
+            // The editor is drawn once its paint event is over, when the event loop turns again.
+            if (m_painted && m_firstPaint < 0)
+                m_firstPaint = now;
             m_longest = std::max(m_longest, now - m_lastTick);
             m_lastTick = now;
         });
@@ -53,14 +61,16 @@ public:
         m_lastTick = 0;
         m_longest = 0;
         m_firstPaint = -1;
+        m_painted = false;
         m_ticks.start();
     }
 
     // Milliseconds from start() to the editor first drawn afterwards, waiting for it with the event
-    // loop running.
+    // loop running; -1 when it was not drawn within a minute.
     double firstPaint()
     {
-        QTest::qWaitFor([this] { return m_firstPaint >= 0; }, 30000);
+        if (!QTest::qWaitFor([this] { return m_firstPaint >= 0; }, 60000))
+            return -1;
         return double(m_firstPaint) * 1e-6;
     }
 
@@ -68,7 +78,8 @@ public:
     // returns the longest time in milliseconds that the event loop did not turn.
     double longestGapUntilLaidOut()
     {
-        QTest::qWaitFor([this] { return m_editor.document()->lastBlock().layout()->lineCount() > 0; }, 60000);
+        if (!QTest::qWaitFor([this] { return isLaidOut(m_editor); }, 120000))
+            return -1;
         QTest::qWait(20);
         m_ticks.stop();
         return double(m_longest) * 1e-6;
@@ -77,8 +88,8 @@ public:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
-        if (event->type() == QEvent::Paint && m_firstPaint < 0 && m_clock.isValid())
-            m_firstPaint = m_clock.nsecsElapsed();
+        if (event->type() == QEvent::Paint && m_clock.isValid())
+            m_painted = true;
         return QObject::eventFilter(watched, event);
     }
 
@@ -89,6 +100,7 @@ private:
     qint64 m_lastTick = 0;
     qint64 m_longest = 0;
     qint64 m_firstPaint = -1;
+    bool m_painted = false;
 };
 
 // About `characters` characters of Russian in paragraphs of about a hundred words, or in one.
@@ -143,6 +155,8 @@ void BM_OpenUntilShown(benchmark::State &state)
         watch.start();
         LoadDocument(editor, path);
         const double shown = watch.firstPaint();
+        if (shown < 0)
+            state.SkipWithError("the editor was not drawn");
         state.SetIterationTime(shown / 1000);
         if (editor.verticalScrollBar()->value() != 0)
             state.SkipWithError("the document was not shown from its start");
@@ -175,7 +189,8 @@ void BM_HighlightUntilShown(benchmark::State &state)
         state.PauseTiming();
         editor.setPlainContent(text);
         Watch watch(editor);
-        QTest::qWaitFor([&] { return editor.document()->lastBlock().layout()->lineCount() > 0; }, 60000);
+        if (!QTest::qWaitFor([&] { return isLaidOut(editor); }, 120000))
+            state.SkipWithError("the text was not laid out");
         window.show();
         QCoreApplication::processEvents();
         state.ResumeTiming();
@@ -183,7 +198,10 @@ void BM_HighlightUntilShown(benchmark::State &state)
         QTest::mouseClick(ok, Qt::LeftButton);
         if (window.isVisible())
             state.SkipWithError("the window stayed open");
-        state.SetIterationTime(watch.firstPaint() / 1000);
+        const double shown = watch.firstPaint();
+        if (shown < 0)
+            state.SkipWithError("the editor was not drawn");
+        state.SetIterationTime(shown / 1000);
         longest = std::max(longest, watch.longestGapUntilLaidOut());
     }
     state.counters["longest_gap_ms"] = longest;
