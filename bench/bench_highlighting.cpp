@@ -95,6 +95,23 @@ void BM_IntuitiveMarks(benchmark::State &state)
 }
 BENCHMARK(BM_IntuitiveMarks)->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond);
 
+// A run over one long paragraph (without the layout, which the document here has not got): each
+// mark costs the same wherever it lies in the paragraph. Argument: characters.
+void BM_RunOnOneParagraph(benchmark::State &state)
+{
+    QString text = russianText(1).left(state.range(0));
+    text.replace(u'\n', u' ');
+    QTextDocument document;
+    for (auto _ : state) {
+        state.PauseTiming();
+        document.setPlainText(text);
+        state.ResumeTiming();
+        intuitiveHighlight(document, true, {});
+    }
+    state.SetItemsProcessed(state.iterations() * text.size());
+}
+BENCHMARK(BM_RunOnOneParagraph)->Arg(100 * 1000)->Arg(300 * 1000)->Unit(benchmark::kMillisecond);
+
 // The longest stretch of a run without a turn, where the window could not move its progress bar or
 // take "Отмена" (the final layout of the document is not part of it).
 void BM_LongestWithoutTurnBareDocument(benchmark::State &state)

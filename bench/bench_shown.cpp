@@ -65,10 +65,12 @@ public:
         m_ticks.start();
     }
 
-    // Milliseconds from start() to the editor first drawn afterwards, waiting for it with the event
-    // loop running; -1 when it was not drawn within a minute.
+    // Milliseconds from start() to the editor drawn after the command has returned, waiting for it with
+    // the event loop running; -1 when it was not drawn within a minute.
     double firstPaint()
     {
+        m_firstPaint = -1;
+        m_painted = false;
         if (!QTest::qWaitFor([this] { return m_firstPaint >= 0; }, 60000))
             return -1;
         return double(m_firstPaint) * 1e-6;
