@@ -1,7 +1,7 @@
 // Opening a plain-text document of 10 MB, and formatting all of it.
 #include "app/application.h"
-#include "common/textcodec.h"
-#include "common/textfile.h"
+#include "common/core/textcodec.h"
+#include "common/core/textfile.h"
 #include "editor/documentcommands.h"
 #include "editor/documentfile.h"
 #include "editor/richedit.h"
@@ -14,6 +14,8 @@
 #include <QTextCursor>
 #include <benchmark/benchmark.h>
 
+using namespace Qt::StringLiterals;
+
 using namespace velmira;
 
 namespace {
@@ -23,7 +25,7 @@ constexpr qsizetype TextSize = 10 * 1024 * 1024;
 // About 10 MB of Russian lines of some 60 characters, LF-ended, in the given encoding.
 QByteArray bigText(bool utf8)
 {
-    const QString line = QStringLiteral("Съешь же ещё этих мягких французских булок да выпей чаю.\n");
+    const QString line = u"Съешь же ещё этих мягких французских булок да выпей чаю.\n"_s;
     const QByteArray bytes = utf8 ? line.toUtf8() : toWindows1251(line);
     QByteArray text;
     text.reserve(TextSize + bytes.size());
@@ -45,7 +47,7 @@ BENCHMARK(BM_PlainDocumentText)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 void BM_LoadDocument(benchmark::State &state)
 {
     QTemporaryDir folder;
-    const QString path = folder.filePath(QStringLiteral("книга.txt"));
+    const QString path = folder.filePath(u"книга.txt"_s);
     writeFileAtomically(path, bigText(state.range(0) != 0));
     RichEdit editor;
     editor.resize(800, 600);

@@ -1,7 +1,7 @@
 // Intuitive highlighting of a long Russian text: from "OK" to the window closed and the editor showing
 // the marks.
 #include "app/application.h"
-#include "common/labelbutton.h"
+#include "common/ui/labelbutton.h"
 #include "editor/highlightingwindow.h"
 #include "editor/intuitivehighlighting.h"
 #include "editor/richedit.h"
@@ -60,7 +60,7 @@ void BM_HighlightingWindowOffscreen(benchmark::State &state)
         state.SkipWithError("the editor was not shown");
     HighlightingWindow window(
         editor, [](const QString &) {}, &editor);
-    auto *ok = window.findChild<LabelButton *>(QStringLiteral("StaticText1"));
+    auto *ok = window.findChild<LabelButton *>(u"StaticText1"_s);
     for (auto _ : state) {
         state.PauseTiming();
         editor.setPlainContent(text);

@@ -4,7 +4,7 @@
 // dictionary corrects. The dictionary is the 18 default lines plus 1,000 more; of those, a chosen
 // number are words of the text (so they really replace something), the rest are words it lacks.
 #include "dictionary/correctiondictionary.h"
-#include "speech/textpreparation.h"
+#include "dictionary/textpreparation.h"
 
 #include <QRandomGenerator>
 #include <QSet>

@@ -1,22 +1,19 @@
 // How long it takes from the Read command on a long text to the first sample at the sound output,
 // with the dictionary off and on (the default lines).
-#include "common/prompter.h"
-#include "common/textfile.h"
+#include "common/core/prompter.h"
+#include "common/core/textfile.h"
 #include "dictionary/correctiondictionary.h"
+#include "reading/readingcontroller.h"
+#include "reading/readinghost.h"
 #include "speech/espeakspeechcontrol.h"
 #include "speech/pacedaudiooutput.h"
-#include "speech/readingcontroller.h"
 
 #include "benchsupport.h"
 
 #include <QApplication>
-#include <QComboBox>
 #include <QElapsedTimer>
-#include <QLabel>
-#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
-#include <QWidget>
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -40,6 +37,41 @@ public:
 };
 
 // A silent output that notes when the first sample arrives.
+// The main window as reading sees it: `text` is the editor's whole text, and a settings panel that
+// keeps what it is told.
+class ReadingHostOf : public ReadingHost, public VoicePanel
+{
+public:
+    ReadingHostOf(Prompter &prompter, SpeechControl &speech, const QString &text)
+        : m_prompter(prompter), m_speech(speech), m_text(text)
+    {
+    }
+    SpeechControl *speech() const override { return &m_speech; }
+    QString wholeText() const override { return m_text; }
+    QString selectedText() const override { return {}; }
+    void statusMessage(const QString &) override {}
+    Prompter &prompter() const override { return m_prompter; }
+    QWidget *dialogOwner() const override { return nullptr; }
+    int voice() const override { return m_voice; }
+    int speed() const override { return m_speed; }
+    int pitch() const override { return m_pitch; }
+    void addVoice(const QString &) override { ++m_voices; }
+    int voiceCount() const override { return m_voices; }
+    void chooseVoice(int position) override { m_voice = position; }
+    void setLimits(int, int, int, int) override {}
+    void moveSpeed(int position) override { m_speed = position; }
+    void movePitch(int position) override { m_pitch = position; }
+
+private:
+    int m_voices = 0;
+    int m_voice = -1;
+    int m_speed = 0;
+    int m_pitch = 0;
+    Prompter &m_prompter;
+    SpeechControl &m_speech;
+    const QString &m_text;
+};
+
 class TimedOutput : public PacedAudioOutput
 {
 public:
@@ -75,14 +107,9 @@ void BM_ReadToFirstSampleHandedOn(benchmark::State &state)
         auto output = std::make_unique<TimedOutput>();
         TimedOutput *timed = output.get();
         EspeakSpeechControl control(std::move(output));
-        QWidget panel;
         SilentPrompter prompter;
-        ReadingController reading({new QComboBox(&panel), new QScrollBar(&panel), new QScrollBar(&panel),
-                                   new QLabel(&panel), new QLabel(&panel)},
-                                  {&panel, &prompter, [&control]() -> SpeechControl * { return &control; },
-                                   [&text] { return text; }, [] { return QString(); },
-                                   [](const QString &) {
-                                   }});
+        ReadingHostOf host(prompter, control, text);
+        ReadingController reading(host, host);
         reading.startUp();
         QSignalSpy finished(&control, &SpeechControl::finished);
         finished.wait(5000);

@@ -3,8 +3,8 @@
 // the user waits for from the start of the program is timed by bench_heard and bench_shown.
 #include "app/application.h"
 #include "app/mainwindow.h"
-#include "common/prompter.h"
-#include "common/textfile.h"
+#include "common/core/prompter.h"
+#include "common/core/textfile.h"
 #include "editor/rtf/rtfwriter.h"
 #include "speech/speechcontrolfactory.h"
 
@@ -15,6 +15,8 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <benchmark/benchmark.h>
+
+using namespace Qt::StringLiterals;
 
 using namespace velmira;
 
@@ -38,7 +40,7 @@ QByteArray rememberedText()
 {
     QTextDocument document;
     QTextCursor cursor(&document);
-    const QString words = QStringLiteral("Съешь же ещё этих мягких французских булок да выпей чаю. ");
+    const QString words = u"Съешь же ещё этих мягких французских булок да выпей чаю. "_s;
     QTextCharFormat plain;
     QTextCharFormat bold;
     bold.setFontWeight(QFont::Bold);
@@ -60,9 +62,9 @@ void BM_WindowBuiltAndExposedOffscreen(benchmark::State &state)
     QTemporaryDir home;
     qputenv("VELMIRA_HOME", home.path().toUtf8());
     const QByteArray rtf = rememberedText();
-    writeFileAtomically(home.filePath(QStringLiteral("Text.rtf")), rtf);
+    writeFileAtomically(home.filePath(u"Text.rtf"_s), rtf);
     // No greeting: it would only queue speech.
-    writeFileAtomically(home.filePath(QStringLiteral("Settings.ini")), "[Global]\r\nGreeting=0\r\n");
+    writeFileAtomically(home.filePath(u"Settings.ini"_s), "[Global]\r\nGreeting=0\r\n");
     SilentPrompter prompter;
     for (auto _ : state) {
         MainWindowServices services;

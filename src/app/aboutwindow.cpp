@@ -3,8 +3,8 @@
 #include "app/application.h"
 #include "app/buildinfo.h"
 #include "app/datafiles.h"
-#include "common/error.h"
-#include "common/labelbutton.h"
+#include "common/core/error.h"
+#include "common/ui/labelbutton.h"
 #include "platform/desktopshell.h"
 
 #include <QDesktopServices>
@@ -12,6 +12,8 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QUrl>
+
+using namespace Qt::StringLiterals;
 
 namespace velmira {
 
@@ -39,20 +41,20 @@ QLabel *blackLine(QWidget *parent, int y)
 {
     auto *line = new QLabel(parent);
     line->setGeometry(0, y, parent->width(), 2);
-    line->setStyleSheet(QStringLiteral("background: black;"));
+    line->setStyleSheet(u"background: black;"_s);
     return line;
 }
 
 } // namespace
 
 AboutWindow::AboutWindow(QWidget *parent)
-    : DialogWindow(QStringLiteral("TForm2"), QStringLiteral("Вельмира"), parent)
+    : DialogWindow(u"TForm2"_s, u"Вельмира"_s, parent)
 {
     setClientSize(380, 224);
     setBackground(QColor(0, 192, 0));
 
     auto *panel = new QFrame(this);
-    panel->setObjectName(QStringLiteral("Panel1"));
+    panel->setObjectName(u"Panel1"_s);
     panel->setGeometry(8, 8, 369, 185);
     panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
     panel->setLineWidth(2);
@@ -62,45 +64,45 @@ AboutWindow::AboutWindow(QWidget *parent)
     pal.setColor(QPalette::WindowText, Qt::black);
     panel->setPalette(pal);
 
-    auto *title = new QLabel(QStringLiteral("Вельмира 6.1"), panel);
-    title->setObjectName(QStringLiteral("Label1"));
-    title->setFont(aboutFont(QStringLiteral("Times New Roman"), 24, true));
+    auto *title = new QLabel(u"Вельмира 6.1"_s, panel);
+    title->setObjectName(u"Label1"_s);
+    title->setFont(aboutFont(u"Times New Roman"_s, 24, true));
     title->move(72, 8);
     title->adjustSize();
 
     blackLine(panel, 48);
 
-    const QString sans = QStringLiteral("Liberation Sans");
-    auto *programming = new QLabel(QStringLiteral("Программирование и поддержка:"), panel);
-    programming->setObjectName(QStringLiteral("Label2"));
+    const QString sans = u"Liberation Sans"_s;
+    auto *programming = new QLabel(u"Программирование и поддержка:"_s, panel);
+    programming->setObjectName(u"Label2"_s);
     programming->setFont(aboutFont(sans, 19));
     programming->move(8, 56);
     programming->adjustSize();
 
-    auto *credits = new QLabel(QStringLiteral("Команда Вельмиры"), panel);
-    credits->setObjectName(QStringLiteral("Label3"));
+    auto *credits = new QLabel(u"Команда Вельмиры"_s, panel);
+    credits->setObjectName(u"Label3"_s);
     credits->setFont(aboutFont(sans, 19));
     credits->move(64, 80);
     credits->adjustSize();
 
     blackLine(panel, 112);
 
-    auto *mail = new LabelButton(QStringLiteral("Наша почта: ") + QString::fromUtf16(buildinfo::email), panel);
-    mail->setObjectName(QStringLiteral("Label4"));
+    auto *mail = new LabelButton(u"Наша почта: "_s + QString::fromUtf16(buildinfo::email), panel);
+    mail->setObjectName(u"Label4"_s);
     mail->setFlat(true);
     mail->setFont(fitting(aboutFont(sans, 19), mail->text(), 296));
     mail->setGeometry(64, 120, 300, 26);
     connect(mail, &LabelButton::clicked, this, &AboutWindow::Label4Click);
 
-    auto *site = new LabelButton(QStringLiteral("Наш сайт: ") + QString::fromUtf16(buildinfo::site), panel);
-    site->setObjectName(QStringLiteral("Label5"));
+    auto *site = new LabelButton(u"Наш сайт: "_s + QString::fromUtf16(buildinfo::site), panel);
+    site->setObjectName(u"Label5"_s);
     site->setFlat(true);
     site->setFont(fitting(aboutFont(sans, 19), site->text(), 296));
     site->setGeometry(64, 152, 300, 26);
     connect(site, &LabelButton::clicked, this, &AboutWindow::Label5Click);
 
-    m_button = new LabelButton(QStringLiteral("OK"), this);
-    m_button->setObjectName(QStringLiteral("Label6"));
+    m_button = new LabelButton(u"OK"_s, this);
+    m_button->setObjectName(u"Label6"_s);
     m_button->setFont(aboutFont(sans, 13, true));
     m_button->setGeometry(135, 198, 116, 23);
     connect(m_button, &LabelButton::clicked, this, &AboutWindow::Label6Click);
@@ -116,15 +118,15 @@ AboutWindow::AboutWindow(QWidget *parent)
 void AboutWindow::showSplash()
 {
     show();
-    setWindowTitle(QStringLiteral("Вельмира"));
-    m_button->setText(QStringLiteral("   Загрузка..."));
+    setWindowTitle(u"Вельмира"_s);
+    m_button->setText(u"   Загрузка..."_s);
     repaint();
 }
 
 void AboutWindow::showAbout()
 {
-    setWindowTitle(QStringLiteral("О программе Вельмира 6.1"));
-    m_button->setText(QStringLiteral("OK"));
+    setWindowTitle(u"О программе Вельмира 6.1"_s);
+    m_button->setText(u"OK"_s);
     m_button->setFocus();
     exec();
 }
@@ -148,7 +150,7 @@ void AboutWindow::openAddress(const QString &address)
 
 void AboutWindow::Label4Click()
 {
-    openAddress(QStringLiteral("mailto:") + QString::fromUtf16(buildinfo::email));
+    openAddress(u"mailto:"_s + QString::fromUtf16(buildinfo::email));
 }
 
 void AboutWindow::Label5Click()

@@ -1,7 +1,7 @@
 // The About window, which also serves as the splash while the program starts.
 #pragma once
 
-#include "common/dialogwindow.h"
+#include "common/ui/dialogwindow.h"
 
 namespace velmira {
 

@@ -1,7 +1,7 @@
 #include "application.h"
 
-#include "common/error.h"
-#include "common/prompter.h"
+#include "common/core/error.h"
+#include "common/core/prompter.h"
 
 #include <QIcon>
 #include <QLibraryInfo>
@@ -9,21 +9,23 @@
 #include <QLoggingCategory>
 #include <QTranslator>
 
+using namespace Qt::StringLiterals;
+
 Q_LOGGING_CATEGORY(lcApp, "velmira.app")
 
 namespace velmira {
 
 Application::Application(int &argc, char **argv) : QApplication(argc, argv)
 {
-    setApplicationName(QStringLiteral("velmira"));
-    setApplicationVersion(QStringLiteral("6.1"));
-    setDesktopFileName(QStringLiteral("velmira"));
-    setWindowIcon(QIcon(QStringLiteral(":/icons/velmira.svg")));
+    setApplicationName(u"velmira"_s);
+    setApplicationVersion(u"6.1"_s);
+    setDesktopFileName(u"velmira"_s);
+    setWindowIcon(QIcon(u":/icons/velmira.svg"_s));
     QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
 
     // Qt's own buttons and dialogs speak Russian.
     auto *translator = new QTranslator(this);
-    if (translator->load(QStringLiteral("qtbase_ru"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+    if (translator->load(u"qtbase_ru"_s, QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         installTranslator(translator);
     else
         qCWarning(lcApp) << "Qt's Russian translation was not found";

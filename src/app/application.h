@@ -20,7 +20,7 @@ public:
     void setPrompter(Prompter *prompter) { m_prompter = prompter; }
 
     // The program's title, "Вельмира": the caption of the general error box.
-    static QString title() { return QStringLiteral("Вельмира"); }
+    static QString title() { using namespace Qt::StringLiterals; return u"Вельмира"_s; }
 
     // Shows the general error box.
     void showGeneralError(const QString &message);

@@ -1,8 +1,8 @@
 #include "datafiles.h"
 
-#include "common/error.h"
-#include "common/programfolder.h"
-#include "common/textfile.h"
+#include "common/core/error.h"
+#include "common/core/programfolder.h"
+#include "common/core/textfile.h"
 
 #include <QDir>
 #include <QFile>

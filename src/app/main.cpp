@@ -2,8 +2,8 @@
 // event loop.
 #include "aboutwindow.h"
 #include "application.h"
-#include "common/programfolder.h"
-#include "common/qtprompter.h"
+#include "common/core/programfolder.h"
+#include "common/ui/qtprompter.h"
 #include "mainwindow.h"
 #include "platform/freedesktopshell.h"
 #include "scriptedprompter.h"

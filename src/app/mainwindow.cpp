@@ -4,11 +4,11 @@
 #include "app/buildinfo.h"
 #include "app/provisioning.h"
 #include "app/settingswindow.h"
-#include "common/error.h"
-#include "common/inifile.h"
-#include "common/programfolder.h"
-#include "common/prompter.h"
-#include "common/textfile.h"
+#include "common/core/error.h"
+#include "common/core/programfolder.h"
+#include "common/core/prompter.h"
+#include "common/core/settings.h"
+#include "common/core/textfile.h"
 #include "dictionary/dictionarywindow.h"
 #include "editor/documentcommands.h"
 #include "editor/documentfile.h"
@@ -19,13 +19,13 @@
 #include "editor/wordexport.h"
 #include "organizer/organizer.h"
 #include "platform/desktopshell.h"
-#include "speech/greeting.h"
-#include "speech/readingcontroller.h"
-#include "speech/recordingwindow.h"
-#include "speech/repeatedreadingwindow.h"
+#include "reading/greeting.h"
+#include "reading/readingcontroller.h"
+#include "reading/recordingwindow.h"
+#include "reading/repeatedreadingwindow.h"
+#include "reading/speaker.h"
+#include "reading/trackingcontroller.h"
 #include "speech/speechcontrol.h"
-#include "speech/textpreparation.h"
-#include "speech/trackingcontroller.h"
 
 #include <QAction>
 #include <QApplication>
@@ -51,6 +51,8 @@
 #include <tuple>
 #include <utility>
 
+using namespace Qt::StringLiterals;
+
 namespace velmira {
 
 namespace {
@@ -60,7 +62,7 @@ const QColor ToolbarGreen(192, 220, 192);
 
 QString iconPath(const QString &name)
 {
-    return QStringLiteral(":/icons/%1.svg").arg(name);
+    return u":/icons/%1.svg"_s.arg(name);
 }
 
 // A freedesktop icon when the desktop's theme has it, our own picture otherwise.
@@ -116,6 +118,10 @@ std::pair<QScrollBar *, QLabel *> valueBar(QWidget *parent, const ValueBarRow &r
     auto *value = new QLabel(QString::number(row.value), parent);
     value->setObjectName(row.valueName);
     value->setGeometry(288, row.y, 32, 18);
+    // The number beside the bar always shows its position.
+    QObject::connect(bar, &QScrollBar::valueChanged, value, [value](int position) {
+        value->setText(QString::number(position));
+    });
     return {bar, value};
 }
 
@@ -186,9 +192,9 @@ MainWindow::MainWindow(MainWindowServices services, QWidget *parent)
     : QMainWindow(parent), m_services(std::move(services))
 {
     Q_ASSERT(m_services.prompter);
-    setObjectName(QStringLiteral("TForm1"));
-    setWindowTitle(QStringLiteral("Вельмира"));
-    setWindowIcon(QIcon(iconPath(QStringLiteral("velmira"))));
+    setObjectName(u"TForm1"_s);
+    setWindowTitle(u"Вельмира"_s);
+    setWindowIcon(QIcon(iconPath(u"velmira"_s)));
     setMinimumSize(516, 380);
     fillBackground(this, MainGreen);
 
@@ -213,14 +219,14 @@ MainWindow::MainWindow(MainWindowServices services, QWidget *parent)
             [this](const QPoint &pos) { m_popupMenu->popup(pos); });
 
     m_timer1 = new QTimer(this);
-    m_timer1->setObjectName(QStringLiteral("Timer1"));
+    m_timer1->setObjectName(u"Timer1"_s);
     m_timer1->setInterval(1000);
     m_timer2 = new QTimer(this);
-    m_timer2->setObjectName(QStringLiteral("Timer2"));
+    m_timer2->setObjectName(u"Timer2"_s);
     m_timer2->setInterval(4000);
     connect(m_timer2, &QTimer::timeout, this, &MainWindow::Timer2Timer);
     m_timer3 = new QTimer(this);
-    m_timer3->setObjectName(QStringLiteral("Timer3"));
+    m_timer3->setObjectName(u"Timer3"_s);
     m_timer3->setInterval(5000);
     m_timer3->start();
 
@@ -228,14 +234,12 @@ MainWindow::MainWindow(MainWindowServices services, QWidget *parent)
     m_organizer = new Organizer(
         this, prompter(), [this](const QString &text) { ReadText(text); },
         [this](const QString &text) {
-            if (!m_speech)
-                return;
-            m_speech->AudioReset();
-            m_speech->Speak(prepareText(text));
+            if (m_speech)
+                Speaker::speak(*m_speech, text, Speaker::Turn::CutOff);
         },
         m_services.clock);
-    connect(m_timer3, &QTimer::timeout, m_organizer, &Organizer::Timer3Timer);
-    bindCommand({u"SpeedButton3", u"N41"}, [this] { m_organizer->SpeedButton3Click(); });
+    connect(m_timer3, &QTimer::timeout, m_organizer, &Organizer::onTick);
+    bindCommand({u"SpeedButton3", u"N41"}, [this] { m_organizer->openOrganizerWindow(); });
 
     bindCommand({u"SpeedButton13"}, [this] { SpeedButton13Click(); });
     bindCommand({u"SpeedButton4"}, [this] { hideToTray(); });
@@ -248,27 +252,26 @@ MainWindow::MainWindow(MainWindowServices services, QWidget *parent)
     bindCommand({u"N42"}, [this] { openOnDesktop(QUrl(QString::fromUtf16(buildinfo::site))); });
     bindEditorCommands();
 
-    m_reading = new ReadingController({m_engineList, m_speedBar, m_pitchBar, m_speedLabel, m_pitchLabel},
-                                      {this, m_services.prompter, [this] { return speech(); },
-                                       [this] { return m_editor->plainTextCrLf(); },
-                                       [this] { return m_editor->selectedTextCrLf(); },
-                                       [this](const QString &text) { SBM(text); }},
-                                      this);
+    m_reading = new ReadingController(*this, *this, this);
+    // `activated` comes only from the user, never from the program's own changes of the selection.
+    connect(m_engineList, &QComboBox::activated, m_reading, [this] { m_reading->voiceChosen(); });
+    connect(m_speedBar, &QScrollBar::valueChanged, m_reading, &ReadingController::speedMoved);
+    connect(m_pitchBar, &QScrollBar::valueChanged, m_reading, &ReadingController::pitchMoved);
     bindCommand({u"SpeedButton6", u"N9", u"N25"}, [this] { m_reading->Read(); });
     bindCommand({u"SpeedButton7", u"N10"}, [this] { m_reading->Pause(); });
     bindCommand({u"SpeedButton8", u"N11"}, [this] { m_reading->Stop(); });
     bindEditorKey(Qt::Key_Y, [this] { m_reading->Read(); });
     bindEditorKey(Qt::Key_P, [this] { m_reading->Pause(); });
 
-    m_tracking = new TrackingController({button(QStringLiteral("SpeedButton5")), button(QStringLiteral("SpeedButton9")),
+    m_tracking = new TrackingController({button(u"SpeedButton5"_s), button(u"SpeedButton9"_s),
                                          m_timer1, m_editor},
-                                        m_reading->window(), this);
+                                        *this, this);
     // Typing tracking comes after the shortcuts, so it never sees a key they took.
     m_editor->addKeyHandler([this](QKeyEvent *event) { return m_tracking->keyTyped(event); });
     bindCommand({u"SpeedButton11", u"N12"}, [this] { m_tracking->ReadClipboard(); });
-    bindCommand({u"SpeedButton9"}, [this] { m_tracking->SpeedButton9Click(); });
-    bindCommand({u"N15"}, [this] { m_tracking->N15Click(); });
-    bindCommand({u"N21"}, [this] { m_tracking->N21Click(); });
+    bindCommand({u"SpeedButton9"}, [this] { m_tracking->applyClipboardButton(); });
+    bindCommand({u"N15"}, [this] { m_tracking->toggleClipboardTracking(); });
+    bindCommand({u"N21"}, [this] { m_tracking->toggleTypingTracking(); });
     bindCommand({u"SpeedButton2", u"N43"}, [this] { Speak_Greetin(); });
 
     FormCreate();
@@ -278,7 +281,7 @@ MainWindow::MainWindow(MainWindowServices services, QWidget *parent)
     bindCommand({u"N17"}, [this] { m_settingsWindow->exec(); });
     bindCommand({u"N14", u"N38"}, [this] { DictionaryWindow::N14Click(prompter(), speech(), this); });
     bindEditorKey(Qt::Key_D, [this] { DictionaryWindow::N14Click(prompter(), speech(), this); });
-    m_repeatWindow = new RepeatedReadingWindow(m_reading->window(), this);
+    m_repeatWindow = new RepeatedReadingWindow(*this, this);
     bindCommand({u"SpeedButton21", u"N39"}, [this] { m_repeatWindow->SpeedButton21Click(); });
     m_highlightingWindow = new HighlightingWindow(*m_editor, [this](const QString &text) { SBM(text); }, this);
     bindCommand({u"SpeedButton23", u"N40"}, [this] { m_highlightingWindow->SpeedButton23Click(); });
@@ -291,6 +294,67 @@ void MainWindow::ReadText(const QString &text)
     m_reading->ReadText(text);
 }
 
+int MainWindow::voice() const
+{
+    return m_engineList->currentIndex();
+}
+
+int MainWindow::speed() const
+{
+    return m_speedBar->value();
+}
+
+int MainWindow::pitch() const
+{
+    return m_pitchBar->value();
+}
+
+QString MainWindow::wholeText() const
+{
+    return m_editor->plainTextCrLf();
+}
+
+QString MainWindow::selectedText() const
+{
+    return m_editor->selectedTextCrLf();
+}
+
+void MainWindow::addVoice(const QString &name)
+{
+    m_engineList->addItem(name);
+}
+
+int MainWindow::voiceCount() const
+{
+    return m_engineList->count();
+}
+
+void MainWindow::chooseVoice(int position)
+{
+    m_engineList->setCurrentIndex(position);
+}
+
+void MainWindow::setLimits(int minSpeed, int maxSpeed, int minPitch, int maxPitch)
+{
+    // Widened first, so that no limit is set across the other one.
+    m_speedBar->setRange(0, 500);
+    m_pitchBar->setRange(0, 500);
+    m_speedBar->setMinimum(minSpeed);
+    m_speedBar->setMaximum(maxSpeed);
+    m_pitchBar->setMinimum(minPitch);
+    m_pitchBar->setMaximum(maxPitch);
+}
+
+void MainWindow::moveSpeed(int position)
+{
+    m_speedBar->setValue(position);
+}
+
+void MainWindow::movePitch(int position)
+{
+    m_pitchBar->setValue(position);
+}
+
 void MainWindow::bindEditorCommands()
 {
     const auto status = [this](const QString &text) { SBM(text); };
@@ -299,16 +363,16 @@ void MainWindow::bindEditorCommands()
     DocumentCommands *d = m_documents.get();
     FormatCommands *f = m_formatting.get();
 
-    bindCommand({u"N2"}, [d] { d->N2Click(); });
-    bindCommand({u"N3"}, [d] { d->N3Click(); });
-    bindCommand({u"N5"}, [d] { d->N5Click(); });
-    bindCommand({u"CtrlC1", u"N27"}, [d] { d->CtrlC1Click(); });
-    bindCommand({u"CtrlX1", u"N26"}, [d] { d->CtrlX1Click(); });
-    bindCommand({u"Dcnfdbnm1", u"N28"}, [d] { d->Dcnfdbnm1Click(); });
-    bindCommand({u"N7", u"N29"}, [d] { d->N7Click(); });
-    bindEditorKey(Qt::Key_N, [d] { d->N2Click(); });
-    bindEditorKey(Qt::Key_O, [d] { d->N3Click(); });
-    bindEditorKey(Qt::Key_S, [d] { d->N5Click(); });
+    bindCommand({u"N2"}, [d] { d->newDocument(); });
+    bindCommand({u"N3"}, [d] { d->openDocument(); });
+    bindCommand({u"N5"}, [d] { d->saveDocumentAs(); });
+    bindCommand({u"CtrlC1", u"N27"}, [d] { d->copy(); });
+    bindCommand({u"CtrlX1", u"N26"}, [d] { d->cut(); });
+    bindCommand({u"Dcnfdbnm1", u"N28"}, [d] { d->paste(); });
+    bindCommand({u"N7", u"N29"}, [d] { d->selectAll(); });
+    bindEditorKey(Qt::Key_N, [d] { d->newDocument(); });
+    bindEditorKey(Qt::Key_O, [d] { d->openDocument(); });
+    bindEditorKey(Qt::Key_S, [d] { d->saveDocumentAs(); });
 
     bindCommand({u"SpeedButton10"}, [f] { f->align(Qt::AlignLeft); });
     bindCommand({u"SpeedButton14"}, [f] { f->align(Qt::AlignHCenter); });
@@ -318,18 +382,18 @@ void MainWindow::bindEditorCommands()
     bindCommand({u"SpeedButton19"}, [f] { f->toggleStyle(StyleFlag::Underline); });
     bindCommand({u"SpeedButton16", u"CtrlK1"}, [f] { f->stepFontSize(1); });
     bindCommand({u"SpeedButton20", u"CtrlT1"}, [f] { f->stepFontSize(-1); });
-    bindCommand({u"SpeedButton22", u"N20", u"N23"}, [f] { f->N20Click(); });
+    bindCommand({u"SpeedButton22", u"N20", u"N23"}, [f] { f->chooseFont(); });
     bindEditorKey(Qt::Key_B, [f] { f->toggleStyle(StyleFlag::Bold); });
     bindEditorKey(Qt::Key_I, [f] { f->toggleStyle(StyleFlag::Italic); });
     bindEditorKey(Qt::Key_U, [f] { f->toggleStyle(StyleFlag::Underline); });
     bindEditorKey(Qt::Key_K, [f] { f->stepFontSize(1); });
     bindEditorKey(Qt::Key_T, [f] { f->stepFontSize(-1); });
-    bindEditorKey(Qt::Key_F, [f] { f->N20Click(); });
+    bindEditorKey(Qt::Key_F, [f] { f->chooseFont(); });
 
     m_wordExport = std::make_unique<WordExport>(*m_editor, prompter(), status);
     WordExport *w = m_wordExport.get();
-    bindCommand({u"SpeedButton1", u"MSWord1", u"MSWord2"}, [w] { w->SpeedButton1Click(); });
-    bindEditorKey(Qt::Key_W, [w] { w->SpeedButton1Click(); });
+    bindCommand({u"SpeedButton1", u"MSWord1", u"MSWord2"}, [w] { w->exportToWordProcessor(); });
+    bindEditorKey(Qt::Key_W, [w] { w->exportToWordProcessor(); });
 }
 
 QString MainWindow::firstArgument() const
@@ -340,7 +404,7 @@ QString MainWindow::firstArgument() const
 void MainWindow::buildToolbar()
 {
     m_toolbar = new QFrame(centralWidget());
-    m_toolbar->setObjectName(QStringLiteral("Panel1"));
+    m_toolbar->setObjectName(u"Panel1"_s);
     m_toolbar->setFixedHeight(36);
     fillBackground(m_toolbar, ToolbarGreen);
     auto *row = new QHBoxLayout(m_toolbar);
@@ -358,8 +422,8 @@ void MainWindow::buildToolbar()
     row->addStretch(1);
 
     // Typing tracking and clipboard tracking exclude each other, and both may be off.
-    QToolButton *typing = button(QStringLiteral("SpeedButton5"));
-    QToolButton *clipboard = button(QStringLiteral("SpeedButton9"));
+    QToolButton *typing = button(u"SpeedButton5"_s);
+    QToolButton *clipboard = button(u"SpeedButton9"_s);
     typing->setCheckable(true);
     clipboard->setCheckable(true);
     connect(typing, &QToolButton::toggled, this, [clipboard](bool down) {
@@ -370,7 +434,7 @@ void MainWindow::buildToolbar()
         if (down)
             typing->setChecked(false);
     });
-    QToolButton *panel = button(QStringLiteral("SpeedButton13"));
+    QToolButton *panel = button(u"SpeedButton13"_s);
     panel->setCheckable(true);
     panel->setChecked(true);
 }
@@ -396,30 +460,30 @@ QToolButton *MainWindow::addButton(QWidget *parent, const QString &name, const Q
 void MainWindow::buildSettingsPanel()
 {
     m_settingsPanel = new QFrame(centralWidget());
-    m_settingsPanel->setObjectName(QStringLiteral("Panel2"));
+    m_settingsPanel->setObjectName(u"Panel2"_s);
     m_settingsPanel->setFixedSize(505, 83);
     m_settingsPanel->setFrameStyle(QFrame::Box | QFrame::Plain);
     fillBackground(m_settingsPanel, MainGreen);
 
-    QLabel *engineLabel = boldLabel(QStringLiteral("Голосовой движок:"), m_settingsPanel, QStringLiteral("StaticText1"));
+    QLabel *engineLabel = boldLabel(u"Голосовой движок:"_s, m_settingsPanel, u"StaticText1"_s);
     engineLabel->setGeometry(8, 6, 150, 20);
     m_engineList = new QComboBox(m_settingsPanel);
     // A screen reader names a list box by its label (its own name is the chosen voice).
     engineLabel->setBuddy(m_engineList);
-    m_engineList->setObjectName(QStringLiteral("lstEngine"));
-    m_engineList->setAccessibleName(QStringLiteral("Голосовой движок"));
+    m_engineList->setObjectName(u"lstEngine"_s);
+    m_engineList->setAccessibleName(u"Голосовой движок"_s);
     m_engineList->setEditable(false);
     m_engineList->setGeometry(160, 4, 158, 23);
 
     std::tie(m_pitchBar, m_pitchLabel) =
-        valueBar(m_settingsPanel, {QStringLiteral("Тембр"), QStringLiteral("StaticText3"), QStringLiteral("hscPitch"),
-                                   QStringLiteral("Label2"), 125, 33, 70});
+        valueBar(m_settingsPanel, {u"Тембр"_s, u"StaticText3"_s, u"hscPitch"_s,
+                                   u"Label2"_s, 125, 33, 70});
     std::tie(m_speedBar, m_speedLabel) =
-        valueBar(m_settingsPanel, {QStringLiteral("Скорость"), QStringLiteral("StaticText2"),
-                                   QStringLiteral("hscSpeed"), QStringLiteral("Label1"), 80, 58, 76});
+        valueBar(m_settingsPanel, {u"Скорость"_s, u"StaticText2"_s,
+                                   u"hscSpeed"_s, u"Label1"_s, 80, 58, 76});
 
-    auto *group = new QGroupBox(QStringLiteral("Форматирование"), m_settingsPanel);
-    group->setObjectName(QStringLiteral("GroupBox1"));
+    auto *group = new QGroupBox(u"Форматирование"_s, m_settingsPanel);
+    group->setObjectName(u"GroupBox1"_s);
     group->setGeometry(326, 1, 172, 79);
     for (const FormatEntry &entry : Formatting) {
         QToolButton *b = addButton(group, QString::fromUtf16(entry.name), QString(), QString::fromUtf16(entry.tip), 25);
@@ -431,11 +495,11 @@ void MainWindow::buildSettingsPanel()
 void MainWindow::buildStatusBar()
 {
     QStatusBar *bar = statusBar();
-    bar->setObjectName(QStringLiteral("StatusBar1"));
+    bar->setObjectName(u"StatusBar1"_s);
     bar->setSizeGripEnabled(true);
     m_statusPanel = new QLabel(bar);
-    m_statusPanel->setObjectName(QStringLiteral("StatusPanel"));
-    m_statusPanel->setAccessibleName(QStringLiteral("Строка состояния"));
+    m_statusPanel->setObjectName(u"StatusPanel"_s);
+    m_statusPanel->setAccessibleName(u"Строка состояния"_s);
     // At least the usual 150 pixels; a longer message widens the panel rather than lose its end.
     m_statusPanel->setMinimumWidth(150);
     m_statusPanel->setAlignment(Qt::AlignCenter);
@@ -457,7 +521,7 @@ QAction *MainWindow::addMenuItem(QMenu *menu, const QString &name, const QString
 void MainWindow::buildMenus()
 {
     QMenuBar *bar = menuBar();
-    bar->setObjectName(QStringLiteral("MainMenu1"));
+    bar->setObjectName(u"MainMenu1"_s);
     // The menu bar keeps the desktop's colours, not the window's green.
     fillBackground(bar, QApplication::palette().color(QPalette::Window));
 
@@ -477,16 +541,16 @@ void MainWindow::buildMenus()
         }
     };
 
-    QMenu *file = bar->addMenu(QStringLiteral("Файл"));
-    file->setObjectName(QStringLiteral("N1"));
+    QMenu *file = bar->addMenu(u"Файл"_s);
+    file->setObjectName(u"N1"_s);
     fill(file, {{u"N2", u"Новый (Ctrl+N)", u""},
                 {u"N3", u"Открыть... (Ctrl+O)", u""},
                 {u"N5", u"Сохранить как... (Ctrl+S)", u""},
                 {nullptr, nullptr, nullptr},
                 {u"N22", u"Выход", u""}});
 
-    QMenu *edit = bar->addMenu(QStringLiteral("Правка"));
-    edit->setObjectName(QStringLiteral("N6"));
+    QMenu *edit = bar->addMenu(u"Правка"_s);
+    edit->setObjectName(u"N6"_s);
     fill(edit, {{u"CtrlC1", u"Копировать (Ctrl+C)", u""},
                 {u"CtrlX1", u"Вырезать (Ctrl+X)", u""},
                 {u"Dcnfdbnm1", u"Вставить (Ctrl+V)", u""},
@@ -498,8 +562,8 @@ void MainWindow::buildMenus()
                 {u"CtrlT1", u"Уменьшить размер шрифта (Ctrl+T)", u"font-smaller"},
                 {u"MSWord1", u"Экспорт в MS Word (Ctrl+W)", u"export"}});
 
-    QMenu *reading = bar->addMenu(QStringLiteral("Чтение"));
-    reading->setObjectName(QStringLiteral("N8"));
+    QMenu *reading = bar->addMenu(u"Чтение"_s);
+    reading->setObjectName(u"N8"_s);
     fill(reading, {{u"N39", u"Читать текст несколько раз", u"repeat"},
                    {u"N9", u"Прочитать текст (Ctrl+Y)", u"read"},
                    {u"N10", u"Пауза (Ctrl+P)", u"pause"},
@@ -512,8 +576,8 @@ void MainWindow::buildMenus()
                    {nullptr, nullptr, nullptr},
                    {u"N16", u"Запись голоса в файл", u"record"}});
 
-    QMenu *more = bar->addMenu(QStringLiteral("Дополнительно"));
-    more->setObjectName(QStringLiteral("N13"));
+    QMenu *more = bar->addMenu(u"Дополнительно"_s);
+    more->setObjectName(u"N13"_s);
     fill(more, {{u"N17", u"Настройки", u"panel"},
                 {u"N41", u"Органайзер", u"organizer"},
                 {u"N14", u"Словарь поправок (Ctrl+D)", u""},
@@ -523,7 +587,7 @@ void MainWindow::buildMenus()
                 {u"N19", u"Справка", u""}});
 
     m_popupMenu = new QMenu(this);
-    m_popupMenu->setObjectName(QStringLiteral("PopupMenu1"));
+    m_popupMenu->setObjectName(u"PopupMenu1"_s);
     fill(m_popupMenu, {{u"N25", u"Прочитать текст", u"read"},
                        {u"N23", u"Шрифт", u"font"},
                        {u"N24", u"Запись голоса в файл", u"record"},
@@ -605,29 +669,27 @@ void MainWindow::Timer2Timer()
 
 void MainWindow::FormCreate()
 {
-    setWindowTitle(QStringLiteral("Вельмира 6.1"));
+    setWindowTitle(u"Вельмира 6.1"_s);
     m_organizer->ShowOTable();
     try {
         m_speech = m_services.createSpeechControl();
-        const IniFile settings = IniFile::settings();
-        const QString global = IniFile::global();
-        if (!settings.readBool(global, QStringLiteral("Panel"), true)) {
+        if (!readSetting(settings::Panel)) {
             m_settingsPanel->hide();
-            button(QStringLiteral("SpeedButton13"))->setChecked(false);
+            button(u"SpeedButton13"_s)->setChecked(false);
         }
         const QString first = m_services.arguments.value(0);
-        const QString remembered = programFile(QStringLiteral("Text.rtf"));
+        const QString remembered = programFile(u"Text.rtf"_s);
         if (!first.isEmpty() && QFileInfo(first).isFile()) {
             m_documents->openAtStart(first);
-        } else if (settings.readBool(global, QStringLiteral("RemText"), true) && QFileInfo::exists(remembered)) {
+        } else if (readSetting(settings::RemText) && QFileInfo::exists(remembered)) {
             const QByteArray bytes = readFileBytes(remembered);
             if (!m_editor->setRtfContent(bytes))
                 m_editor->setPlainContent(plainDocumentText(bytes));
-            m_editor->setSelStart(settings.readInteger(global, QStringLiteral("SelStart"), 0));
-            m_editor->setSelLength(settings.readInteger(global, QStringLiteral("SelLength"), 0));
+            m_editor->setSelStart(readSetting(settings::SelStart));
+            m_editor->setSelLength(readSetting(settings::SelLength));
         }
-        button(QStringLiteral("SpeedButton5"))->setChecked(settings.readBool(global, QStringLiteral("Tracking"), true));
-        if (settings.readBool(global, QStringLiteral("Buffer"), false))
+        button(u"SpeedButton5"_s)->setChecked(readSetting(settings::Tracking));
+        if (readSetting(settings::Buffer))
             m_tracking->restoreClipboardTracking();
     } catch (const std::exception &) {
         creationFailure();
@@ -638,9 +700,9 @@ void MainWindow::creationFailure()
 {
     m_creationFailed = true;
     const bool download = prompter().askYesNo(
-        this, QStringLiteral("Вельмира 6.1"),
-        QStringLiteral("Установлены не все необходимые для работы программы компоненты. Перейти на страницу "
-                       "загрузки компонентов?"));
+        this, u"Вельмира 6.1"_s,
+        u"Установлены не все необходимые для работы программы компоненты. Перейти на страницу "
+                       "загрузки компонентов?"_s);
     if (download)
         openOnDesktop(QUrl(QString::fromUtf16(buildinfo::downloadPage)));
 }
@@ -654,21 +716,10 @@ void MainWindow::createRecordingWindow()
         creationFailure();
         return;
     }
-    RecordingWindow::Context context;
-    context.text = [this] {
-        const QString selected = m_editor->selectedTextCrLf();
-        return selected.isEmpty() ? m_editor->plainTextCrLf() : selected;
-    };
-    context.engineIndex = [this] { return m_engineList->currentIndex(); };
-    context.pitch = [this] { return m_pitchBar->value(); };
-    context.speed = [this] { return m_speedBar->value(); };
-    context.mainSpeech = [this] { return speech(); };
-    context.prepare = [](const QString &text) { return prepareText(text); };
-    context.hideToTray = [this] { hideToTray(); };
-    m_recordingWindow = new RecordingWindow(prompter(), std::move(recorder), context, this);
+    m_recordingWindow = new RecordingWindow(std::move(recorder), *this, [this] { hideToTray(); }, this);
     bindCommand({u"SpeedButton12", u"N16", u"N24"}, [this] {
         if (m_editor->document()->isEmpty())
-            SBM(QStringLiteral("Нет текста для записи"));
+            SBM(u"Нет текста для записи"_s);
         else
             m_recordingWindow->exec();
     });
@@ -695,9 +746,9 @@ void MainWindow::FormShow()
     if (firstArgument() == u"new" && m_services.shell)
         provisionDesktop(*m_services.shell, prompter(), this, executablePath());
     m_reading->startUp();
-    if (IniFile::settings().readBool(IniFile::global(), QStringLiteral("Time"), true))
+    if (readSetting(settings::Time))
         m_organizer->startTimeAnnouncement();
-    if (IniFile::settings().readBool(IniFile::global(), QStringLiteral("Greeting"), true))
+    if (readSetting(settings::Greeting))
         Speak_Greetin();
 }
 
@@ -713,13 +764,13 @@ void MainWindow::hideToTray()
         m_services.trayAvailable ? m_services.trayAvailable() : QSystemTrayIcon::isSystemTrayAvailable();
     if (!available) {
         showMinimized();
-        SBM(QStringLiteral("Нет области уведомлений: окно свёрнуто"));
+        SBM(u"Нет области уведомлений: окно свёрнуто"_s);
         return;
     }
     if (!m_trayIcon) {
         m_trayIcon = new QSystemTrayIcon(windowIcon(), this);
-        m_trayIcon->setObjectName(QStringLiteral("TrayIcon"));
-        m_trayIcon->setToolTip(QStringLiteral("Вельмира 6.1"));
+        m_trayIcon->setObjectName(u"TrayIcon"_s);
+        m_trayIcon->setToolTip(u"Вельмира 6.1"_s);
         connect(m_trayIcon, &QSystemTrayIcon::activated, this,
                 [this](QSystemTrayIcon::ActivationReason reason) { trayIconActivated(reason); });
     }
@@ -751,16 +802,16 @@ void MainWindow::openOnDesktop(const QUrl &url)
 
 void MainWindow::N19Click()
 {
-    const QString help = programFile(QStringLiteral("Help.rtf"));
+    const QString help = programFile(u"Help.rtf"_s);
     if (QFileInfo::exists(help))
         openOnDesktop(QUrl::fromLocalFile(help));
     else
-        SBM(QStringLiteral("Не найден файл справки"));
+        SBM(u"Не найден файл справки"_s);
 }
 
 void MainWindow::SpeedButton13Click()
 {
-    m_settingsPanel->setVisible(button(QStringLiteral("SpeedButton13"))->isChecked());
+    m_settingsPanel->setVisible(button(u"SpeedButton13"_s)->isChecked());
 }
 
 bool MainWindow::hasActiveReminder() const
@@ -773,11 +824,11 @@ bool MainWindow::FormCloseQuery()
     if (!hasActiveReminder())
         return true;
     const Prompter::Button answer = prompter().message(
-        this, QStringLiteral("Вельмира 6.1"),
-        QStringLiteral("В случае закрытия Органайзер отключится.\r\n"
+        this, u"Вельмира 6.1"_s,
+        u"В случае закрытия Органайзер отключится.\r\n"
                        "Можно спрятать программу в системном трее (возле часов).\r\n"
                        "Если программа Вам понадобится просто кликните по её значку в трее.\r\n"
-                       "Свернуть программу с системный трей?"),
+                       "Свернуть программу с системный трей?"_s,
         Prompter::Icon::Question, Prompter::Buttons(Prompter::Button::Yes) | Prompter::Button::No | Prompter::Button::Cancel,
         Prompter::Button::Yes);
     if (answer == Prompter::Button::Yes)
@@ -805,21 +856,19 @@ void MainWindow::SaveMainSettings()
     try {
         // Nothing speaks after this point.
         m_speech.reset();
-        IniFile settings = IniFile::settings();
-        const QString global = IniFile::global();
-        settings.writeBool(global, QStringLiteral("Panel"), button(QStringLiteral("SpeedButton13"))->isChecked());
-        settings.writeBool(global, QStringLiteral("Buffer"), button(QStringLiteral("SpeedButton9"))->isChecked());
-        settings.writeBool(global, QStringLiteral("Tracking"), button(QStringLiteral("SpeedButton5"))->isChecked());
-        if (settings.readBool(global, QStringLiteral("RemText"), true))
-            writeFileAtomically(programFile(QStringLiteral("Text.rtf")), writeRtf(*m_editor->document()));
-        settings.writeInteger(global, QStringLiteral("SelStart"), m_editor->selStart());
-        settings.writeInteger(global, QStringLiteral("SelLength"), m_editor->selLength());
-        settings.writeInteger(global, QStringLiteral("Engine"), m_engineList->currentIndex());
-        settings.writeString(global, QStringLiteral("ReadCount"), m_repeatWindow->count());
-        settings.writeInteger(global, QStringLiteral("ReadSpeed"), m_speedBar->value());
-        settings.writeInteger(global, QStringLiteral("ReadPitch"), m_pitchBar->value());
+        writeSetting(settings::Panel, button(u"SpeedButton13"_s)->isChecked());
+        writeSetting(settings::Buffer, button(u"SpeedButton9"_s)->isChecked());
+        writeSetting(settings::Tracking, button(u"SpeedButton5"_s)->isChecked());
+        if (readSetting(settings::RemText))
+            writeFileAtomically(programFile(u"Text.rtf"_s), writeRtf(*m_editor->document()));
+        writeSetting(settings::SelStart, m_editor->selStart());
+        writeSetting(settings::SelLength, m_editor->selLength());
+        writeSetting(settings::Engine, m_engineList->currentIndex());
+        writeSetting(settings::ReadCount, m_repeatWindow->count());
+        writeSetting(settings::ReadSpeed, m_speedBar->value());
+        writeSetting(settings::ReadPitch, m_pitchBar->value());
     } catch (const std::exception &) {
-        SBM(QStringLiteral("Возможно, неизвестная системная ошибка"));
+        SBM(u"Возможно, неизвестная системная ошибка"_s);
     }
 }
 

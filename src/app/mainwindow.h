@@ -2,6 +2,9 @@
 // start to close.
 #pragma once
 
+#include "reading/readingcontroller.h"
+#include "reading/readinghost.h"
+
 #include <QHash>
 #include <QMainWindow>
 #include <functional>
@@ -28,13 +31,10 @@ class DocumentCommands;
 class FormatCommands;
 class HighlightingWindow;
 class Organizer;
-class Prompter;
-class ReadingController;
 class RecordingWindow;
 class RepeatedReadingWindow;
 class RichEdit;
 class SettingsWindow;
-class SpeechControl;
 class TrackingController;
 class WordExport;
 
@@ -56,7 +56,9 @@ struct MainWindowServices
     const Clock *clock = nullptr;
 };
 
-class MainWindow : public QMainWindow
+// The main window lends itself to the reading features as their ReadingHost, and its settings panel
+// to the reading controller as its VoicePanel.
+class MainWindow : public QMainWindow, public ReadingHost, public VoicePanel
 {
     Q_OBJECT
 
@@ -75,15 +77,32 @@ public:
     // in a message box.
     void ReadText(const QString &text);
 
+    // What the reading features see of the window.
+    int voice() const override;
+    int speed() const override;
+    int pitch() const override;
+    QString wholeText() const override;
+    QString selectedText() const override;
+    void statusMessage(const QString &text) override { SBM(text); }
+    QWidget *dialogOwner() const override { return const_cast<MainWindow *>(this); }
+
+    // The settings panel as the reading controller fills it.
+    void addVoice(const QString &name) override;
+    int voiceCount() const override;
+    void chooseVoice(int position) override;
+    void setLimits(int minSpeed, int maxSpeed, int minPitch, int maxPitch) override;
+    void moveSpeed(int position) override;
+    void movePitch(int position) override;
+
     // Says a greeting from "Greetings.txt", never the one said last, behind whatever is queued.
     void Speak_Greetin();
 
     // The main speech control; null once the window has closed.
-    SpeechControl *speech() const { return m_speech.get(); }
+    SpeechControl *speech() const override { return m_speech.get(); }
     RichEdit *editor() const { return m_editor; }
     // The reminders, their scheduler and the organizer's windows.
     Organizer *organizer() const { return m_organizer; }
-    Prompter &prompter() const { return *m_services.prompter; }
+    Prompter &prompter() const override { return *m_services.prompter; }
 
     // The first command-line argument, lower-cased ("new", "delete", a path, or empty).
     QString firstArgument() const;

@@ -3,6 +3,8 @@
 #include <QTextStream>
 #include <cstdio>
 
+using namespace Qt::StringLiterals;
+
 namespace velmira {
 
 namespace {
@@ -11,13 +13,13 @@ QString buttonName(Prompter::Button button)
 {
     switch (button) {
     case Prompter::Button::Ok:
-        return QStringLiteral("Ok");
+        return u"Ok"_s;
     case Prompter::Button::Yes:
-        return QStringLiteral("Yes");
+        return u"Yes"_s;
     case Prompter::Button::No:
-        return QStringLiteral("No");
+        return u"No"_s;
     case Prompter::Button::Cancel:
-        return QStringLiteral("Cancel");
+        return u"Cancel"_s;
     }
     return {};
 }
@@ -26,15 +28,15 @@ QString iconName(Prompter::Icon icon)
 {
     switch (icon) {
     case Prompter::Icon::None:
-        return QStringLiteral("None");
+        return u"None"_s;
     case Prompter::Icon::Information:
-        return QStringLiteral("Information");
+        return u"Information"_s;
     case Prompter::Icon::Warning:
-        return QStringLiteral("Warning");
+        return u"Warning"_s;
     case Prompter::Icon::Question:
-        return QStringLiteral("Question");
+        return u"Question"_s;
     case Prompter::Icon::Critical:
-        return QStringLiteral("Critical");
+        return u"Critical"_s;
     }
     return {};
 }
@@ -62,7 +64,7 @@ Prompter::Button ScriptedPrompter::message(QWidget *, const QString &caption, co
                                            Buttons buttons, Button defaultButton)
 {
     QString shown = text;
-    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\\n"));
+    shown.replace(u"\r\n"_s, u"\\n"_s);
     QTextStream out(stdout);
     out << caption << '\t' << iconName(icon) << '\t' << buttonName(defaultButton) << '\t' << shown << '\n';
     out.flush();

@@ -1,7 +1,7 @@
 // Answers the program's message boxes from the environment, for runs without a person at the screen.
 #pragma once
 
-#include "common/prompter.h"
+#include "common/core/prompter.h"
 
 #include <QQueue>
 #include <memory>

@@ -1,9 +1,9 @@
 #include "selfuninstall.h"
 
 #include "app/buildinfo.h"
-#include "common/error.h"
-#include "common/programfolder.h"
-#include "common/prompter.h"
+#include "common/core/error.h"
+#include "common/core/programfolder.h"
+#include "common/core/prompter.h"
 #include "platform/desktopshell.h"
 
 #include <QDir>
@@ -11,6 +11,8 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QThread>
+
+using namespace Qt::StringLiterals;
 
 namespace velmira {
 
@@ -37,20 +39,20 @@ void SelfUninstall(DesktopShell &shell, Prompter &prompter, const QString &progr
 
     const Prompter::Button talk = prompter.message(
         nullptr, programCaption(),
-        QStringLiteral("Если что-то не работает - это не повод сразу удалять!\r\n"
+        u"Если что-то не работает - это не повод сразу удалять!\r\n"
                        "Просто напишите письмо по адресу %1 и спросите, что именно не понятно.\r\n"
-                       "Написать письмо разработчикам?")
+                       "Написать письмо разработчикам?"_s
             .arg(email),
         Prompter::Icon::Warning, yesNo, Prompter::Button::Yes);
     if (talk == Prompter::Button::Yes) {
-        shell.open(QUrl(QStringLiteral("mailto:") + email));
+        shell.open(QUrl(u"mailto:"_s + email));
         return;
     }
 
     const Prompter::Button really = prompter.message(
         nullptr, programCaption(),
-        QStringLiteral("Жаль, что вы решили удалить программу. А она бы так Вам жизнь упростила.\r\n"
-                       "Итак, Вы действительно хотите удали программу Вельмира?"),
+        u"Жаль, что вы решили удалить программу. А она бы так Вам жизнь упростила.\r\n"
+                       "Итак, Вы действительно хотите удали программу Вельмира?"_s,
         Prompter::Icon::Question, yesNo, Prompter::Button::No);
     if (really != Prompter::Button::Yes)
         return;
@@ -75,7 +77,7 @@ void SelfUninstall(DesktopShell &shell, Prompter &prompter, const QString &progr
     QStringList folders{programDir};
     const QString dataDir = withoutSlash(programFolder());
     const QString perUserDir =
-        QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/velmira");
+        QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + u"/velmira"_s;
     if (dataDir != programDir && dataDir == perUserDir)
         folders << dataDir;
     folders << shell.location(ShellEntry::MenuGroup);
@@ -84,19 +86,19 @@ void SelfUninstall(DesktopShell &shell, Prompter &prompter, const QString &progr
     try {
         shell.removeAfterExit(pid, {program}, folders);
         if (!QFileInfo(programDir).isWritable())
-            problem = QStringLiteral("нет права изменять папку «%1»").arg(QDir::toNativeSeparators(programDir));
+            problem = u"нет права изменять папку «%1»"_s.arg(QDir::toNativeSeparators(programDir));
     } catch (const Error &error) {
         problem = error.message();
     }
     if (!problem.isEmpty()) {
         prompter.message(nullptr, programCaption(),
-                         QStringLiteral("Ярлыки, пункты меню и файлы Вельмиры удалены, но не удалось удалить "
-                                        "сам файл программы «%1»: %2.\r\nУдалите его вручную.")
+                         u"Ярлыки, пункты меню и файлы Вельмиры удалены, но не удалось удалить "
+                                        "сам файл программы «%1»: %2.\r\nУдалите его вручную."_s
                              .arg(QDir::toNativeSeparators(program), problem),
                          Prompter::Icon::Warning, Prompter::Button::Ok);
         return;
     }
-    prompter.message(nullptr, programCaption(), QStringLiteral("Программа Вельмира удалена с Вашего компьютера."),
+    prompter.message(nullptr, programCaption(), u"Программа Вельмира удалена с Вашего компьютера."_s,
                      Prompter::Icon::Information, Prompter::Button::Ok);
 }
 

@@ -1,16 +1,18 @@
 #include "settingswindow.h"
 
 #include "app/application.h"
-#include "common/error.h"
-#include "common/inifile.h"
-#include "common/labelbutton.h"
-#include "common/programfolder.h"
+#include "common/core/error.h"
+#include "common/core/programfolder.h"
+#include "common/core/settings.h"
+#include "common/ui/labelbutton.h"
 #include "platform/desktopshell.h"
 #include "speech/speechcontrol.h"
 
 #include <QCheckBox>
 #include <QFrame>
 #include <QKeyEvent>
+
+using namespace Qt::StringLiterals;
 
 namespace velmira {
 
@@ -38,14 +40,14 @@ void reporting(Change change)
 } // namespace
 
 SettingsWindow::SettingsWindow(DesktopShell *shell, std::function<SpeechControl *()> speech, QWidget *parent)
-    : DialogWindow(QStringLiteral("TForm4"), QStringLiteral("Настройки программы"), parent), m_shell(shell),
+    : DialogWindow(u"TForm4"_s, u"Настройки программы"_s, parent), m_shell(shell),
       m_speech(std::move(speech))
 {
     setClientSize(289, 197);
     setBackground(QColor(0, 192, 0));
 
     auto *panel = new QFrame(this);
-    panel->setObjectName(QStringLiteral("Panel1"));
+    panel->setObjectName(u"Panel1"_s);
     panel->setGeometry(8, 8, 273, 156);
     panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
     panel->setAutoFillBackground(true);
@@ -54,28 +56,28 @@ SettingsWindow::SettingsWindow(DesktopShell *shell, std::function<SpeechControl 
     pal.setColor(QPalette::WindowText, Qt::black);
     panel->setPalette(pal);
 
-    m_autostart = addBox(panel, QStringLiteral("CheckBox2"), QStringLiteral("Автозагрузка при старте Windows"), 6);
-    m_greeting = addBox(panel, QStringLiteral("CheckBox3"), QStringLiteral("Говорить приветствие"), 26);
-    m_time = addBox(panel, QStringLiteral("CheckBox6"), QStringLiteral("Произносить время каждый час"), 46);
-    m_remText = addBox(panel, QStringLiteral("CheckBox1"), QStringLiteral("Запоминать текст при выходе"), 66);
-    m_openTxt = addBox(panel, QStringLiteral("CheckBox4"), QStringLiteral("Добавить Вельмиру в меню .TXT файлов"), 86);
-    m_openRtf = addBox(panel, QStringLiteral("CheckBox5"), QStringLiteral("Добавить Вельмиру в меню .RTF файлов"), 106);
+    m_autostart = addBox(panel, u"CheckBox2"_s, u"Автозагрузка при старте Windows"_s, 6);
+    m_greeting = addBox(panel, u"CheckBox3"_s, u"Говорить приветствие"_s, 26);
+    m_time = addBox(panel, u"CheckBox6"_s, u"Произносить время каждый час"_s, 46);
+    m_remText = addBox(panel, u"CheckBox1"_s, u"Запоминать текст при выходе"_s, 66);
+    m_openTxt = addBox(panel, u"CheckBox4"_s, u"Добавить Вельмиру в меню .TXT файлов"_s, 86);
+    m_openRtf = addBox(panel, u"CheckBox5"_s, u"Добавить Вельмиру в меню .RTF файлов"_s, 106);
 
-    connect(m_remText, &QCheckBox::toggled, this, [this](bool on) { applySetting(QStringLiteral("RemText"), on); });
-    connect(m_greeting, &QCheckBox::toggled, this, [this](bool on) { applySetting(QStringLiteral("Greeting"), on); });
-    connect(m_time, &QCheckBox::toggled, this, [this](bool on) { applySetting(QStringLiteral("Time"), on); });
+    connect(m_remText, &QCheckBox::toggled, this, [this](bool on) { applySetting(settings::RemText, on); });
+    connect(m_greeting, &QCheckBox::toggled, this, [this](bool on) { applySetting(settings::Greeting, on); });
+    connect(m_time, &QCheckBox::toggled, this, [this](bool on) { applySetting(settings::Time, on); });
     connect(m_autostart, &QCheckBox::toggled, this,
             [this](bool on) { applyEntry(ShellEntry::Autostart, on); });
     connect(m_openTxt, &QCheckBox::toggled, this, [this](bool on) { applyEntry(ShellEntry::OpenWithText, on); });
     connect(m_openRtf, &QCheckBox::toggled, this, [this](bool on) { applyEntry(ShellEntry::OpenWithRtf, on); });
 
-    auto *pronunciation = new LabelButton(QStringLiteral("Свойства произношения"), panel);
-    pronunciation->setObjectName(QStringLiteral("StaticText2"));
+    auto *pronunciation = new LabelButton(u"Свойства произношения"_s, panel);
+    pronunciation->setObjectName(u"StaticText2"_s);
     pronunciation->setGeometry(36, 128, 201, 22);
     connect(pronunciation, &LabelButton::clicked, this, &SettingsWindow::StaticText2Click);
 
-    auto *ok = new LabelButton(QStringLiteral("OK"), this);
-    ok->setObjectName(QStringLiteral("StaticText1"));
+    auto *ok = new LabelButton(u"OK"_s, this);
+    ok->setObjectName(u"StaticText1"_s);
     ok->setBoldItalic(true);
     ok->setGeometry(86, 169, 116, 23);
     connect(ok, &LabelButton::clicked, this, &QWidget::close);
@@ -104,23 +106,18 @@ void SettingsWindow::FormShow()
 {
     Q_ASSERT(m_shell);
     // Setting a box to another state applies its option, as any change of the box does.
-    const IniFile settings = IniFile::settings();
-    const QString global = IniFile::global();
-    m_remText->setChecked(settings.readBool(global, QStringLiteral("RemText"), true));
-    m_greeting->setChecked(settings.readBool(global, QStringLiteral("Greeting"), true));
-    m_time->setChecked(settings.readBool(global, QStringLiteral("Time"), true));
+    m_remText->setChecked(readSetting(settings::RemText));
+    m_greeting->setChecked(readSetting(settings::Greeting));
+    m_time->setChecked(readSetting(settings::Time));
     const QString program = executablePath();
     m_autostart->setChecked(m_shell->startsProgram(ShellEntry::Autostart, program));
     m_openTxt->setChecked(m_shell->startsProgram(ShellEntry::OpenWithText, program));
     m_openRtf->setChecked(m_shell->startsProgram(ShellEntry::OpenWithRtf, program));
 }
 
-void SettingsWindow::applySetting(const QString &key, bool on)
+void SettingsWindow::applySetting(const Setting<bool> &setting, bool on)
 {
-    reporting([&] {
-        IniFile settings = IniFile::settings();
-        settings.writeBool(IniFile::global(), key, on);
-    });
+    reporting([&] { writeSetting(setting, on); });
 }
 
 void SettingsWindow::applyEntry(ShellEntry which, bool on)
@@ -132,7 +129,7 @@ void SettingsWindow::applyEntry(ShellEntry which, bool on)
             return;
         }
         Launcher launcher;
-        launcher.name = which == ShellEntry::Autostart ? QStringLiteral("Вельмира") : QStringLiteral("Открыть Вельмирой");
+        launcher.name = which == ShellEntry::Autostart ? u"Вельмира"_s : u"Открыть Вельмирой"_s;
         launcher.program = executablePath();
         m_shell->write(which, launcher);
     });
@@ -143,7 +140,7 @@ void SettingsWindow::StaticText2Click()
     SpeechControl *speech = m_speech ? m_speech() : nullptr;
     if (!speech)
         return;
-    reporting([&] { speech->LexiconDlg(parentWidget() ? parentWidget() : this, QStringLiteral("Свойства произношения")); });
+    reporting([&] { speech->LexiconDlg(parentWidget() ? parentWidget() : this, u"Свойства произношения"_s); });
 }
 
 bool SettingsWindow::previewKey(QKeyEvent *event)

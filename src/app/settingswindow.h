@@ -2,7 +2,8 @@
 // engine's pronunciation settings.
 #pragma once
 
-#include "common/dialogwindow.h"
+#include "common/core/settings.h"
+#include "common/ui/dialogwindow.h"
 
 #include <functional>
 
@@ -35,7 +36,7 @@ protected:
 private:
     QCheckBox *addBox(QWidget *panel, const QString &name, const QString &caption, int y);
     void FormShow();
-    void applySetting(const QString &key, bool on);
+    void applySetting(const Setting<bool> &setting, bool on);
     void applyEntry(ShellEntry entry, bool on);
     void StaticText2Click();
 

@@ -1,9 +1,9 @@
 #include "correctiondictionary.h"
 
-#include "common/inifile.h"
-#include "common/programfolder.h"
-#include "common/textcodec.h"
-#include "common/textfile.h"
+#include "common/core/programfolder.h"
+#include "common/core/settings.h"
+#include "common/core/textcodec.h"
+#include "common/core/textfile.h"
 
 #include <QFileInfo>
 #include <algorithm>
@@ -20,11 +20,6 @@ QStringList readLines(const QString &path)
     if (!QFileInfo::exists(path))
         return {};
     return CorrectionDictionary::parse(readFileBytes(path));
-}
-
-QString useFlagKey()
-{
-    return u"Dictionary"_s;
 }
 
 } // namespace
@@ -128,13 +123,12 @@ void CorrectionDictionary::removeLines(QList<qsizetype> positions)
 
 bool CorrectionDictionary::isInUse()
 {
-    return IniFile::settings().readBool(IniFile::global(), useFlagKey(), false);
+    return readSetting(settings::Dictionary);
 }
 
 void CorrectionDictionary::setInUse(bool inUse)
 {
-    IniFile settings = IniFile::settings();
-    settings.writeBool(IniFile::global(), useFlagKey(), inUse);
+    writeSetting(settings::Dictionary, inUse);
 }
 
 } // namespace velmira

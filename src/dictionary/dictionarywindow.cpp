@@ -1,8 +1,8 @@
 #include "dictionarywindow.h"
 
-#include "common/error.h"
-#include "common/labelbutton.h"
-#include "common/prompter.h"
+#include "common/core/error.h"
+#include "common/core/prompter.h"
+#include "common/ui/labelbutton.h"
 #include "speech/speechcontrol.h"
 
 #include <QCheckBox>
@@ -14,6 +14,8 @@
 #include <QScreen>
 #include <QSignalBlocker>
 #include <algorithm>
+
+using namespace Qt::StringLiterals;
 
 namespace velmira {
 
@@ -73,47 +75,47 @@ void restoreLimit(QLineEdit *box)
 } // namespace
 
 DictionaryWindow::DictionaryWindow(Prompter &prompter, SpeechControl *speech, QWidget *parent)
-    : DialogWindow(QStringLiteral("TForm5"), QStringLiteral("Словарь поправок"), parent),
+    : DialogWindow(u"TForm5"_s, u"Словарь поправок"_s, parent),
       m_prompter(prompter), m_speech(speech)
 {
     setWindowFlags(windowFlags() | Qt::WindowStaysOnTopHint);
     setClientSize(365, 446);
     setBackground(WindowGreen);
 
-    QFrame *usePanel = panel(this, QStringLiteral("Panel2"), QRect(8, 8, 349, 32));
-    m_useBox = new QCheckBox(QStringLiteral("Использовать словарь поправок"), usePanel);
-    m_useBox->setObjectName(QStringLiteral("CheckBox1"));
+    QFrame *usePanel = panel(this, u"Panel2"_s, QRect(8, 8, 349, 32));
+    m_useBox = new QCheckBox(u"Использовать словарь поправок"_s, usePanel);
+    m_useBox->setObjectName(u"CheckBox1"_s);
     m_useBox->setGeometry(8, 6, 333, 20);
 
-    m_editPanel = panel(this, QStringLiteral("Panel1"), QRect(8, 46, 349, 358));
-    m_word = wordBox(m_editPanel, QStringLiteral("Edit1"), QStringLiteral("Заменяемое слово:"), 8);
-    m_replacement = wordBox(m_editPanel, QStringLiteral("Edit2"), QStringLiteral("Заменяющее слово:"), 179);
+    m_editPanel = panel(this, u"Panel1"_s, QRect(8, 46, 349, 358));
+    m_word = wordBox(m_editPanel, u"Edit1"_s, u"Заменяемое слово:"_s, 8);
+    m_replacement = wordBox(m_editPanel, u"Edit2"_s, u"Заменяющее слово:"_s, 179);
     m_replacement->setEnabled(false);
 
-    m_test = addButton(m_editPanel, QStringLiteral("Label1"), QStringLiteral("Тест"), QRect(8, 54, 162, 22));
-    m_add = addButton(m_editPanel, QStringLiteral("StaticText3"), QStringLiteral("Добавить"),
+    m_test = addButton(m_editPanel, u"Label1"_s, u"Тест"_s, QRect(8, 54, 162, 22));
+    m_add = addButton(m_editPanel, u"StaticText3"_s, u"Добавить"_s,
                       QRect(179, 54, 162, 22));
     m_test->setEnabled(false);
     m_add->setEnabled(false);
 
     m_list = new QListWidget(m_editPanel);
-    m_list->setObjectName(QStringLiteral("ListBox1"));
-    m_list->setAccessibleName(QStringLiteral("Строки словаря"));
+    m_list->setObjectName(u"ListBox1"_s);
+    m_list->setAccessibleName(u"Строки словаря"_s);
     m_list->setGeometry(8, 84, 333, 236);
     m_list->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_list->setSortingEnabled(false);
 
-    auto *remove = addButton(m_editPanel, QStringLiteral("StaticText4"), QStringLiteral("Удалить строку"),
+    auto *remove = addButton(m_editPanel, u"StaticText4"_s, u"Удалить строку"_s,
                              QRect(8, 328, 105, 22));
-    auto *clear = addButton(m_editPanel, QStringLiteral("StaticText8"), QStringLiteral("Очистить"),
+    auto *clear = addButton(m_editPanel, u"StaticText8"_s, u"Очистить"_s,
                             QRect(122, 328, 105, 22));
-    auto *import = addButton(m_editPanel, QStringLiteral("StaticText5"), QStringLiteral("Иимпорт..."),
+    auto *import = addButton(m_editPanel, u"StaticText5"_s, u"Иимпорт..."_s,
                              QRect(236, 328, 105, 22));
 
-    auto *ok = addButton(this, QStringLiteral("StaticText6"), QStringLiteral("OK"), QRect(90, 414, 86, 24));
+    auto *ok = addButton(this, u"StaticText6"_s, u"OK"_s, QRect(90, 414, 86, 24));
     ok->setBoldItalic(true);
     auto *cancel =
-        addButton(this, QStringLiteral("StaticText7"), QStringLiteral("Отмена"), QRect(189, 414, 86, 24));
+        addButton(this, u"StaticText7"_s, u"Отмена"_s, QRect(189, 414, 86, 24));
 
     connect(m_useBox, &QCheckBox::toggled, this, &DictionaryWindow::CheckBox1Click);
     connect(m_word, &QLineEdit::textChanged, this, &DictionaryWindow::Edit1Change);
@@ -239,7 +241,7 @@ void DictionaryWindow::StaticText4Click()
 
 void DictionaryWindow::StaticText8Click()
 {
-    if (!m_prompter.askYesNo(this, programCaption(), QStringLiteral("Очистить словарь поправок?")))
+    if (!m_prompter.askYesNo(this, programCaption(), u"Очистить словарь поправок?"_s))
         return;
     m_dictionary.clear();
     m_list->clear();
@@ -249,8 +251,8 @@ void DictionaryWindow::StaticText5Click()
 {
     // No name is offered: every import starts afresh.
     const QString path =
-        m_prompter.openFileName(this, QStringLiteral("Выбор файла словаря для импорта"),
-                                QStringLiteral("Текстовые файлы (*.txt)|*.txt|Все файлы (*.*)|*.*"));
+        m_prompter.openFileName(this, u"Выбор файла словаря для импорта"_s,
+                                u"Текстовые файлы (*.txt)|*.txt|Все файлы (*.*)|*.*"_s);
     if (path.isEmpty())
         return;
     const qsizetype before = m_dictionary.size();
@@ -273,9 +275,8 @@ void DictionaryWindow::Label1Click()
         m_speech->AudioReset();
         m_speech->Speak(m_replacement->text());
     } catch (const std::exception &) {
-        m_prompter.message(this, QStringLiteral("Вельмира"),
-                           QStringLiteral("Ошибка! Возможно, звуковая карта занята другим приложением."),
-                           Prompter::Icon::None, Prompter::Button::Ok);
+        m_prompter.message(this, u"Вельмира"_s, speechFailureText(), Prompter::Icon::None,
+                           Prompter::Button::Ok);
     }
 }
 
@@ -299,7 +300,7 @@ void DictionaryWindow::StaticText7Click()
 
 void DictionaryWindow::report(const Error &error)
 {
-    m_prompter.message(this, QStringLiteral("Вельмира"), error.message(), Prompter::Icon::Critical,
+    m_prompter.message(this, u"Вельмира"_s, error.message(), Prompter::Icon::Critical,
                        Prompter::Button::Ok);
 }
 

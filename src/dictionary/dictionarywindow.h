@@ -2,7 +2,7 @@
 // their use on and off, imports lines from another file and listens to a replacement.
 #pragma once
 
-#include "common/dialogwindow.h"
+#include "common/ui/dialogwindow.h"
 #include "correctiondictionary.h"
 
 class QCheckBox;

@@ -1,8 +1,8 @@
 #include "documentcommands.h"
 
-#include "common/error.h"
-#include "common/prompter.h"
-#include "common/textfile.h"
+#include "common/core/error.h"
+#include "common/core/prompter.h"
+#include "common/core/textfile.h"
 #include "documentfile.h"
 #include "richedit.h"
 #include "rtf/rtfwriter.h"
@@ -10,13 +10,15 @@
 #include <QFileInfo>
 #include <QLocale>
 
+using namespace Qt::StringLiterals;
+
 namespace velmira {
 
 void LoadDocument(RichEdit &editor, const QString &path)
 {
     const QFileInfo info(path);
     if (info.size() > MaxDocumentSize) {
-        throw Error(QStringLiteral("Файл «%1» слишком велик: %2 МБ. Открываются файлы не больше %3 МБ.")
+        throw Error(u"Файл «%1» слишком велик: %2 МБ. Открываются файлы не больше %3 МБ."_s
                         .arg(info.fileName())
                         .arg(QLocale(QLocale::Russian).toString(double(info.size()) / (1024 * 1024), 'f', 1))
                         .arg(MaxDocumentSize / (1024 * 1024)));
@@ -24,7 +26,7 @@ void LoadDocument(RichEdit &editor, const QString &path)
     const QByteArray bytes = readFileBytes(path);
     // A file can grow between the look and the read.
     if (bytes.size() > MaxDocumentSize)
-        throw Error(QStringLiteral("Файл «%1» слишком велик. Открываются файлы не больше %2 МБ.")
+        throw Error(u"Файл «%1» слишком велик. Открываются файлы не больше %2 МБ."_s
                         .arg(info.fileName())
                         .arg(MaxDocumentSize / (1024 * 1024)));
     if (hasRtfExtension(path) && editor.setRtfContent(bytes))
@@ -37,26 +39,26 @@ DocumentCommands::DocumentCommands(RichEdit &editor, Prompter &prompter,
     : m_editor(editor), m_prompter(prompter), m_status(std::move(status))
 {}
 
-void DocumentCommands::N2Click()
+void DocumentCommands::newDocument()
 {
     if (m_editor.document()->isEmpty()) {
-        m_status(QStringLiteral("Нет текста"));
+        m_status(u"Нет текста"_s);
         return;
     }
-    if (m_prompter.askYesNo(m_editor.window(), programCaption(), QStringLiteral("Очистить рабочую область?")))
+    if (m_prompter.askYesNo(m_editor.window(), programCaption(), u"Очистить рабочую область?"_s))
         m_editor.setPlainContent(QString());
 }
 
-void DocumentCommands::N3Click()
+void DocumentCommands::openDocument()
 {
     if (!m_editor.document()->isEmpty() &&
         !m_prompter.askYesNo(
             m_editor.window(), programCaption(),
-            QStringLiteral("Если текущий текст не сохранён, то он будет утерян. Продолжать?")))
+            u"Если текущий текст не сохранён, то он будет утерян. Продолжать?"_s))
         return;
     const QString path =
-        m_prompter.openFileName(m_editor.window(), QStringLiteral("Выбор файла для открытия"),
-                                QStringLiteral("Все файлы (*.*)|*.*|"), m_openName);
+        m_prompter.openFileName(m_editor.window(), u"Выбор файла для открытия"_s,
+                                u"Все файлы (*.*)|*.*|"_s, m_openName);
     if (path.isEmpty())
         return;
     m_openName = path;
@@ -65,11 +67,11 @@ void DocumentCommands::N3Click()
         load(path);
 }
 
-void DocumentCommands::N5Click()
+void DocumentCommands::saveDocumentAs()
 {
     const QString chosen =
-        m_prompter.saveFileName(m_editor.window(), QStringLiteral("Выбор файла для сохранения"),
-                                QStringLiteral("Файл RTF|*.rtf|Все файлы (*.*)|*.*"));
+        m_prompter.saveFileName(m_editor.window(), u"Выбор файла для сохранения"_s,
+                                u"Файл RTF|*.rtf|Все файлы (*.*)|*.*"_s);
     if (chosen.isEmpty())
         return;
     try {
@@ -79,22 +81,22 @@ void DocumentCommands::N5Click()
     }
 }
 
-void DocumentCommands::CtrlC1Click()
+void DocumentCommands::copy()
 {
     m_editor.copy();
 }
 
-void DocumentCommands::CtrlX1Click()
+void DocumentCommands::cut()
 {
     m_editor.cut();
 }
 
-void DocumentCommands::Dcnfdbnm1Click()
+void DocumentCommands::paste()
 {
     m_editor.paste();
 }
 
-void DocumentCommands::N7Click()
+void DocumentCommands::selectAll()
 {
     m_editor.selectAll();
 }

@@ -22,18 +22,18 @@ public:
     DocumentCommands(RichEdit &editor, Prompter &prompter, std::function<void(const QString &)> status);
 
     // New: asks before clearing a text that is not empty.
-    void N2Click();
+    void newDocument();
     // Open: asks before replacing a text that is not empty, then loads the chosen file.
-    void N3Click();
+    void openDocument();
     // Save as: writes the whole content as RTF under the chosen name, with ".rtf" added where the name
     // lacks it.
-    void N5Click();
+    void saveDocumentAs();
 
     // The clipboard commands and select all, as the editor's own keys do them.
-    void CtrlC1Click();
-    void CtrlX1Click();
-    void Dcnfdbnm1Click();
-    void N7Click();
+    void copy();
+    void cut();
+    void paste();
+    void selectAll();
 
     // Loads the document named on the command line; a failure is shown in a message box and the editor
     // stays empty.

@@ -1,6 +1,6 @@
 #include "documentfile.h"
 
-#include "common/textcodec.h"
+#include "common/core/textcodec.h"
 
 #include <QFileInfo>
 

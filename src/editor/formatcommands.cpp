@@ -1,10 +1,12 @@
 #include "formatcommands.h"
 
-#include "common/prompter.h"
+#include "common/core/prompter.h"
 #include "richedit.h"
 
 #include <QTextBlockFormat>
 #include <QTextCursor>
+
+using namespace Qt::StringLiterals;
 
 namespace velmira {
 
@@ -39,10 +41,10 @@ void FormatCommands::stepFontSize(int step)
 {
     const int size = selectionPointSize(m_editor.textCursor()) + step;
     change([size](QTextCharFormat &format) { setPointSize(format, size); });
-    m_status(QStringLiteral("Текущий размер шрифта %1.").arg(selectionPointSize(m_editor.textCursor())));
+    m_status(u"Текущий размер шрифта %1."_s.arg(selectionPointSize(m_editor.textCursor())));
 }
 
-void FormatCommands::N20Click()
+void FormatCommands::chooseFont()
 {
     QTextCursor cursor = m_editor.textCursor();
     QFont font = effectiveFont(selectionFormat(cursor), *m_editor.document());
@@ -61,8 +63,8 @@ void FormatCommands::N20Click()
     }
     if (!m_prompter.askYesNo(
             m_editor.window(), programCaption(),
-            QStringLiteral("Не был выделен текст, чтобы применить к нему шрифт.\r\n Применить "
-                           "шрифт ко всему тексту?")))
+            u"Не был выделен текст, чтобы применить к нему шрифт.\r\n Применить "
+                           "шрифт ко всему тексту?"_s))
         return;
     const int caret = cursor.position();
     cursor.select(QTextCursor::Document);

@@ -31,7 +31,7 @@ public:
 
     // The font box, filled from the selection, applied to the selection; with nothing selected, to the
     // whole text after asking, the caret staying where it was.
-    void N20Click();
+    void chooseFont();
 
 private:
     void change(const std::function<void(QTextCharFormat &)> &change);

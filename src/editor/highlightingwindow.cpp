@@ -1,6 +1,6 @@
 #include "highlightingwindow.h"
 
-#include "common/labelbutton.h"
+#include "common/ui/labelbutton.h"
 #include "intuitivehighlighting.h"
 #include "richedit.h"
 
@@ -13,18 +13,20 @@
 #include <QScopeGuard>
 #include <QScrollBar>
 
+using namespace Qt::StringLiterals;
+
 namespace velmira {
 
 HighlightingWindow::HighlightingWindow(RichEdit &editor, std::function<void(const QString &)> status,
                                        QWidget *parent)
-    : DialogWindow(QStringLiteral("TForm8"), QStringLiteral("Интуитивное выделение"), parent),
+    : DialogWindow(u"TForm8"_s, u"Интуитивное выделение"_s, parent),
       m_editor(editor), m_status(std::move(status))
 {
     setClientSize(289, 149);
     setBackground(QColor(0, 192, 0));
 
     m_panel = new QFrame(this);
-    m_panel->setObjectName(QStringLiteral("Panel1"));
+    m_panel->setObjectName(u"Panel1"_s);
     m_panel->setGeometry(8, 8, 273, 104);
     m_panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
     m_panel->setAutoFillBackground(true);
@@ -33,37 +35,37 @@ HighlightingWindow::HighlightingWindow(RichEdit &editor, std::function<void(cons
     pal.setColor(QPalette::WindowText, Qt::black);
     m_panel->setPalette(pal);
 
-    auto *question = new QLabel(QStringLiteral("Что Вы хотите сделать?"), m_panel);
-    question->setObjectName(QStringLiteral("Label1"));
+    auto *question = new QLabel(u"Что Вы хотите сделать?"_s, m_panel);
+    question->setObjectName(u"Label1"_s);
     QFont bold = question->font();
     bold.setBold(true);
     question->setFont(bold);
     question->setGeometry(8, 6, 257, 18);
 
-    m_mark = new QRadioButton(QStringLiteral("Интуитивно выделить текст"), m_panel);
-    m_mark->setObjectName(QStringLiteral("RadioButton1"));
+    m_mark = new QRadioButton(u"Интуитивно выделить текст"_s, m_panel);
+    m_mark->setObjectName(u"RadioButton1"_s);
     m_mark->setGeometry(8, 28, 257, 20);
     m_mark->setChecked(true);
-    m_unmark = new QRadioButton(QStringLiteral("Снять всё выделение с текста"), m_panel);
-    m_unmark->setObjectName(QStringLiteral("RadioButton2"));
+    m_unmark = new QRadioButton(u"Снять всё выделение с текста"_s, m_panel);
+    m_unmark->setObjectName(u"RadioButton2"_s);
     m_unmark->setGeometry(8, 50, 257, 20);
 
     m_progress = new QProgressBar(m_panel);
-    m_progress->setObjectName(QStringLiteral("ProgressBar1"));
-    m_progress->setAccessibleName(QStringLiteral("Ход выделения"));
+    m_progress->setObjectName(u"ProgressBar1"_s);
+    m_progress->setAccessibleName(u"Ход выделения"_s);
     m_progress->setTextVisible(false);
     m_progress->setRange(0, 100);
     m_progress->setValue(0);
     m_progress->setGeometry(8, 78, 257, 16);
 
-    auto *ok = new LabelButton(QStringLiteral("OK"), this);
-    ok->setObjectName(QStringLiteral("StaticText1"));
+    auto *ok = new LabelButton(u"OK"_s, this);
+    ok->setObjectName(u"StaticText1"_s);
     ok->setBoldItalic(true);
     ok->setGeometry(24, 120, 110, 23);
     connect(ok, &LabelButton::clicked, this, &HighlightingWindow::StaticText1Click);
 
-    auto *cancel = new LabelButton(QStringLiteral("Отмена"), this);
-    cancel->setObjectName(QStringLiteral("StaticText4"));
+    auto *cancel = new LabelButton(u"Отмена"_s, this);
+    cancel->setObjectName(u"StaticText4"_s);
     cancel->setGeometry(155, 120, 110, 23);
     connect(cancel, &LabelButton::clicked, this, &HighlightingWindow::StaticText4Click);
 }
@@ -71,7 +73,7 @@ HighlightingWindow::HighlightingWindow(RichEdit &editor, std::function<void(cons
 void HighlightingWindow::SpeedButton23Click()
 {
     if (m_editor.document()->isEmpty()) {
-        m_status(QStringLiteral("Нет текста для Интуитивного выделения"));
+        m_status(u"Нет текста для Интуитивного выделения"_s);
         return;
     }
     exec();

@@ -2,7 +2,7 @@
 // all bold.
 #pragma once
 
-#include "common/dialogwindow.h"
+#include "common/ui/dialogwindow.h"
 
 #include <chrono>
 #include <functional>

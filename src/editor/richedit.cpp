@@ -9,12 +9,14 @@
 #include <QScrollBar>
 #include <QTextBlock>
 
+using namespace Qt::StringLiterals;
+
 namespace velmira {
 
 RichEdit::RichEdit(QWidget *parent) : QTextEdit(parent)
 {
-    setObjectName(QStringLiteral("RichEdit1"));
-    setAccessibleName(QStringLiteral("Текст"));
+    setObjectName(u"RichEdit1"_s);
+    setAccessibleName(u"Текст"_s);
     setAcceptRichText(true);
     setLineWrapMode(QTextEdit::WidgetWidth);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -30,7 +32,7 @@ RichEdit::RichEdit(QWidget *parent) : QTextEdit(parent)
 
 QFont RichEdit::defaultFont()
 {
-    QFont font(QStringLiteral("Times New Roman"));
+    QFont font(u"Times New Roman"_s);
     font.setPixelSize(15);
     return font;
 }

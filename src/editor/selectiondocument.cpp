@@ -10,15 +10,17 @@
 #include <QTextDocumentWriter>
 #include <QUrl>
 
+using namespace Qt::StringLiterals;
+
 namespace velmira {
 
 namespace {
 
-const QString PlainText = QStringLiteral("text/plain");
-const QString Html = QStringLiteral("text/html");
-const QString Rtf = QStringLiteral("text/rtf");
-const QString ApplicationRtf = QStringLiteral("application/rtf");
-const QString OpenDocument = QStringLiteral("application/vnd.oasis.opendocument.text");
+const QString PlainText = u"text/plain"_s;
+const QString Html = u"text/html"_s;
+const QString Rtf = u"text/rtf"_s;
+const QString ApplicationRtf = u"application/rtf"_s;
+const QString OpenDocument = u"application/vnd.oasis.opendocument.text"_s;
 
 // Gives `target` the data of every picture it shows that `source` holds as a resource.
 void copyPictures(const QTextDocument &source, QTextDocument &target)

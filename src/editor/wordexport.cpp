@@ -1,7 +1,7 @@
 #include "wordexport.h"
 
-#include "common/error.h"
-#include "common/prompter.h"
+#include "common/core/error.h"
+#include "common/core/prompter.h"
 #include "richedit.h"
 #include "selectiondocument.h"
 
@@ -17,11 +17,13 @@
 #include <QTextDocument>
 #include <unistd.h>
 
+using namespace Qt::StringLiterals;
+
 namespace velmira {
 
 namespace {
 
-const QString ExportPrefix = QStringLiteral("velmira-export-");
+const QString ExportPrefix = u"velmira-export-"_s;
 
 // Export files stay for the word processor to read after we hand them over; those of earlier days are
 // removed.
@@ -29,7 +31,7 @@ void removeOldExports(const QDir &folder)
 {
     const QDateTime dayAgo = QDateTime::currentDateTime().addDays(-1);
     const QFileInfoList files =
-        folder.entryInfoList({ExportPrefix + QStringLiteral("*.rtf")}, QDir::Files | QDir::NoSymLinks);
+        folder.entryInfoList({ExportPrefix + u"*.rtf"_s}, QDir::Files | QDir::NoSymLinks);
     for (const QFileInfo &file : files) {
         if (file.ownerId() == ::getuid() && file.lastModified() < dayAgo)
             QFile::remove(file.absoluteFilePath());
@@ -41,15 +43,15 @@ QString writeExportFile(const QByteArray &rtf)
 {
     const QDir folder = QDir::temp();
     removeOldExports(folder);
-    QTemporaryFile file(folder.filePath(ExportPrefix + QStringLiteral("XXXXXX.rtf")));
+    QTemporaryFile file(folder.filePath(ExportPrefix + u"XXXXXX.rtf"_s));
     file.setAutoRemove(false);
     if (!file.open())
-        throw Error(QStringLiteral("Не удалось создать файл для экспорта в папке «%1»: %2")
+        throw Error(u"Не удалось создать файл для экспорта в папке «%1»: %2"_s
                         .arg(QDir::toNativeSeparators(folder.path()), file.errorString()));
     if (file.write(rtf) != rtf.size() || !file.flush()) {
         const QString reason = file.errorString();
         file.remove();
-        throw Error(QStringLiteral("Не удалось записать файл «%1»: %2")
+        throw Error(u"Не удалось записать файл «%1»: %2"_s
                         .arg(QDir::toNativeSeparators(file.fileName()), reason));
     }
     file.close();
@@ -60,13 +62,13 @@ void startWordProcessor(const QString &program, const QString &file)
 {
     QProcess process;
     process.setProgram(program);
-    process.setArguments({QStringLiteral("--writer"), QStringLiteral("-n"), file});
+    process.setArguments({u"--writer"_s, u"-n"_s, file});
     process.setStandardInputFile(QProcess::nullDevice());
     process.setStandardOutputFile(QProcess::nullDevice());
     process.setStandardErrorFile(QProcess::nullDevice());
     if (!process.startDetached()) {
         QFile::remove(file);
-        throw Error(QStringLiteral("Не удалось запустить текстовый процессор «%1»: %2")
+        throw Error(u"Не удалось запустить текстовый процессор «%1»: %2"_s
                         .arg(QDir::toNativeSeparators(program), process.errorString()));
     }
 }
@@ -77,7 +79,7 @@ QString wordProcessorProgram()
 {
     QString name = qEnvironmentVariable("VELMIRA_WORD_PROCESSOR");
     if (name.isEmpty())
-        name = QStringLiteral("soffice");
+        name = u"soffice"_s;
     if (name.contains(u'/')) {
         const QFileInfo info(name);
         return info.isFile() && info.isExecutable() ? info.absoluteFilePath() : QString();
@@ -89,18 +91,18 @@ WordExport::WordExport(RichEdit &editor, Prompter &prompter, std::function<void(
     : m_editor(editor), m_prompter(prompter), m_status(std::move(status))
 {}
 
-void WordExport::SpeedButton1Click()
+void WordExport::exportToWordProcessor()
 {
     if (m_editor.document()->isEmpty()) {
-        m_status(QStringLiteral("Нет текста для экспорта!"));
+        m_status(u"Нет текста для экспорта!"_s);
         return;
     }
     if (!m_prompter.askYesNo(m_editor.window(), programCaption(),
-                             QStringLiteral("Экспортировать текст в MS Word?")))
+                             u"Экспортировать текст в MS Word?"_s))
         return;
     const QString program = wordProcessorProgram();
     if (program.isEmpty()) {
-        m_status(QStringLiteral("Ошибка! Возможно, MS Word не установлен."));
+        m_status(u"Ошибка! Возможно, MS Word не установлен."_s);
         return;
     }
     try {
@@ -118,7 +120,7 @@ void WordExport::SpeedButton1Click()
                            Prompter::Button::Ok);
         return;
     }
-    m_status(QStringLiteral("Текст успешно экспортирован."));
+    m_status(u"Текст успешно экспортирован."_s);
 }
 
 } // namespace velmira

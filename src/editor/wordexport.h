@@ -26,7 +26,7 @@ public:
     // and is put on the clipboard as a copy would put it; the editor's selection stays as it was. A
     // missing word processor, a file that cannot be written or a program that cannot be started is
     // reported, and then nothing is said to have been exported.
-    void SpeedButton1Click();
+    void exportToWordProcessor();
 
 private:
     RichEdit &m_editor;

@@ -1,8 +1,8 @@
 #include "organizer.h"
 
 #include "clock.h"
-#include "common/error.h"
-#include "common/prompter.h"
+#include "common/core/error.h"
+#include "common/core/prompter.h"
 #include "organizerwindow.h"
 #include "reminderfile.h"
 
@@ -53,9 +53,9 @@ void Organizer::ShowOTable()
     velmira::ShowOTable(m_table);
 }
 
-void Organizer::Timer3Timer()
+void Organizer::onTick()
 {
-    m_scheduler.Timer3Timer();
+    m_scheduler.onTick();
 }
 
 void Organizer::startTimeAnnouncement()
@@ -63,7 +63,7 @@ void Organizer::startTimeAnnouncement()
     m_scheduler.startTimeAnnouncement();
 }
 
-void Organizer::SpeedButton3Click()
+void Organizer::openOrganizerWindow()
 {
     m_organizerWindow->showOrganizer();
 }

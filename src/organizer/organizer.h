@@ -36,13 +36,13 @@ public:
     // Loads the table from "Organayzer.txt" (a missing or bad file leaves it as it was).
     void ShowOTable();
     // One tick of the main window's Timer3.
-    void Timer3Timer();
+    void onTick();
     // Arms the hourly announcement, when the settings ask for it at start-up.
     void startTimeAnnouncement();
     // Whether closing the program would silence a reminder.
     bool hasActiveReminder() const { return m_table.hasActiveReminder(); }
     // Opens the organizer window (toolbar button and menu item "Органайзер").
-    void SpeedButton3Click();
+    void openOrganizerWindow();
 
     const ReminderScheduler &scheduler() const { return m_scheduler; }
     OrganizerWindow *organizerWindow() const { return m_organizerWindow; }

@@ -1,8 +1,8 @@
 #include "organizerwindow.h"
 
-#include "common/error.h"
-#include "common/labelbutton.h"
-#include "common/prompter.h"
+#include "common/core/error.h"
+#include "common/core/prompter.h"
+#include "common/ui/labelbutton.h"
 #include "reminderfile.h"
 
 #include <QFile>
@@ -13,6 +13,8 @@
 #include <QScreen>
 #include <QTableWidget>
 #include <QToolButton>
+
+using namespace Qt::StringLiterals;
 
 namespace velmira {
 
@@ -36,7 +38,7 @@ QToolButton *pictureButton(QWidget *parent, const QString &name, const QString &
     b->setObjectName(name);
     b->setAutoRaise(true);
     // Our own pictures come with the program's resources; without them the desktop's theme has to do.
-    const QString own = QStringLiteral(":/icons/%1.svg").arg(ownIcon);
+    const QString own = u":/icons/%1.svg"_s.arg(ownIcon);
     b->setIcon(QIcon::fromTheme(themeIcon, QFile::exists(own) ? QIcon(own) : QIcon()));
     b->setIconSize(QSize(20, 20));
     b->setGeometry(geometry);
@@ -58,14 +60,14 @@ void separator(QWidget *parent, int x, int y)
 } // namespace
 
 OrganizerWindow::OrganizerWindow(ReminderTable &table, Prompter &prompter, RowEditor editRow, QWidget *parent)
-    : DialogWindow(QStringLiteral("TForm9"), QStringLiteral("Органайзер"), parent),
+    : DialogWindow(u"TForm9"_s, u"Органайзер"_s, parent),
       m_table(table), m_prompter(prompter), m_editRow(std::move(editRow))
 {
     setClientSize(623, 326);
     setBackground(QColor(0, 192, 0));
 
     auto *panel = new QFrame(this);
-    panel->setObjectName(QStringLiteral("Panel1"));
+    panel->setObjectName(u"Panel1"_s);
     panel->setGeometry(8, 8, 610, 283);
     panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
     QPalette pal = panel->palette();
@@ -74,10 +76,10 @@ OrganizerWindow::OrganizerWindow(ReminderTable &table, Prompter &prompter, RowEd
     panel->setAutoFillBackground(true);
 
     m_grid = new QTableWidget(1, ReminderTable::ColumnCount, panel);
-    m_grid->setObjectName(QStringLiteral("StringGrid"));
-    m_grid->setAccessibleName(QStringLiteral("Напоминания"));
+    m_grid->setObjectName(u"StringGrid"_s);
+    m_grid->setAccessibleName(u"Напоминания"_s);
     m_grid->setGeometry(6, 6, 595, 235);
-    QFont gridFont(QStringLiteral("Arial"));
+    QFont gridFont(u"Arial"_s);
     gridFont.setPixelSize(11);
     m_grid->setFont(gridFont);
     m_grid->horizontalHeader()->setFont(gridFont);
@@ -98,26 +100,26 @@ OrganizerWindow::OrganizerWindow(ReminderTable &table, Prompter &prompter, RowEd
     }
 
     const int y = 246;
-    auto *add = pictureButton(panel, QStringLiteral("SpeedButton1"), QStringLiteral("list-add"), QStringLiteral("add"),
-                              QStringLiteral("Добавить напоминание"), QRect(9, y, 28, 28));
-    auto *remove = pictureButton(panel, QStringLiteral("SpeedButton2"), QStringLiteral("list-remove"),
-                                 QStringLiteral("delete"), QStringLiteral("Удалить напоминание"), QRect(41, y, 28, 28));
-    auto *edit = pictureButton(panel, QStringLiteral("SpeedButton3"), QStringLiteral("document-properties"),
-                               QStringLiteral("edit"), QStringLiteral("Редактировать напоминание"), QRect(73, y, 28, 28));
+    auto *add = pictureButton(panel, u"SpeedButton1"_s, u"list-add"_s, u"add"_s,
+                              u"Добавить напоминание"_s, QRect(9, y, 28, 28));
+    auto *remove = pictureButton(panel, u"SpeedButton2"_s, u"list-remove"_s,
+                                 u"delete"_s, u"Удалить напоминание"_s, QRect(41, y, 28, 28));
+    auto *edit = pictureButton(panel, u"SpeedButton3"_s, u"document-properties"_s,
+                               u"edit"_s, u"Редактировать напоминание"_s, QRect(73, y, 28, 28));
     separator(panel, 118, y);
-    auto *down = pictureButton(panel, QStringLiteral("SpeedButton4"), QStringLiteral("go-down"),
-                               QStringLiteral("move-down"), QStringLiteral("Переместить напоминание вниз"),
+    auto *down = pictureButton(panel, u"SpeedButton4"_s, u"go-down"_s,
+                               u"move-down"_s, u"Переместить напоминание вниз"_s,
                                QRect(137, y, 24, 30));
-    auto *up = pictureButton(panel, QStringLiteral("SpeedButton5"), QStringLiteral("go-up"), QStringLiteral("move-up"),
-                             QStringLiteral("Переместить напоминание вверх"), QRect(163, y, 24, 30));
+    auto *up = pictureButton(panel, u"SpeedButton5"_s, u"go-up"_s, u"move-up"_s,
+                             u"Переместить напоминание вверх"_s, QRect(163, y, 24, 30));
     separator(panel, 206, y);
 
-    m_ok = new LabelButton(QStringLiteral("OK"), this);
-    m_ok->setObjectName(QStringLiteral("StaticText1"));
+    m_ok = new LabelButton(u"OK"_s, this);
+    m_ok->setObjectName(u"StaticText1"_s);
     m_ok->setBoldItalic(true);
     m_ok->setGeometry(230, 297, 80, 24);
-    m_cancel = new LabelButton(QStringLiteral("Отмена"), this);
-    m_cancel->setObjectName(QStringLiteral("StaticText2"));
+    m_cancel = new LabelButton(u"Отмена"_s, this);
+    m_cancel->setObjectName(u"StaticText2"_s);
     m_cancel->setGeometry(324, 297, 80, 24);
 
     connect(add, &QToolButton::clicked, this, &OrganizerWindow::SpeedButton1Click);
@@ -230,7 +232,7 @@ void OrganizerWindow::SpeedButton2Click()
 
 void OrganizerWindow::deleteSelected(bool ask)
 {
-    if (ask && !m_prompter.askYesNo(this, programCaption(), QStringLiteral("Вы уверены, что хотите удалить напоминание?")))
+    if (ask && !m_prompter.askYesNo(this, programCaption(), u"Вы уверены, что хотите удалить напоминание?"_s))
         return;
     const int row = selectedRow();
     if (row < 0)
@@ -281,7 +283,7 @@ void OrganizerWindow::StaticText1Click()
     } catch (const Error &e) {
         // The reminders work for this run all the same, but the user must know they will not come back.
         m_prompter.message(this, programCaption(),
-                           QStringLiteral("Напоминания не сохранены в файле и пропадут при закрытии программы.\r\n")
+                           u"Напоминания не сохранены в файле и пропадут при закрытии программы.\r\n"_s
                                + e.message(),
                            Prompter::Icon::Warning, Prompter::Button::Ok);
     }

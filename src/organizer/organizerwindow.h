@@ -1,7 +1,7 @@
 // The organizer window: the list of reminders, changed on a copy and stored on OK.
 #pragma once
 
-#include "common/dialogwindow.h"
+#include "common/ui/dialogwindow.h"
 #include "remindertable.h"
 
 #include <functional>

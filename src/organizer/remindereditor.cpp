@@ -1,8 +1,8 @@
 #include "remindereditor.h"
 
-#include "common/labelbutton.h"
-#include "common/prompter.h"
-#include "common/textcodec.h"
+#include "common/core/prompter.h"
+#include "common/core/textcodec.h"
+#include "common/ui/labelbutton.h"
 #include "reminderscheduler.h"
 
 #include <QButtonGroup>
@@ -19,11 +19,13 @@
 #include <QTextCharFormat>
 #include <QToolButton>
 
+using namespace Qt::StringLiterals;
+
 namespace velmira {
 
 namespace {
 
-const QString BlankTime = QStringLiteral("  :  ");
+const QString BlankTime = u"  :  "_s;
 
 QLabel *fieldLabel(const QString &text, const QString &name, QWidget *parent, int x, int y, QWidget *buddy)
 {
@@ -63,19 +65,19 @@ QString unstorableCharacters(const QString &text)
         const QString character = QString::fromUcs4(&c, 1);
         QString shown;
         if (c < 0x20 || c == 0x7F)
-            shown = QStringLiteral("U+%1").arg(uint(c), 4, 16, QLatin1Char('0')).toUpper();
+            shown = u"U+%1"_s.arg(uint(c), 4, 16, QLatin1Char('0')).toUpper();
         else if (!fitsWindows1251(character))
             shown = character;
         if (!shown.isEmpty() && !found.contains(shown))
             found.append(shown);
     }
-    return found.join(QStringLiteral(" "));
+    return found.join(u" "_s);
 }
 
 } // namespace
 
 ReminderEditor::ReminderEditor(Prompter &prompter, Speaker speaker, QWidget *parent)
-    : DialogWindow(QStringLiteral("TForm10"), QStringLiteral("Редактор напоминаний"), parent),
+    : DialogWindow(u"TForm10"_s, u"Редактор напоминаний"_s, parent),
       m_prompter(prompter), m_speaker(std::move(speaker))
 {
     setClientSize(301, 413);
@@ -88,40 +90,40 @@ ReminderEditor::ReminderEditor(Prompter &prompter, Speaker speaker, QWidget *par
     setFont(dialogFont);
 
     auto *panel = new QFrame(this);
-    panel->setObjectName(QStringLiteral("Panel1"));
+    panel->setObjectName(u"Panel1"_s);
     panel->setGeometry(6, 6, 291, 373);
     panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
     fill(panel, QColor(128, 255, 128));
 
     m_name = new QLineEdit(panel);
-    m_name->setObjectName(QStringLiteral("Edit1"));
+    m_name->setObjectName(u"Edit1"_s);
     m_name->setGeometry(144, 8, 137, 21);
     m_name->setMaxLength(20);
-    fieldLabel(QStringLiteral("Название"), QStringLiteral("StaticText3"), panel, 15, 10, m_name);
+    fieldLabel(u"Название"_s, u"StaticText3"_s, panel, 15, 10, m_name);
 
-    auto *when = new QGroupBox(QStringLiteral("Дата и время срабатывания"), panel);
-    when->setObjectName(QStringLiteral("GroupBox1"));
+    auto *when = new QGroupBox(u"Дата и время срабатывания"_s, panel);
+    when->setObjectName(u"GroupBox1"_s);
     when->setGeometry(4, 32, 282, 223);
 
     m_time = new QLineEdit(when);
-    m_time->setObjectName(QStringLiteral("MaskEdit1"));
+    m_time->setObjectName(u"MaskEdit1"_s);
     m_time->setGeometry(140, 16, 135, 21);
     // Two hour digits (the first may stay blank), two minute digits; unfilled places show "_".
-    m_time->setInputMask(QStringLiteral("09:99;_"));
-    fieldLabel(QStringLiteral("Время"), QStringLiteral("StaticText4"), when, 11, 18, m_time);
+    m_time->setInputMask(u"09:99;_"_s);
+    fieldLabel(u"Время"_s, u"StaticText4"_s, when, 11, 18, m_time);
 
-    m_daily = new QRadioButton(QStringLiteral("Ежедневно"), when);
-    m_daily->setObjectName(QStringLiteral("RadioButton1"));
+    m_daily = new QRadioButton(u"Ежедневно"_s, when);
+    m_daily->setObjectName(u"RadioButton1"_s);
     m_daily->move(12, 40);
     m_daily->adjustSize();
     m_daily->setChecked(true);
-    m_once = new QRadioButton(QStringLiteral("Однократно"), when);
-    m_once->setObjectName(QStringLiteral("RadioButton2"));
+    m_once = new QRadioButton(u"Однократно"_s, when);
+    m_once->setObjectName(u"RadioButton2"_s);
     m_once->move(108, 40);
     m_once->adjustSize();
 
     m_calendar = new QCalendarWidget(when);
-    m_calendar->setObjectName(QStringLiteral("MonthCalendar1"));
+    m_calendar->setObjectName(u"MonthCalendar1"_s);
     m_calendar->setGeometry(82, 60, 190, 153);
     m_calendar->setVerticalHeaderFormat(QCalendarWidget::NoVerticalHeader);
     m_calendar->setHorizontalHeaderFormat(QCalendarWidget::ShortDayNames);
@@ -132,7 +134,7 @@ ReminderEditor::ReminderEditor(Prompter &prompter, Speaker speaker, QWidget *par
     QFont small = m_calendar->font();
     small.setPixelSize(10);
     m_calendar->setFont(small);
-    m_calendar->setAccessibleName(QStringLiteral("Дата"));
+    m_calendar->setAccessibleName(u"Дата"_s);
     // The calendar's own parts, named for screen readers (the arrows, PageUp and PageDown in the days
     // change the month from the keyboard).
     const std::pair<const char *, const char *> parts[] = {{"qt_calendar_prevmonth", "Предыдущий месяц"},
@@ -142,48 +144,48 @@ ReminderEditor::ReminderEditor(Prompter &prompter, Speaker speaker, QWidget *par
         if (auto *part = m_calendar->findChild<QWidget *>(QString::fromLatin1(name)))
             part->setAccessibleName(QString::fromUtf8(accessible));
     }
-    m_dateLabel = fieldLabel(QStringLiteral("Дата"), QStringLiteral("StaticText5"), when, 11, 60, m_calendar);
+    m_dateLabel = fieldLabel(u"Дата"_s, u"StaticText5"_s, when, 11, 60, m_calendar);
 
     m_text = new QLineEdit(panel);
-    m_text->setObjectName(QStringLiteral("Edit4"));
+    m_text->setObjectName(u"Edit4"_s);
     m_text->setGeometry(11, 274, 272, 21);
     m_text->setMaxLength(100);
-    fieldLabel(QStringLiteral("Текст напоминания"), QStringLiteral("StaticText6"), panel, 7, 258, m_text);
+    fieldLabel(u"Текст напоминания"_s, u"StaticText6"_s, panel, 7, 258, m_text);
 
-    fieldLabel(QStringLiteral("Тип оповещения"), QStringLiteral("StaticText7"), panel, 7, 298, nullptr);
+    fieldLabel(u"Тип оповещения"_s, u"StaticText7"_s, panel, 7, 298, nullptr);
     auto testButton = [panel](const QString &name, const QString &accessible, int y) {
         auto *b = new QToolButton(panel);
         b->setObjectName(name);
-        b->setText(QStringLiteral(">"));
+        b->setText(u">"_s);
         QFont bold = b->font();
         bold.setBold(true);
         b->setFont(bold);
         b->setAutoRaise(true);
         b->setGeometry(98, y, 18, 17);
-        b->setToolTip(QStringLiteral("Тест"));
+        b->setToolTip(u"Тест"_s);
         // Two buttons share the tooltip; a screen reader tells them apart by what they test.
         b->setAccessibleName(accessible);
         b->setFocusPolicy(Qt::TabFocus);
         return b;
     };
-    m_voiceTest = testButton(QStringLiteral("SpeedButton1"), QStringLiteral("Тест голосом"), 298);
-    m_messageTest = testButton(QStringLiteral("SpeedButton2"), QStringLiteral("Тест текстовым сообщением"), 315);
-    m_byVoice = new QCheckBox(QStringLiteral("Голосом"), panel);
-    m_byVoice->setObjectName(QStringLiteral("CheckBox1"));
+    m_voiceTest = testButton(u"SpeedButton1"_s, u"Тест голосом"_s, 298);
+    m_messageTest = testButton(u"SpeedButton2"_s, u"Тест текстовым сообщением"_s, 315);
+    m_byVoice = new QCheckBox(u"Голосом"_s, panel);
+    m_byVoice->setObjectName(u"CheckBox1"_s);
     m_byVoice->move(123, 298);
     m_byVoice->adjustSize();
-    m_byMessage = new QCheckBox(QStringLiteral("Текстовым сообщением"), panel);
-    m_byMessage->setObjectName(QStringLiteral("CheckBox2"));
+    m_byMessage = new QCheckBox(u"Текстовым сообщением"_s, panel);
+    m_byMessage->setObjectName(u"CheckBox2"_s);
     m_byMessage->move(123, 314);
     m_byMessage->adjustSize();
 
-    fieldLabel(QStringLiteral("Статус"), QStringLiteral("StaticText8"), panel, 7, 335, nullptr);
-    m_enabled = new QRadioButton(QStringLiteral("Напоминание включено"), panel);
-    m_enabled->setObjectName(QStringLiteral("RadioButton3"));
+    fieldLabel(u"Статус"_s, u"StaticText8"_s, panel, 7, 335, nullptr);
+    m_enabled = new QRadioButton(u"Напоминание включено"_s, panel);
+    m_enabled->setObjectName(u"RadioButton3"_s);
     m_enabled->move(123, 335);
     m_enabled->adjustSize();
-    m_disabled = new QRadioButton(QStringLiteral("Напоминание отключено"), panel);
-    m_disabled->setObjectName(QStringLiteral("RadioButton4"));
+    m_disabled = new QRadioButton(u"Напоминание отключено"_s, panel);
+    m_disabled->setObjectName(u"RadioButton4"_s);
     m_disabled->move(123, 352);
     m_disabled->adjustSize();
     m_enabled->setChecked(true);
@@ -196,12 +198,12 @@ ReminderEditor::ReminderEditor(Prompter &prompter, Speaker speaker, QWidget *par
         group->addButton(second);
     }
 
-    m_ok = new LabelButton(QStringLiteral("OK"), this);
-    m_ok->setObjectName(QStringLiteral("StaticText1"));
+    m_ok = new LabelButton(u"OK"_s, this);
+    m_ok->setObjectName(u"StaticText1"_s);
     m_ok->setBoldItalic(true);
     m_ok->setGeometry(68, 385, 80, 24);
-    m_cancel = new LabelButton(QStringLiteral("Отмена"), this);
-    m_cancel->setObjectName(QStringLiteral("StaticText2"));
+    m_cancel = new LabelButton(u"Отмена"_s, this);
+    m_cancel->setObjectName(u"StaticText2"_s);
     m_cancel->setGeometry(162, 385, 80, 24);
 
     connect(m_daily, &QRadioButton::clicked, this, &ReminderEditor::updateDateEnabled);
@@ -243,7 +245,7 @@ void ReminderEditor::FormShow(const ReminderTable::Row &row)
     if (blank >= 0) {
         m_once->setChecked(true);
         m_time->setText(when.mid(blank + 1, 5));
-        const QDate date = QDate::fromString(when.left(blank), QStringLiteral("dd.MM.yyyy"));
+        const QDate date = QDate::fromString(when.left(blank), u"dd.MM.yyyy"_s);
         if (date.isValid())
             m_calendar->setSelectedDate(date);
     } else {
@@ -317,29 +319,29 @@ bool ReminderEditor::refuse(const QString &message, QWidget *focus)
 void ReminderEditor::StaticText1Click()
 {
     if (m_name->text().isEmpty()) {
-        refuse(QStringLiteral("Не задано название напоминания!"), m_name);
+        refuse(u"Не задано название напоминания!"_s, m_name);
         return;
     }
     if (timeFieldText() == BlankTime) {
-        refuse(QStringLiteral("Не задано время напоминания!"), m_time);
+        refuse(u"Не задано время напоминания!"_s, m_time);
         return;
     }
     const QString time = normalizedTime();
     if (time.isEmpty()) {
-        refuse(QStringLiteral("Неверно задано время напоминания!"), m_time);
+        refuse(u"Неверно задано время напоминания!"_s, m_time);
         return;
     }
     if (m_text->text().isEmpty()) {
-        refuse(QStringLiteral("Не задан текст напоминания!"), m_text);
+        refuse(u"Не задан текст напоминания!"_s, m_text);
         return;
     }
     // The reminder file holds Windows-1251 text only; what it cannot hold would come back as "?".
-    for (auto [field, label] : {std::pair{m_name, QStringLiteral("Название")},
-                                std::pair{m_text, QStringLiteral("Текст напоминания")}}) {
+    for (auto [field, label] : {std::pair{m_name, u"Название"_s},
+                                std::pair{m_text, u"Текст напоминания"_s}}) {
         const QString bad = unstorableCharacters(field->text());
         if (!bad.isEmpty()) {
-            refuse(QStringLiteral("В поле «%1» есть знаки, которые нельзя сохранить в органайзере: %2\r\n"
-                                  "Замените или удалите их.")
+            refuse(u"В поле «%1» есть знаки, которые нельзя сохранить в органайзере: %2\r\n"
+                                  "Замените или удалите их."_s
                        .arg(label, bad),
                    field);
             return;
@@ -366,22 +368,21 @@ void ReminderEditor::StaticText1Click()
 void ReminderEditor::SpeedButton1Click()
 {
     if (m_text->text().isEmpty()) {
-        refuse(QStringLiteral("Не задан текст напоминания!"), m_text);
+        refuse(u"Не задан текст напоминания!"_s, m_text);
         return;
     }
     try {
         m_speaker(m_text->text());
     } catch (const std::exception &) {
-        m_prompter.message(this, programCaption(),
-                           QStringLiteral("Ошибка! Возможно, звуковая карта занята другим приложением."),
-                           Prompter::Icon::Warning, Prompter::Button::Ok);
+        m_prompter.message(this, programCaption(), speechFailureText(), Prompter::Icon::Warning,
+                           Prompter::Button::Ok);
     }
 }
 
 void ReminderEditor::SpeedButton2Click()
 {
     if (m_text->text().isEmpty()) {
-        refuse(QStringLiteral("Не задан текст напоминания!"), m_text);
+        refuse(u"Не задан текст напоминания!"_s, m_text);
         return;
     }
     m_prompter.message(this, programCaption(), reminderMessage(m_text->text()), Prompter::Icon::Information,

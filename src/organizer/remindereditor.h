@@ -1,7 +1,7 @@
 // The reminder editor: one reminder's fields, checked and written back in the organizer's text forms.
 #pragma once
 
-#include "common/dialogwindow.h"
+#include "common/ui/dialogwindow.h"
 #include "remindertable.h"
 
 #include <functional>

@@ -1,14 +1,16 @@
 #include "reminderfile.h"
 
-#include "common/error.h"
-#include "common/programfolder.h"
-#include "common/stringops.h"
-#include "common/textcodec.h"
-#include "common/textfile.h"
+#include "common/core/error.h"
+#include "common/core/programfolder.h"
+#include "common/core/stringops.h"
+#include "common/core/textcodec.h"
+#include "common/core/textfile.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+
+using namespace Qt::StringLiterals;
 
 namespace velmira {
 
@@ -80,12 +82,12 @@ bool parseCount(const QString &text, qint64 limit, qint64 &value)
 
 QByteArray reminderKey()
 {
-    return toWindows1251(QStringLiteral("Ласточкин"));
+    return toWindows1251(u"Ласточкин"_s);
 }
 
 QString reminderFilePath()
 {
-    return programFile(QStringLiteral("Organayzer.txt"));
+    return programFile(u"Organayzer.txt"_s);
 }
 
 QByteArray substituteDigits(const QByteArray &digits)
@@ -143,7 +145,7 @@ QByteArray ScrambleText(const QByteArray &plain, const QByteArray &key, QRandomG
 
 QByteArray UnscrambleText(const QByteArray &stored, const QByteArray &key)
 {
-    const QByteArray line = asBytes(ReplaceAll(asChars(stored), QStringLiteral("\r\n"), QString()));
+    const QByteArray line = asBytes(ReplaceAll(asChars(stored), u"\r\n"_s, QString()));
     const qsizetype keyLength = key.size();
     if (keyLength < 4)
         return {};
@@ -242,7 +244,7 @@ void SaveOTable(const ReminderTable &table, const QString &path)
     if (!table.hasReminders()) {
         QFile file(path);
         if (file.exists() && !file.remove())
-            throw Error(QStringLiteral("Не удалось удалить файл «%1»: %2").arg(path, file.errorString()));
+            throw Error(u"Не удалось удалить файл «%1»: %2"_s.arg(path, file.errorString()));
         return;
     }
     const QByteArray stored = ScrambleText(plainTableText(table), reminderKey());

@@ -2,17 +2,19 @@
 
 #include "clock.h"
 
+using namespace Qt::StringLiterals;
+
 namespace velmira {
 
 QString organizerTimeText(const QTime &time)
 {
     // Built by hand: a locale's time format may drop the leading zero or count to 12.
-    return QStringLiteral("%1:%2").arg(time.hour(), 2, 10, QLatin1Char('0')).arg(time.minute(), 2, 10, QLatin1Char('0'));
+    return u"%1:%2"_s.arg(time.hour(), 2, 10, QLatin1Char('0')).arg(time.minute(), 2, 10, QLatin1Char('0'));
 }
 
 QString organizerDateText(const QDate &date)
 {
-    return QStringLiteral("%1.%2.%3")
+    return u"%1.%2.%3"_s
         .arg(date.day(), 2, 10, QLatin1Char('0'))
         .arg(date.month(), 2, 10, QLatin1Char('0'))
         .arg(date.year());
@@ -29,25 +31,25 @@ QString hourAnnouncement(int hour)
     switch (hour) {
     case 1:
     case 21:
-        ending = QStringLiteral(" час.");
+        ending = u" час."_s;
         break;
     case 2:
     case 3:
     case 4:
     case 22:
     case 23:
-        ending = QStringLiteral(" часа.");
+        ending = u" часа."_s;
         break;
     default:
-        ending = QStringLiteral(" часов.");
+        ending = u" часов."_s;
         break;
     }
-    return QStringLiteral("Системное время: ") + QString::number(hour) + ending;
+    return u"Системное время: "_s + QString::number(hour) + ending;
 }
 
 QString reminderMessage(const QString &text)
 {
-    return QStringLiteral("Напоминание от программы Вельмира 6.1:\r\n") + text;
+    return u"Напоминание от программы Вельмира 6.1:\r\n"_s + text;
 }
 
 ReminderScheduler::ReminderScheduler(ReminderTable &table, const Clock &clock, ReminderActions actions)
@@ -63,7 +65,7 @@ void ReminderScheduler::startTimeAnnouncement()
     m_timeAnnouncementOn = true;
 }
 
-void ReminderScheduler::Timer3Timer()
+void ReminderScheduler::onTick()
 {
     announceHour();
     fireDueReminders();

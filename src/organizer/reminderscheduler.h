@@ -57,7 +57,7 @@ public:
     bool TimeAnnouncementOn() const { return m_timeAnnouncementOn; }
 
     // One tick: the announcement, then the reminders.
-    void Timer3Timer();
+    void onTick();
 
 private:
     void announceHour();

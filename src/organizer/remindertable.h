@@ -9,11 +9,12 @@ namespace velmira {
 
 // Words the organizer writes into the "Тип оповещения" and "Статус" columns.
 namespace reminderwords {
-inline QString voice() { return QStringLiteral("голос"); }
-inline QString text() { return QStringLiteral("текст"); }
-inline QString voiceAndText() { return QStringLiteral("голос+текст"); }
-inline QString on() { return QStringLiteral("вкл."); }
-inline QString off() { return QStringLiteral("выкл."); }
+using namespace Qt::StringLiterals;
+inline QString voice() { return u"голос"_s; }
+inline QString text() { return u"текст"_s; }
+inline QString voiceAndText() { return u"голос+текст"_s; }
+inline QString on() { return u"вкл."_s; }
+inline QString off() { return u"выкл."_s; }
 } // namespace reminderwords
 
 // The reminders as the organizer list shows them. Every row has six cells; row 0 stays empty, rows 1 and

@@ -1,5 +1,7 @@
 #include "desktopentry.h"
 
+using namespace Qt::StringLiterals;
+
 namespace velmira {
 
 void DesktopEntry::set(const QString &group, const QString &key, const QString &value)
@@ -46,7 +48,7 @@ QByteArray DesktopEntry::toUtf8() const
     for (const Group &g : m_groups) {
         if (!text.isEmpty())
             text += u'\n';
-        text += u'[' + g.name + QStringLiteral("]\n");
+        text += u'[' + g.name + u"]\n"_s;
         for (const auto &[key, value] : g.keys)
             text += key + u'=' + escapeValue(value) + u'\n';
     }
@@ -80,15 +82,15 @@ QString DesktopEntry::escapeValue(const QString &value)
     for (qsizetype i = 0; i < value.size(); ++i) {
         const QChar c = value[i];
         if (c == u'\\')
-            out += QStringLiteral("\\\\");
+            out += u"\\\\"_s;
         else if (c == u'\n')
-            out += QStringLiteral("\\n");
+            out += u"\\n"_s;
         else if (c == u'\r')
-            out += QStringLiteral("\\r");
+            out += u"\\r"_s;
         else if (c == u'\t')
-            out += QStringLiteral("\\t");
+            out += u"\\t"_s;
         else if (c == u' ' && i == 0)
-            out += QStringLiteral("\\s"); // a leading blank would be trimmed away by readers
+            out += u"\\s"_s; // a leading blank would be trimmed away by readers
         else
             out += c;
     }
@@ -124,14 +126,14 @@ QString DesktopEntry::unescapeValue(const QString &value)
 
 QString DesktopEntry::quoteArgument(const QString &argument)
 {
-    static const QString reserved = QStringLiteral(" \t\n\"'\\><~|&;$*?#()`");
+    static const QString reserved = u" \t\n\"'\\><~|&;$*?#()`"_s;
     QString text = argument;
-    text.replace(u'%', QStringLiteral("%%"));
+    text.replace(u'%', u"%%"_s);
     const bool needsQuotes =
         text.isEmpty() || std::any_of(text.begin(), text.end(), [](QChar c) { return reserved.contains(c); });
     if (!needsQuotes)
         return text;
-    QString quoted = QStringLiteral("\"");
+    QString quoted = u"\""_s;
     for (const QChar c : text) {
         if (c == u'"' || c == u'`' || c == u'$' || c == u'\\')
             quoted += u'\\';

@@ -14,7 +14,7 @@ class DesktopEntry
 {
 public:
     // The main group of every entry.
-    static QString mainGroup() { return QStringLiteral("Desktop Entry"); }
+    static QString mainGroup() { using namespace Qt::StringLiterals; return u"Desktop Entry"_s; }
 
     // Sets a key of a group; a new group goes after the others, a new key after the group's keys.
     void set(const QString &group, const QString &key, const QString &value);

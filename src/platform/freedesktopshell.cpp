@@ -1,7 +1,7 @@
 #include "freedesktopshell.h"
 
-#include "common/error.h"
-#include "common/textfile.h"
+#include "common/core/error.h"
+#include "common/core/textfile.h"
 
 #include <QDesktopServices>
 #include <QDir>
@@ -10,6 +10,8 @@
 #include <QLoggingCategory>
 #include <QProcess>
 #include <QStandardPaths>
+
+using namespace Qt::StringLiterals;
 
 Q_LOGGING_CATEGORY(lcPlatform, "velmira.platform")
 
@@ -23,13 +25,13 @@ QString menuEntryFileName(ShellEntry entry)
 {
     switch (entry) {
     case ShellEntry::MenuProgram:
-        return QStringLiteral("program.desktop");
+        return u"program.desktop"_s;
     case ShellEntry::MenuHelp:
-        return QStringLiteral("help.desktop");
+        return u"help.desktop"_s;
     case ShellEntry::MenuSite:
-        return QStringLiteral("site.desktop");
+        return u"site.desktop"_s;
     case ShellEntry::MenuUninstall:
-        return QStringLiteral("uninstall.desktop");
+        return u"uninstall.desktop"_s;
     default:
         return {};
     }
@@ -43,7 +45,7 @@ bool isOpenWith(ShellEntry entry)
 void makeFolder(const QString &path)
 {
     if (!QDir().mkpath(path))
-        throw Error(QStringLiteral("Не удалось создать папку «%1»").arg(QDir::toNativeSeparators(path)));
+        throw Error(u"Не удалось создать папку «%1»"_s.arg(QDir::toNativeSeparators(path)));
 }
 
 void writeFile(const QString &path, const QByteArray &data)
@@ -56,7 +58,7 @@ void writeFile(const QString &path, const QByteArray &data)
 QString shellQuote(const QString &text)
 {
     QString quoted = text;
-    quoted.replace(u'\'', QStringLiteral("'\\''"));
+    quoted.replace(u'\'', u"'\\''"_s);
     return u'\'' + quoted + u'\'';
 }
 
@@ -64,24 +66,23 @@ QString shellQuote(const QString &text)
 // the folder's name and a dash before its own.
 QString menuEntryId(ShellEntry entry)
 {
-    return QStringLiteral("velmira-") + menuEntryFileName(entry);
+    return u"velmira-"_s + menuEntryFileName(entry);
 }
 
 QByteArray menuText()
 {
-    QString text = QStringLiteral(
-        "<!DOCTYPE Menu PUBLIC \"-//freedesktop//DTD Menu 1.0//EN\"\n"
+    QString text = u"<!DOCTYPE Menu PUBLIC \"-//freedesktop//DTD Menu 1.0//EN\"\n"
         " \"http://www.freedesktop.org/standards/menu-spec/1.0/menu.dtd\">\n"
         "<Menu>\n"
         "  <Name>Applications</Name>\n"
         "  <Menu>\n"
         "    <Name>Velmira</Name>\n"
         "    <Directory>velmira.directory</Directory>\n"
-        "    <Include>\n");
+        "    <Include>\n"_s;
     for (ShellEntry entry : {ShellEntry::MenuProgram, ShellEntry::MenuHelp, ShellEntry::MenuSite,
                              ShellEntry::MenuUninstall})
-        text += QStringLiteral("      <Filename>%1</Filename>\n").arg(menuEntryId(entry));
-    text += QStringLiteral("    </Include>\n  </Menu>\n</Menu>\n");
+        text += u"      <Filename>%1</Filename>\n"_s.arg(menuEntryId(entry));
+    text += u"    </Include>\n  </Menu>\n</Menu>\n"_s;
     return text.toUtf8();
 }
 
@@ -111,44 +112,44 @@ bool FreedesktopShell::open(const QUrl &url)
 
 QString FreedesktopShell::applicationsFolder() const
 {
-    return m_folders.dataHome + QStringLiteral("/applications");
+    return m_folders.dataHome + u"/applications"_s;
 }
 
 QString FreedesktopShell::menuFile() const
 {
-    return m_folders.configHome + QStringLiteral("/menus/applications-merged/velmira.menu");
+    return m_folders.configHome + u"/menus/applications-merged/velmira.menu"_s;
 }
 
 QString FreedesktopShell::directoryFile() const
 {
-    return m_folders.dataHome + QStringLiteral("/desktop-directories/velmira.directory");
+    return m_folders.dataHome + u"/desktop-directories/velmira.directory"_s;
 }
 
 QString FreedesktopShell::removalScriptPath() const
 {
-    return m_folders.temp + QStringLiteral("/velmira-uninstall.sh");
+    return m_folders.temp + u"/velmira-uninstall.sh"_s;
 }
 
 QString FreedesktopShell::location(ShellEntry entry) const
 {
     switch (entry) {
     case ShellEntry::InstalledProgram:
-        return applicationsFolder() + QStringLiteral("/velmira.desktop");
+        return applicationsFolder() + u"/velmira.desktop"_s;
     case ShellEntry::OpenWithText:
-        return applicationsFolder() + QStringLiteral("/velmira-open-txt.desktop");
+        return applicationsFolder() + u"/velmira-open-txt.desktop"_s;
     case ShellEntry::OpenWithRtf:
-        return applicationsFolder() + QStringLiteral("/velmira-open-rtf.desktop");
+        return applicationsFolder() + u"/velmira-open-rtf.desktop"_s;
     case ShellEntry::Autostart:
-        return m_folders.configHome + QStringLiteral("/autostart/velmira.desktop");
+        return m_folders.configHome + u"/autostart/velmira.desktop"_s;
     case ShellEntry::DesktopShortcut:
-        return m_folders.desktop + QStringLiteral("/Вельмира.desktop");
+        return m_folders.desktop + u"/Вельмира.desktop"_s;
     case ShellEntry::MenuGroup:
-        return applicationsFolder() + QStringLiteral("/velmira");
+        return applicationsFolder() + u"/velmira"_s;
     case ShellEntry::MenuProgram:
     case ShellEntry::MenuHelp:
     case ShellEntry::MenuSite:
     case ShellEntry::MenuUninstall:
-        return applicationsFolder() + QStringLiteral("/velmira/") + menuEntryFileName(entry);
+        return applicationsFolder() + u"/velmira/"_s + menuEntryFileName(entry);
     }
     return {};
 }
@@ -157,29 +158,29 @@ DesktopEntry FreedesktopShell::entryFor(ShellEntry entry, const Launcher &launch
 {
     DesktopEntry e;
     const bool link = launcher.program.isEmpty() && launcher.link.isValid();
-    e.set(Main, QStringLiteral("Type"), link ? QStringLiteral("Link") : QStringLiteral("Application"));
-    e.set(Main, QStringLiteral("Name"), launcher.name);
+    e.set(Main, u"Type"_s, link ? u"Link"_s : u"Application"_s);
+    e.set(Main, u"Name"_s, launcher.name);
     if (!launcher.comment.isEmpty())
-        e.set(Main, QStringLiteral("Comment"), launcher.comment);
+        e.set(Main, u"Comment"_s, launcher.comment);
     if (link) {
-        e.set(Main, QStringLiteral("URL"), launcher.link.toString(QUrl::FullyEncoded));
+        e.set(Main, u"URL"_s, launcher.link.toString(QUrl::FullyEncoded));
         return e;
     }
-    e.set(Main, QStringLiteral("Exec"),
+    e.set(Main, u"Exec"_s,
           DesktopEntry::execLine(launcher.program, launcher.arguments,
-                                 isOpenWith(entry) ? QStringLiteral("%f") : QString()));
-    e.set(Main, QStringLiteral("Terminal"), QStringLiteral("false"));
+                                 isOpenWith(entry) ? u"%f"_s : QString()));
+    e.set(Main, u"Terminal"_s, u"false"_s);
     if (entry == ShellEntry::OpenWithText)
-        e.set(Main, QStringLiteral("MimeType"), QStringLiteral("text/plain;"));
+        e.set(Main, u"MimeType"_s, u"text/plain;"_s);
     else if (entry == ShellEntry::OpenWithRtf)
-        e.set(Main, QStringLiteral("MimeType"), QStringLiteral("application/rtf;text/rtf;"));
+        e.set(Main, u"MimeType"_s, u"application/rtf;text/rtf;"_s);
     if (isOpenWith(entry))
-        e.set(Main, QStringLiteral("NoDisplay"), QStringLiteral("true"));
+        e.set(Main, u"NoDisplay"_s, u"true"_s);
     if (entry == ShellEntry::InstalledProgram && !launcher.actionName.isEmpty()) {
-        const QString group = QStringLiteral("Desktop Action uninstall");
-        e.set(Main, QStringLiteral("Actions"), QStringLiteral("uninstall;"));
-        e.set(group, QStringLiteral("Name"), launcher.actionName);
-        e.set(group, QStringLiteral("Exec"), DesktopEntry::execLine(launcher.program, launcher.actionArguments));
+        const QString group = u"Desktop Action uninstall"_s;
+        e.set(Main, u"Actions"_s, u"uninstall;"_s);
+        e.set(group, u"Name"_s, launcher.actionName);
+        e.set(group, u"Exec"_s, DesktopEntry::execLine(launcher.program, launcher.actionArguments));
     }
     return e;
 }
@@ -204,10 +205,10 @@ void FreedesktopShell::writeMenuGroup(const Launcher &launcher)
 {
     makeFolder(location(ShellEntry::MenuGroup));
     DesktopEntry directory;
-    directory.set(Main, QStringLiteral("Type"), QStringLiteral("Directory"));
-    directory.set(Main, QStringLiteral("Name"), launcher.name);
+    directory.set(Main, u"Type"_s, u"Directory"_s);
+    directory.set(Main, u"Name"_s, launcher.name);
     if (!launcher.comment.isEmpty())
-        directory.set(Main, QStringLiteral("Comment"), launcher.comment);
+        directory.set(Main, u"Comment"_s, launcher.comment);
     writeFile(directoryFile(), directory.toUtf8());
     writeFile(menuFile(), menuText());
 }
@@ -236,23 +237,23 @@ bool FreedesktopShell::startsProgram(ShellEntry entry, const QString &program) c
         return false;
     const DesktopEntry e = DesktopEntry::parse(file.readAll());
     // A hidden entry counts as deleted: that is how a desktop switches off an autostart entry.
-    if (e.value(Main, QStringLiteral("Hidden")) == u"true")
+    if (e.value(Main, u"Hidden"_s) == u"true")
         return false;
-    if (!e.contains(Main, QStringLiteral("Exec")))
+    if (!e.contains(Main, u"Exec"_s))
         return false;
     Launcher plain;
     plain.program = program;
-    return e.value(Main, QStringLiteral("Exec")) == entryFor(entry, plain).value(Main, QStringLiteral("Exec"));
+    return e.value(Main, u"Exec"_s) == entryFor(entry, plain).value(Main, u"Exec"_s);
 }
 
 void FreedesktopShell::refreshMimeCache() const
 {
-    const QString tool = QStandardPaths::findExecutable(QStringLiteral("update-desktop-database"));
+    const QString tool = QStandardPaths::findExecutable(u"update-desktop-database"_s);
     if (tool.isEmpty())
         return;
     QProcess process;
     process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(tool, {QStringLiteral("--quiet"), applicationsFolder()});
+    process.start(tool, {u"--quiet"_s, applicationsFolder()});
     if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit ||
         process.exitCode() != 0) {
         qCWarning(lcPlatform) << "update-desktop-database failed:" << process.errorString()
@@ -260,7 +261,7 @@ void FreedesktopShell::refreshMimeCache() const
         return;
     }
     // A list that names no program at all is what our last entry left behind: it goes with it.
-    const QString cache = applicationsFolder() + QStringLiteral("/mimeinfo.cache");
+    const QString cache = applicationsFolder() + u"/mimeinfo.cache"_s;
     QFile file(cache);
     if (file.open(QIODevice::ReadOnly) && file.readAll().trimmed() == "[MIME Cache]") {
         file.close();
@@ -270,22 +271,21 @@ void FreedesktopShell::refreshMimeCache() const
 
 QByteArray FreedesktopShell::removalScript(qint64 pid, const QStringList &files, const QStringList &folders)
 {
-    QString text = QStringLiteral(
-                       "#!/bin/sh\n"
+    QString text = u"#!/bin/sh\n"
                        "# Removes what is left of Velmira once the program has ended.\n"
                        "pid=%1\n"
                        "n=0\n"
                        "while kill -0 \"$pid\" 2>/dev/null && [ \"$n\" -lt 600 ]; do\n"
                        "    sleep 0.1\n"
                        "    n=$((n + 1))\n"
-                       "done\n")
+                       "done\n"_s
                        .arg(pid);
     for (const QString &file : files)
-        text += QStringLiteral("rm -f -- %1\n").arg(shellQuote(file));
+        text += u"rm -f -- %1\n"_s.arg(shellQuote(file));
     // Only empty folders go: a file the user put there keeps its folder.
     for (const QString &folder : folders)
-        text += QStringLiteral("rmdir -- %1 2>/dev/null\n").arg(shellQuote(folder));
-    text += QStringLiteral("rm -f -- \"$0\"\n");
+        text += u"rmdir -- %1 2>/dev/null\n"_s.arg(shellQuote(folder));
+    text += u"rm -f -- \"$0\"\n"_s;
     return text.toUtf8();
 }
 
@@ -299,20 +299,20 @@ void FreedesktopShell::removeAfterExit(qint64 pid, const QStringList &files, con
     QFile file(script);
     const QByteArray text = removalScript(pid, files, folders);
     if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly) || file.write(text) != text.size() || !file.flush())
-        throw Error(QStringLiteral("Не удалось записать файл «%1»: %2")
+        throw Error(u"Не удалось записать файл «%1»: %2"_s
                         .arg(QDir::toNativeSeparators(script), file.errorString()));
     file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     file.close();
 
     QProcess process;
-    process.setProgram(QStringLiteral("/bin/sh"));
+    process.setProgram(u"/bin/sh"_s);
     process.setArguments({script});
     process.setWorkingDirectory(QDir::rootPath());
     process.setStandardInputFile(QProcess::nullDevice());
     process.setStandardOutputFile(QProcess::nullDevice());
     process.setStandardErrorFile(QProcess::nullDevice());
     if (!process.startDetached())
-        throw Error(QStringLiteral("Не удалось запустить «%1»: %2")
+        throw Error(u"Не удалось запустить «%1»: %2"_s
                         .arg(QDir::toNativeSeparators(script), process.errorString()));
 }
 

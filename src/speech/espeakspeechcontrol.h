@@ -74,7 +74,6 @@ public:
 
 private:
     void pump();
-    void feedOutput(std::vector<WordMark> &heard);
     void clearQueue();
     void fail(const QString &message);
     void finish();

@@ -23,8 +23,6 @@ public:
     void resume() override;
     void reset() override;
 
-    bool isSuspended() const { return m_suspended; }
-
 private:
     void advance();
 

@@ -1,7 +1,7 @@
 // The speech control: the one interface through which everything in the program speaks.
 #pragma once
 
-#include "common/error.h"
+#include "common/core/error.h"
 
 #include <QObject>
 #include <QString>

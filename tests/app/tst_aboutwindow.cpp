@@ -1,6 +1,6 @@
 // The About window in its two roles: the start-up splash and "О программе".
 #include "app/aboutwindow.h"
-#include "common/labelbutton.h"
+#include "common/ui/labelbutton.h"
 #include "support/recordingshell.h"
 
 #include <QLabel>

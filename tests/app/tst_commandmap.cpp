@@ -3,15 +3,16 @@
 #include "app/aboutwindow.h"
 #include "app/buildinfo.h"
 #include "app/mainwindow.h"
-#include "common/programfolder.h"
-#include "common/textcodec.h"
-#include "common/textfile.h"
+#include "common/core/programfolder.h"
+#include "common/core/textcodec.h"
+#include "common/core/textfile.h"
 #include "editor/richedit.h"
 #include "editor/selectionformat.h"
 #include "support/fakeprompter.h"
 #include "support/fakeservices.h"
 #include "support/fakespeechcontrol.h"
 #include "support/recordingshell.h"
+#include "support/testfiles.h"
 
 #include <QAction>
 #include <QApplication>
@@ -61,7 +62,7 @@ class TestCommandMap : public QObject
     Q_OBJECT
 
 private:
-    std::unique_ptr<QTemporaryDir> m_home;
+    std::unique_ptr<TemporaryProgramFolder> m_home;
     std::unique_ptr<RecordingShell> m_shell;
     std::unique_ptr<AboutWindow> m_about;
     FakePrompter m_prompter;
@@ -72,11 +73,7 @@ private:
         MainWindowServices services = fakeServices(m_prompter, &m_speech);
         services.shell = m_shell.get();
         services.aboutWindow = m_about.get();
-        auto w = std::make_unique<MainWindow>(services);
-        w->show();
-        if (!QTest::qWaitForWindowExposed(w.get()))
-            return nullptr;
-        return w;
+        return shown(std::make_unique<MainWindow>(services));
     }
 
     // What a user could see of the window, the editor and the clipboard.
@@ -314,8 +311,7 @@ private:
 private slots:
     void init()
     {
-        m_home = std::make_unique<QTemporaryDir>();
-        qputenv("VELMIRA_HOME", m_home->path().toUtf8());
+        m_home = std::make_unique<TemporaryProgramFolder>();
         m_shell = std::make_unique<RecordingShell>(m_home->filePath(u"desktop"_s));
         m_about = std::make_unique<AboutWindow>();
         m_about->setShell(m_shell.get());

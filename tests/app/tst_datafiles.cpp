@@ -2,12 +2,13 @@
 #include "app/aboutwindow.h"
 #include "app/datafiles.h"
 #include "app/mainwindow.h"
-#include "common/textcodec.h"
-#include "common/textfile.h"
+#include "common/core/textcodec.h"
+#include "common/core/textfile.h"
 #include "dictionary/correctiondictionary.h"
 #include "editor/rtf/rtfreader.h"
 #include "support/fakeprompter.h"
 #include "support/fakespeechcontrol.h"
+#include "support/testfiles.h"
 
 #include <QFile>
 #include <QStringDecoder>
@@ -25,15 +26,14 @@ class TestDataFiles : public QObject
     Q_OBJECT
 
 private:
-    std::unique_ptr<QTemporaryDir> m_home;
+    std::unique_ptr<TemporaryProgramFolder> m_home;
 
     QString file(const QString &name) const { return m_home->filePath(name); }
 
 private slots:
     void init()
     {
-        m_home = std::make_unique<QTemporaryDir>();
-        qputenv("VELMIRA_HOME", m_home->path().toUtf8());
+        m_home = std::make_unique<TemporaryProgramFolder>();
     }
 
     void dictionaryIsTheDefaultOne()

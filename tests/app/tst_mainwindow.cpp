@@ -1,15 +1,16 @@
 // The main window's life: start-up from the settings file, the status message, closing and restoring.
 #include "app/mainwindow.h"
-#include "common/inifile.h"
-#include "common/textcodec.h"
-#include "common/textfile.h"
+#include "common/core/inifile.h"
+#include "common/core/textcodec.h"
+#include "common/core/textfile.h"
 #include "editor/richedit.h"
 #include "organizer/clock.h"
 #include "organizer/organizer.h"
 #include "organizer/reminderfile.h"
 #include "support/fakeprompter.h"
-#include "support/recordingshell.h"
 #include "support/fakespeechcontrol.h"
+#include "support/recordingshell.h"
+#include "support/testfiles.h"
 
 #include <QComboBox>
 #include <QDialog>
@@ -43,7 +44,7 @@ class TestMainWindow : public QObject
     Q_OBJECT
 
 private:
-    std::unique_ptr<QTemporaryDir> m_home;
+    std::unique_ptr<TemporaryProgramFolder> m_home;
     FakePrompter m_prompter;
     FakeClock m_clock;
 
@@ -73,8 +74,7 @@ private:
 private slots:
     void init()
     {
-        m_home = std::make_unique<QTemporaryDir>();
-        qputenv("VELMIRA_HOME", m_home->path().toUtf8());
+        m_home = std::make_unique<TemporaryProgramFolder>();
         m_prompter = FakePrompter();
         m_clock = FakeClock();
     }

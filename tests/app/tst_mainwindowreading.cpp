@@ -1,11 +1,12 @@
 // Reading from the main window: its buttons, menu items and keys, and engine, speed and pitch kept
 // from one run to the next.
 #include "app/mainwindow.h"
-#include "common/inifile.h"
+#include "common/core/inifile.h"
 #include "editor/richedit.h"
 #include "support/fakeprompter.h"
 #include "support/fakeservices.h"
 #include "support/fakespeechcontrol.h"
+#include "support/testfiles.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -23,24 +24,19 @@ class TestMainWindowReading : public QObject
     Q_OBJECT
 
 private:
-    std::unique_ptr<QTemporaryDir> m_home;
+    std::unique_ptr<TemporaryProgramFolder> m_home;
     FakePrompter m_prompter;
     FakeSpeechControl *m_speech = nullptr;
 
     std::unique_ptr<MainWindow> showWindow()
     {
-        auto w = std::make_unique<MainWindow>(fakeServices(m_prompter, &m_speech));
-        w->show();
-        if (!QTest::qWaitForWindowExposed(w.get()))
-            return nullptr;
-        return w;
+        return shown(std::make_unique<MainWindow>(fakeServices(m_prompter, &m_speech)));
     }
 
 private slots:
     void init()
     {
-        m_home = std::make_unique<QTemporaryDir>();
-        qputenv("VELMIRA_HOME", m_home->path().toUtf8());
+        m_home = std::make_unique<TemporaryProgramFolder>();
         m_prompter = FakePrompter();
     }
 
@@ -85,6 +81,35 @@ private slots:
         QTest::mouseClick(w->button(u"SpeedButton6"_s), Qt::LeftButton);
         QCOMPARE(w->findChild<QLabel *>(u"StatusPanel"_s)->text(), u"Нет текста для чтения"_s);
         QVERIFY(m_speech->spoken.isEmpty());
+    }
+
+    void settingsPanelDrivesTheControl()
+    {
+        auto w = showWindow();
+        QVERIFY(w);
+        auto *engines = w->findChild<QComboBox *>(u"lstEngine"_s);
+        auto *speed = w->findChild<QScrollBar *>(u"hscSpeed"_s);
+        auto *pitch = w->findChild<QScrollBar *>(u"hscPitch"_s);
+        m_speech->clear();
+
+        // The program's own change of the selection is not the user's.
+        engines->setCurrentIndex(1);
+        QVERIFY(!m_speech->calls.contains(u"Select:2"_s));
+        engines->setCurrentIndex(0);
+
+        engines->setFocus();
+        QTest::keyClick(engines, Qt::Key_Down);
+        QCOMPARE(engines->currentIndex(), 1);
+        QVERIFY(m_speech->calls.contains(u"Select:2"_s));
+        QCOMPARE(m_speech->Speed(), speed->value());
+        QCOMPARE(m_speech->Pitch(), pitch->value());
+
+        speed->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+        pitch->triggerAction(QAbstractSlider::SliderSingleStepSub);
+        QCOMPARE(m_speech->Speed(), speed->value());
+        QCOMPARE(m_speech->Pitch(), pitch->value());
+        QCOMPARE(w->findChild<QLabel *>(u"Label1"_s)->text(), QString::number(speed->value()));
+        QCOMPARE(w->findChild<QLabel *>(u"Label2"_s)->text(), QString::number(pitch->value()));
     }
 
     void engineSpeedAndPitchSurviveARestart()

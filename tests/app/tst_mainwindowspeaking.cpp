@@ -1,12 +1,13 @@
 // Speaking from the main window without a Read command: the greeting, typing and clipboard tracking
 // with their buttons and menu items, and repeated reading with its count kept at exit.
 #include "app/mainwindow.h"
-#include "common/inifile.h"
-#include "common/textfile.h"
+#include "common/core/inifile.h"
+#include "common/core/textfile.h"
 #include "editor/richedit.h"
 #include "support/fakeprompter.h"
 #include "support/fakeservices.h"
 #include "support/fakespeechcontrol.h"
+#include "support/testfiles.h"
 #include "support/typetext.h"
 
 #include <QAction>
@@ -28,7 +29,7 @@ class TestMainWindowSpeaking : public QObject
     Q_OBJECT
 
 private:
-    std::unique_ptr<QTemporaryDir> m_home;
+    std::unique_ptr<TemporaryProgramFolder> m_home;
     FakePrompter m_prompter;
     FakeSpeechControl *m_speech = nullptr;
 
@@ -39,11 +40,7 @@ private:
 
     std::unique_ptr<MainWindow> showWindow()
     {
-        auto w = makeWindow();
-        w->show();
-        if (!QTest::qWaitForWindowExposed(w.get()))
-            return nullptr;
-        return w;
+        return shown(makeWindow());
     }
 
     void writeSettings(const QByteArray &content)
@@ -58,8 +55,7 @@ private:
 private slots:
     void init()
     {
-        m_home = std::make_unique<QTemporaryDir>();
-        qputenv("VELMIRA_HOME", m_home->path().toUtf8());
+        m_home = std::make_unique<TemporaryProgramFolder>();
         m_prompter = FakePrompter();
         QGuiApplication::clipboard()->clear();
     }

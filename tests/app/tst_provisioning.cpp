@@ -1,11 +1,12 @@
 // First-run provisioning: what a start with "new" makes on the desktop, made twice, and a failed write.
 #include "app/mainwindow.h"
 #include "app/provisioning.h"
-#include "common/programfolder.h"
+#include "common/core/programfolder.h"
 #include "platform/desktopentry.h"
 #include "support/fakeprompter.h"
 #include "support/fakespeechcontrol.h"
 #include "support/recordingshell.h"
+#include "support/testfiles.h"
 
 #include <QDirIterator>
 #include <QFile>
@@ -18,12 +19,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-QByteArray contents(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 // Every file under `root` with its contents, sorted.
 QStringList snapshot(const QString &root)
 {
@@ -31,7 +26,7 @@ QStringList snapshot(const QString &root)
     QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString file = it.next();
-        listing << file + u'\n' + QString::fromUtf8(contents(file));
+        listing << file + u'\n' + QString::fromUtf8(fileBytes(file));
     }
     listing.sort();
     return listing;
@@ -39,7 +34,7 @@ QStringList snapshot(const QString &root)
 
 DesktopEntry entryAt(const QString &path)
 {
-    return DesktopEntry::parse(contents(path));
+    return DesktopEntry::parse(fileBytes(path));
 }
 
 } // namespace

@@ -2,7 +2,7 @@
 // itself after it has ended (a copy in a temporary folder, with a temporary home).
 #include "app/provisioning.h"
 #include "app/selfuninstall.h"
-#include "common/programfolder.h"
+#include "common/core/programfolder.h"
 #include "support/fakeprompter.h"
 #include "support/recordingshell.h"
 
@@ -185,8 +185,8 @@ private slots:
         QFETCH(bool, userFile);
         QFETCH(bool, removes);
 
-        QVERIFY(QFile::copy(QStringLiteral(VELMIRA_EXECUTABLE), m_program));
-        QVERIFY(QFile::setPermissions(m_program, QFile::permissions(QStringLiteral(VELMIRA_EXECUTABLE))));
+        QVERIFY(QFile::copy(QString::fromUtf8(VELMIRA_EXECUTABLE), m_program));
+        QVERIFY(QFile::setPermissions(m_program, QFile::permissions(QString::fromUtf8(VELMIRA_EXECUTABLE))));
         const QString home = m_tmp->filePath(u"домашняя"_s);
         const QString run = m_tmp->filePath(u"run"_s);
         QVERIFY(QDir().mkpath(run));

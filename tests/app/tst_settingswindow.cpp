@@ -3,12 +3,13 @@
 #include "app/application.h"
 #include "app/mainwindow.h"
 #include "app/settingswindow.h"
-#include "common/inifile.h"
-#include "common/labelbutton.h"
-#include "common/programfolder.h"
+#include "common/core/inifile.h"
+#include "common/core/programfolder.h"
+#include "common/ui/labelbutton.h"
 #include "support/fakeprompter.h"
 #include "support/fakespeechcontrol.h"
 #include "support/recordingshell.h"
+#include "support/testfiles.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -25,12 +26,6 @@ namespace {
 
 // The general error box goes through this prompter.
 FakePrompter *errorBoxes = nullptr;
-
-QByteArray contents(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 } // namespace
 
@@ -140,12 +135,12 @@ private slots:
         const QString other = u"/home/другой/Вельмира/velmira"_s;
         m_shell->write(ShellEntry::OpenWithText, {u"Открыть Вельмирой"_s, {}, other, {}, {}, {}, {}});
         m_shell->write(ShellEntry::Autostart, {u"Вельмира"_s, {}, executablePath().toUpper(), {}, {}, {}, {}});
-        const QByteArray before = contents(m_shell->location(ShellEntry::OpenWithText));
+        const QByteArray before = fileBytes(m_shell->location(ShellEntry::OpenWithText));
         m_window->show();
         QVERIFY(!box("CheckBox4")->isChecked());
         QVERIFY(!box("CheckBox2")->isChecked());
         // Opening changed no box, so the other program's entry is left as it was.
-        QCOMPARE(contents(m_shell->location(ShellEntry::OpenWithText)), before);
+        QCOMPARE(fileBytes(m_shell->location(ShellEntry::OpenWithText)), before);
 
         // Checking the box makes the entry for this program.
         QTest::mouseClick(box("CheckBox4"), Qt::LeftButton, {}, QPoint(6, 10));
@@ -159,8 +154,8 @@ private slots:
         settings.writeBool(IniFile::global(), u"Time"_s, true);
         settings.writeBool(IniFile::global(), u"RemText"_s, false);
         m_shell->write(ShellEntry::OpenWithRtf, {u"Открыть Вельмирой"_s, {}, executablePath(), {}, {}, {}, {}});
-        const QByteArray ini = contents(settingsFile());
-        const QByteArray rtf = contents(m_shell->location(ShellEntry::OpenWithRtf));
+        const QByteArray ini = fileBytes(settingsFile());
+        const QByteArray rtf = fileBytes(m_shell->location(ShellEntry::OpenWithRtf));
         for (int i = 0; i < 2; ++i) {
             m_window->show();
             QVERIFY(!box("CheckBox3")->isChecked());
@@ -169,8 +164,8 @@ private slots:
             QVERIFY(box("CheckBox5")->isChecked());
             m_window->hide();
         }
-        QCOMPARE(contents(settingsFile()), ini);
-        QCOMPARE(contents(m_shell->location(ShellEntry::OpenWithRtf)), rtf);
+        QCOMPARE(fileBytes(settingsFile()), ini);
+        QCOMPARE(fileBytes(m_shell->location(ShellEntry::OpenWithRtf)), rtf);
     }
 
     void aFailedWriteShowsTheGeneralErrorBox()

@@ -1,9 +1,10 @@
 // The dictionary file and its lines: splitting, reading, writing, importing and the use flag.
-#include "common/error.h"
-#include "common/inifile.h"
-#include "common/textcodec.h"
-#include "common/textfile.h"
+#include "common/core/error.h"
+#include "common/core/inifile.h"
+#include "common/core/textcodec.h"
+#include "common/core/textfile.h"
 #include "dictionary/correctiondictionary.h"
+#include "support/testfiles.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -20,15 +21,14 @@ class TestCorrectionDictionary : public QObject
     Q_OBJECT
 
 private:
-    std::unique_ptr<QTemporaryDir> m_home;
+    std::unique_ptr<TemporaryProgramFolder> m_home;
 
     QString file(const QString &name) const { return m_home->filePath(name); }
 
 private slots:
     void init()
     {
-        m_home = std::make_unique<QTemporaryDir>();
-        qputenv("VELMIRA_HOME", m_home->path().toUtf8());
+        m_home = std::make_unique<TemporaryProgramFolder>();
     }
 
     void splitting_data()

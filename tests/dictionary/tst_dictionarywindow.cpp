@@ -1,14 +1,15 @@
 // The dictionary window: the list as a working copy of "Dictionary.txt", the use flag written at once,
 // the boxes and buttons enabling one another, editing, deleting, clearing, importing, the test of a
 // replacement, and the keys that close the window.
-#include "common/inifile.h"
-#include "common/labelbutton.h"
-#include "common/programfolder.h"
-#include "common/textcodec.h"
-#include "common/textfile.h"
+#include "common/core/inifile.h"
+#include "common/core/programfolder.h"
+#include "common/core/textcodec.h"
+#include "common/core/textfile.h"
+#include "common/ui/labelbutton.h"
 #include "dictionary/dictionarywindow.h"
 #include "support/fakeprompter.h"
 #include "support/fakespeechcontrol.h"
+#include "support/testfiles.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -28,7 +29,9 @@ namespace {
 const QStringList Lines{u"интернет=интер нэт"_s, u"ctrl=контрол"_s, u"0.5 литра=пол литра"_s,
                         u"течет=течёт"_s, u"hi=хай"_s};
 
-QByteArray fileBytes(const QString &path)
+// The bytes of a file, or "<missing>" when there is none, so that a missing file never passes for an
+// empty one.
+QByteArray bytesOrMissing(const QString &path)
 {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
@@ -48,7 +51,7 @@ class TestDictionaryWindow : public QObject
     Q_OBJECT
 
 private:
-    std::unique_ptr<QTemporaryDir> m_home;
+    std::unique_ptr<TemporaryProgramFolder> m_home;
     FakePrompter m_prompter;
     FakeSpeechControl m_speech;
     std::unique_ptr<DictionaryWindow> m_window;
@@ -118,8 +121,7 @@ private:
 private slots:
     void init()
     {
-        m_home = std::make_unique<QTemporaryDir>();
-        qputenv("VELMIRA_HOME", m_home->path().toUtf8());
+        m_home = std::make_unique<TemporaryProgramFolder>();
         m_prompter = FakePrompter();
         m_speech.clear();
         m_speech.failWith.clear();
@@ -189,7 +191,7 @@ private slots:
         QTest::keyClick(m_window.get(), Qt::Key_Escape);
         QVERIFY(!m_window->isVisible());
         QVERIFY(flag());
-        QCOMPARE(fileBytes(dictionaryFile()), encodeText(joinLinesCrLf(Lines)));
+        QCOMPARE(bytesOrMissing(dictionaryFile()), encodeText(joinLinesCrLf(Lines)));
     }
 
     void boxesAndButtonsEnableOneAnother()
@@ -270,7 +272,7 @@ private slots:
         }
         // The file changes only on "OK".
         click("StaticText7");
-        QCOMPARE(fileBytes(dictionaryFile()), encodeText(joinLinesCrLf(lines)));
+        QCOMPARE(bytesOrMissing(dictionaryFile()), encodeText(joinLinesCrLf(lines)));
     }
 
     void doubleClickBelowTheRowsDoesNothing()
@@ -342,7 +344,7 @@ private slots:
         click(ok ? "StaticText6" : "StaticText7");
         QVERIFY(!m_window->isVisible());
         // An emptied dictionary is an empty file, not a missing one.
-        QCOMPARE(fileBytes(dictionaryFile()), emptied ? QByteArray() : encodeText(joinLinesCrLf(Lines)));
+        QCOMPARE(bytesOrMissing(dictionaryFile()), emptied ? QByteArray() : encodeText(joinLinesCrLf(Lines)));
     }
 
     void importAppendsTheFileAfterTheRows()
@@ -368,7 +370,7 @@ private slots:
         }
 
         QTest::keyClick(list(), Qt::Key_Return);
-        QCOMPARE(CorrectionDictionary::parse(fileBytes(dictionaryFile())), rows());
+        QCOMPARE(CorrectionDictionary::parse(bytesOrMissing(dictionaryFile())), rows());
     }
 
     void testSpeaksTheReplacementAsTyped()
@@ -411,7 +413,7 @@ private slots:
         QTest::keyClick(word(), Qt::Key(key));
         QVERIFY(!m_window->isVisible());
         const QStringList expected = key == Qt::Key_Escape ? Lines : Lines.mid(1);
-        QCOMPARE(fileBytes(dictionaryFile()), encodeText(joinLinesCrLf(expected)));
+        QCOMPARE(bytesOrMissing(dictionaryFile()), encodeText(joinLinesCrLf(expected)));
     }
 
     void failedSaveKeepsTheWindowAndTheChanges()
@@ -433,7 +435,7 @@ private slots:
         QVERIFY(QDir().rmdir(dictionaryFile()));
         click("StaticText6");
         QVERIFY(!m_window->isVisible());
-        QCOMPARE(CorrectionDictionary::parse(fileBytes(dictionaryFile())), Lines.mid(1));
+        QCOMPARE(CorrectionDictionary::parse(bytesOrMissing(dictionaryFile())), Lines.mid(1));
     }
 
     void everyOpeningStartsAfresh()

@@ -18,6 +18,8 @@
 
 namespace velmira {
 
+using namespace Qt::StringLiterals;
+
 class EditorWindow
 {
 public:
@@ -38,7 +40,7 @@ public:
 
     RichEdit &editor() const { return *window->editor(); }
     QString file(const QString &name) const { return home.filePath(name); }
-    QString status() const { return window->findChild<QLabel *>(QStringLiteral("StatusPanel"))->text(); }
+    QString status() const { return window->findChild<QLabel *>(u"StatusPanel"_s)->text(); }
 
     // Runs a command as the user would: a click on the button or the choice of the menu item.
     void run(const QString &name) const

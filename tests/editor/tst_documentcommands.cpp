@@ -1,9 +1,9 @@
 // New, Open, Save as, loading documents and the clipboard commands, driven through the main window.
 #include "editorwindow.h"
 
-#include "common/error.h"
-#include "common/textcodec.h"
-#include "common/textfile.h"
+#include "common/core/error.h"
+#include "common/core/textcodec.h"
+#include "common/core/textfile.h"
 #include "editor/documentcommands.h"
 #include "editor/documentfile.h"
 #include "editor/rtf/rtfwriter.h"

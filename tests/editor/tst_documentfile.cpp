@@ -1,5 +1,5 @@
 // Plain-text documents as the editor shows them, and the names documents are saved under.
-#include "common/textcodec.h"
+#include "common/core/textcodec.h"
 #include "editor/documentfile.h"
 
 #include <QTest>

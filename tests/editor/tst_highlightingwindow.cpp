@@ -1,7 +1,7 @@
 // The window "Интуитивное выделение" as the main window opens it.
 #include "editorwindow.h"
 
-#include "common/labelbutton.h"
+#include "common/ui/labelbutton.h"
 #include "editor/highlightingwindow.h"
 #include "editor/intuitivehighlighting.h"
 #include "editor/selectionformat.h"

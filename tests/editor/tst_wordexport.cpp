@@ -1,7 +1,7 @@
 // Export to the word processor, with a script that records how it was started in its place.
 #include "editorwindow.h"
 
-#include "common/textfile.h"
+#include "common/core/textfile.h"
 #include "editor/rtf/rtfreader.h"
 #include "editor/selectionformat.h"
 #include "editor/wordexport.h"
@@ -83,10 +83,10 @@ private slots:
         qputenv("TMPDIR", m_folder.filePath(u"tmp"_s).toUtf8());
         // Writes its arguments and a copy of the file it was given; the arguments last, when all is there.
         const QString script = m_folder.filePath(u"word processor"_s);
-        writeFileAtomically(script, QStringLiteral("#!/bin/sh\n"
+        writeFileAtomically(script, u"#!/bin/sh\n"
                                                    "cp \"$3\" '%1/export.rtf' &&\n"
                                                    "printf '%s\\n' \"$@\" > '%1/arguments.part' &&\n"
-                                                   "mv '%1/arguments.part' '%1/arguments'\n")
+                                                   "mv '%1/arguments.part' '%1/arguments'\n"_s
                                         .arg(m_folder.filePath(u"record"_s))
                                         .toUtf8());
         QFile::setPermissions(script, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);

@@ -1,10 +1,10 @@
 // The organizer window and the reminder editor, driven through their controls.
-#include "common/textfile.h"
+#include "common/core/textfile.h"
 #include "organizer/clock.h"
 #include "organizer/organizer.h"
 #include "organizer/organizerwindow.h"
-#include "organizer/reminderfile.h"
 #include "organizer/remindereditor.h"
+#include "organizer/reminderfile.h"
 #include "support/fakeprompter.h"
 
 #include <QCalendarWidget>
@@ -19,7 +19,8 @@
 #include <QTimer>
 #include <QToolButton>
 
-#include "common/labelbutton.h"
+#include "common/ui/labelbutton.h"
+#include "support/testfiles.h"
 
 using namespace velmira;
 using namespace Qt::StringLiterals;
@@ -51,7 +52,7 @@ class TestOrganizerWindow : public QObject
     Q_OBJECT
 
 private:
-    std::unique_ptr<QTemporaryDir> m_home;
+    std::unique_ptr<TemporaryProgramFolder> m_home;
     FakePrompter m_prompter;
     ReminderTable m_table;
     // What the fake reminder editor is given, and what it answers.
@@ -109,8 +110,7 @@ private:
 private slots:
     void init()
     {
-        m_home = std::make_unique<QTemporaryDir>();
-        qputenv("VELMIRA_HOME", m_home->path().toUtf8());
+        m_home = std::make_unique<TemporaryProgramFolder>();
         m_prompter = FakePrompter();
         m_table = ReminderTable();
         m_edited.clear();
@@ -528,8 +528,8 @@ private slots:
         // The folder is gone: the reminder fires all the same, and only once.
         const QByteArray before = readFileBytes(reminderFilePath());
         qputenv("VELMIRA_HOME", m_home->filePath(u"нет такой папки"_s).toUtf8());
-        organizer.Timer3Timer();
-        organizer.Timer3Timer();
+        organizer.onTick();
+        organizer.onTick();
         qputenv("VELMIRA_HOME", m_home->path().toUtf8());
         QCOMPARE(m_spoken, QStringList{u"Пора обедать"_s});
         QCOMPARE(m_prompter.messages(), QStringList{u"Напоминание от программы Вельмира 6.1:\r\nПора обедать"_s});

@@ -1,9 +1,10 @@
 // "Organayzer.txt": the scrambled format, byte for byte, and what loading and storing do with good and
 // bad files. A plain second implementation in Python checks files in both directions.
-#include "common/error.h"
-#include "common/textcodec.h"
-#include "common/textfile.h"
+#include "common/core/error.h"
+#include "common/core/textcodec.h"
+#include "common/core/textfile.h"
 #include "organizer/reminderfile.h"
+#include "support/testfiles.h"
 
 #include <QFile>
 #include <QProcess>
@@ -51,7 +52,7 @@ class TestReminderFile : public QObject
     Q_OBJECT
 
 private:
-    std::unique_ptr<QTemporaryDir> m_home;
+    std::unique_ptr<TemporaryProgramFolder> m_home;
     QString path() const { return m_home->filePath(u"Organayzer.txt"_s); }
 
     QByteArray fileBytes() const { return readFileBytes(path()); }
@@ -59,7 +60,7 @@ private:
     static bool runScript(const QStringList &arguments)
     {
         QProcess python;
-        python.start(u"/usr/bin/python3"_s, QStringList{QStringLiteral(REMINDER_SCRIPT)} + arguments);
+        python.start(u"/usr/bin/python3"_s, QStringList{QString::fromUtf8(REMINDER_SCRIPT)} + arguments);
         if (!python.waitForFinished(60000))
             return false;
         return python.exitStatus() == QProcess::NormalExit && python.exitCode() == 0;
@@ -68,8 +69,7 @@ private:
 private slots:
     void init()
     {
-        m_home = std::make_unique<QTemporaryDir>();
-        qputenv("VELMIRA_HOME", m_home->path().toUtf8());
+        m_home = std::make_unique<TemporaryProgramFolder>();
     }
 
     void substitutionFollowsTheWorkedExamples_data()

@@ -42,7 +42,7 @@ private:
     void tickAt(int hour, int minute, int second = 0)
     {
         m_clock.moment.setTime(QTime(hour, minute, second));
-        m_scheduler->Timer3Timer();
+        m_scheduler->onTick();
     }
 
 private slots:

@@ -1,8 +1,9 @@
 // The freedesktop shell in a temporary home: the entries it writes, what counts as "on", and the
 // removal of the program after it has ended.
-#include "common/error.h"
+#include "common/core/error.h"
 #include "platform/desktopentry.h"
 #include "platform/freedesktopshell.h"
+#include "support/testfiles.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -16,12 +17,6 @@ using namespace velmira;
 using namespace Qt::StringLiterals;
 
 namespace {
-
-QByteArray contents(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 // Runs desktop-file-validate on a file; returns its complaints, empty when the file is valid.
 QString validationProblems(const QString &path)
@@ -107,25 +102,25 @@ private slots:
             const QString problems = validationProblems(file);
             QVERIFY2(problems.isEmpty(), qPrintable(file + u": "_s + problems));
         }
-        QVERIFY(contents(m_shell->menuFile()).contains("<Filename>velmira-uninstall.desktop</Filename>"));
+        QVERIFY(fileBytes(m_shell->menuFile()).contains("<Filename>velmira-uninstall.desktop</Filename>"));
     }
 
     void entriesSayWhatTheyStart()
     {
         writeEverything(u"/opt/Вельмира 6/velmira"_s);
         const auto main = DesktopEntry::mainGroup();
-        const DesktopEntry installed = DesktopEntry::parse(contents(m_shell->location(ShellEntry::InstalledProgram)));
+        const DesktopEntry installed = DesktopEntry::parse(fileBytes(m_shell->location(ShellEntry::InstalledProgram)));
         QCOMPARE(installed.value(main, u"Name"_s), u"Вельмира 6.1"_s);
         QCOMPARE(installed.value(main, u"Exec"_s), u"\"/opt/Вельмира 6/velmira\""_s);
         QCOMPARE(installed.value(u"Desktop Action uninstall"_s, u"Name"_s), u"Удалить программу"_s);
         QCOMPARE(installed.value(u"Desktop Action uninstall"_s, u"Exec"_s), u"\"/opt/Вельмира 6/velmira\" delete"_s);
 
-        const DesktopEntry rtf = DesktopEntry::parse(contents(m_shell->location(ShellEntry::OpenWithRtf)));
+        const DesktopEntry rtf = DesktopEntry::parse(fileBytes(m_shell->location(ShellEntry::OpenWithRtf)));
         QCOMPARE(rtf.value(main, u"Exec"_s), u"\"/opt/Вельмира 6/velmira\" %f"_s);
         QCOMPARE(rtf.value(main, u"MimeType"_s), u"application/rtf;text/rtf;"_s);
         QCOMPARE(rtf.value(main, u"NoDisplay"_s), u"true"_s);
 
-        const DesktopEntry help = DesktopEntry::parse(contents(m_shell->location(ShellEntry::MenuHelp)));
+        const DesktopEntry help = DesktopEntry::parse(fileBytes(m_shell->location(ShellEntry::MenuHelp)));
         QCOMPARE(help.value(main, u"Type"_s), u"Link"_s);
         QCOMPARE(QUrl(help.value(main, u"URL"_s)).toLocalFile(), path(u"Моя папка/Help.rtf"_s));
 
@@ -137,11 +132,11 @@ private slots:
         if (QStandardPaths::findExecutable(u"update-desktop-database"_s).isEmpty())
             QSKIP("update-desktop-database is not installed: the desktop builds its list itself");
         writeEverything(m_program);
-        const QByteArray cache = contents(path(u"data/applications/mimeinfo.cache"_s));
+        const QByteArray cache = fileBytes(path(u"data/applications/mimeinfo.cache"_s));
         QVERIFY(cache.contains("text/plain=velmira-open-txt.desktop;"));
         QVERIFY(cache.contains("application/rtf=velmira-open-rtf.desktop;"));
         m_shell->remove(ShellEntry::OpenWithText);
-        QVERIFY(!contents(path(u"data/applications/mimeinfo.cache"_s)).contains("velmira-open-txt"));
+        QVERIFY(!fileBytes(path(u"data/applications/mimeinfo.cache"_s)).contains("velmira-open-txt"));
         // With nothing left to list, no empty list stays behind.
         m_shell->remove(ShellEntry::OpenWithRtf);
         QVERIFY(!QFile::exists(path(u"data/applications/mimeinfo.cache"_s)));
@@ -191,7 +186,7 @@ private slots:
             QDirIterator it(m_tmp->path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
             while (it.hasNext()) {
                 const QString file = it.next();
-                listing << file + u'\n' + QString::fromUtf8(contents(file));
+                listing << file + u'\n' + QString::fromUtf8(fileBytes(file));
             }
             listing.sort();
             return listing;
@@ -263,7 +258,7 @@ private slots:
         running.start(u"sleep"_s, {u"30"_s});
         QVERIFY(running.waitForStarted());
         m_shell->removeAfterExit(running.processId(), {program}, {folder, dataFolder});
-        QCOMPARE(contents(victim), "keep"_ba);
+        QCOMPARE(fileBytes(victim), "keep"_ba);
 
         QTest::qWait(700);
         QVERIFY2(QFile::exists(program), "the program must stay while its process runs");
@@ -273,7 +268,7 @@ private slots:
         QVERIFY(waitFor([&] { return !QFileInfo::exists(folder); }));
         QVERIFY(waitFor([&] { return !QFileInfo::exists(m_shell->removalScriptPath()); }));
         QVERIFY(QFile::exists(dataFolder + u"/заметка.txt"_s));
-        QCOMPARE(contents(victim), "keep"_ba);
+        QCOMPARE(fileBytes(victim), "keep"_ba);
     }
 };
 

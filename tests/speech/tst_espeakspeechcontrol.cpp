@@ -2,8 +2,8 @@
 #include "speech/espeakspeechcontrol.h"
 #include "speech/speechcontrolfactory.h"
 
-#include "listeningaudiooutput.h"
-#include "wavfile.h"
+#include "support/listeningaudiooutput.h"
+#include "support/wavfile.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>

@@ -2,7 +2,7 @@
 #include "speech/speechcontrol.h"
 #include "speech/wavwriter.h"
 
-#include "wavfile.h"
+#include "support/wavfile.h"
 
 #include <QFile>
 #include <QTemporaryDir>

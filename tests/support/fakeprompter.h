@@ -1,7 +1,7 @@
 // A prompter for tests: answers from a script and records every question.
 #pragma once
 
-#include "common/prompter.h"
+#include "common/core/prompter.h"
 
 #include <QList>
 #include <QQueue>

@@ -4,6 +4,7 @@
 #include "app/mainwindow.h"
 #include "support/fakespeechcontrol.h"
 
+#include <QTest>
 #include <memory>
 
 namespace velmira {
@@ -23,6 +24,15 @@ inline MainWindowServices fakeServices(Prompter &prompter, FakeSpeechControl **m
         return speech;
     };
     return services;
+}
+
+// Shows `window` and waits until it is on the screen; null when it never gets there.
+inline std::unique_ptr<MainWindow> shown(std::unique_ptr<MainWindow> window)
+{
+    window->show();
+    if (!QTest::qWaitForWindowExposed(window.get()))
+        return nullptr;
+    return window;
 }
 
 } // namespace velmira

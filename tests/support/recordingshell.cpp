@@ -1,6 +1,6 @@
 #include "recordingshell.h"
 
-#include "common/error.h"
+#include "common/core/error.h"
 
 namespace velmira {
 

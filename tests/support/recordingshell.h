@@ -8,6 +8,8 @@
 
 namespace velmira {
 
+using namespace Qt::StringLiterals;
+
 class RecordingShell : public FreedesktopShell
 {
 public:
@@ -20,8 +22,8 @@ public:
 
     // Entries go under `root`: data/, config/, Desktop/ and run/.
     explicit RecordingShell(const QString &root)
-        : FreedesktopShell(Folders{root + QStringLiteral("/data"), root + QStringLiteral("/config"),
-                                   root + QStringLiteral("/Desktop"), root + QStringLiteral("/run")})
+        : FreedesktopShell(Folders{root + u"/data"_s, root + u"/config"_s,
+                                   root + u"/Desktop"_s, root + u"/run"_s})
     {
     }
     explicit RecordingShell(Folders folders) : FreedesktopShell(std::move(folders)) {}

@@ -6,8 +6,8 @@
 // the file in the source's folder) are understood. A picture wider than the page is shown smaller;
 // a missing picture is left out with a warning, so that the guide can be written before every
 // window has its picture.
-#include "common/error.h"
-#include "common/textfile.h"
+#include "common/core/error.h"
+#include "common/core/textfile.h"
 #include "editor/rtf/rtfpicture.h"
 #include "editor/rtf/rtfwriter.h"
 

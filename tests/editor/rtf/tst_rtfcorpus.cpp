@@ -7,8 +7,10 @@
 
 #include "editor/rtf/rtfreader.h"
 #include "editor/rtf/rtftestsupport.h"
+#include "support/testfiles.h"
 
 using namespace Qt::StringLiterals;
+using velmira::fileBytes;
 using velmira::test::documentText;
 using velmira::test::formatAt;
 using velmira::test::readDocument;
@@ -17,20 +19,12 @@ namespace {
 
 QString corpusFolder()
 {
-    return QStringLiteral(VELMIRA_RTF_CORPUS);
-}
-
-QByteArray readCorpusFile(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
+    return QString::fromUtf8(VELMIRA_RTF_CORPUS);
 }
 
 QByteArray corpusRtf(const QString &name)
 {
-    return readCorpusFile(corpusFolder() + u'/' + name + u".rtf"_s);
+    return fileBytes(corpusFolder() + u'/' + name + u".rtf"_s);
 }
 
 QStringList corpusFiles()
@@ -102,7 +96,7 @@ QString asLibreOfficeText(const QTextDocument &document)
 
 QString textFileContent(const QString &path)
 {
-    QString text = QString::fromUtf8(readCorpusFile(path));
+    QString text = QString::fromUtf8(fileBytes(path));
     if (text.startsWith(QChar(0xFEFF)))
         text.remove(0, 1);
     return text;

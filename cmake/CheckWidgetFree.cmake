@@ -1,0 +1,18 @@
+# Run by the test widget_free: fails when one of the sources listed in FILES includes a Qt Widgets
+# header (one of HEADERS, with or without the QtWidgets/ folder) or a header of common/ui.
+file(READ "${FILES}" files)
+set(faults 0)
+foreach(file IN LISTS files)
+  file(STRINGS "${file}" includes REGEX "^[ \t]*#[ \t]*include")
+  foreach(line IN LISTS includes)
+    if(line MATCHES "[<\"](QtWidgets/)?(${HEADERS})[>\"/.]" OR line MATCHES "[<\"]common/ui/")
+      message(SEND_ERROR "${file}: ${line}")
+      math(EXPR faults "${faults} + 1")
+    endif()
+  endforeach()
+endforeach()
+if(faults GREATER 0)
+  message(FATAL_ERROR "${faults} widget include(s) in libraries that must build without Qt Widgets")
+endif()
+list(LENGTH files count)
+message(STATUS "${count} sources free of widgets")

@@ -1,0 +1,135 @@
+#include "readingcontroller.h"
+
+#include "common/core/prompter.h"
+#include "common/core/settings.h"
+#include "reading/readinghost.h"
+#include "speech/speechcontrol.h"
+
+using namespace Qt::StringLiterals;
+
+namespace velmira {
+
+ReadingController::ReadingController(ReadingHost &host, VoicePanel &panel, QObject *parent)
+    : QObject(parent), m_host(host), m_panel(panel), m_speaker(host)
+{}
+
+void ReadingController::startUp()
+{
+    SpeechControl *speech = m_host.speech();
+    if (!speech)
+        return;
+    const int count = speech->CountEngines();
+    for (int i = 1; i <= count; ++i) {
+        m_panel.addVoice(speech->ModeName(i));
+        m_panel.chooseVoice(0);
+    }
+    speech->Speak(QString());
+    const int stored = readSetting(settings::Engine);
+    // A stored position that is not in the list leaves no engine selected; Read then reports.
+    m_panel.chooseVoice(stored >= 0 && stored < m_panel.voiceCount() ? stored : -1);
+    setUpEngine();
+}
+
+int ReadingController::defaultSpeed(SpeechControl &speech) const
+{
+    const int low = speech.MinSpeed();
+    return int(low + (double(speech.MaxSpeed()) - low) / 4);
+}
+
+int ReadingController::defaultPitch(SpeechControl &speech) const
+{
+    const int low = speech.MinPitch();
+    return int(low + (double(speech.MaxPitch()) - low) / 3);
+}
+
+void ReadingController::setUpEngine()
+{
+    SpeechControl *speech = m_host.speech();
+    const int position = m_host.voice();
+    if (!speech || position < 0)
+        return;
+    speech->Select(position + 1);
+    m_engineSetUp = position;
+
+    m_panel.setLimits(speech->MinSpeed(), speech->MaxSpeed(), speech->MinPitch(), speech->MaxPitch());
+    m_panel.moveSpeed(defaultSpeed(*speech));
+    m_panel.movePitch(defaultPitch(*speech));
+
+    const int storedSpeed = readSetting(settings::ReadSpeed).value_or(m_host.speed());
+    const int storedPitch = readSetting(settings::ReadPitch).value_or(m_host.pitch());
+    if (storedPitch >= speech->MinPitch() && storedPitch <= speech->MaxPitch())
+        m_panel.movePitch(storedPitch);
+    if (storedSpeed >= speech->MinSpeed() && storedSpeed <= speech->MaxSpeed())
+        m_panel.moveSpeed(storedSpeed);
+
+    // A bar that did not move sent nothing to the control, which may still hold the values of the
+    // engine before: the control always speaks with what the bars show.
+    speech->setSpeed(m_host.speed());
+    speech->setPitch(m_host.pitch());
+}
+
+void ReadingController::voiceChosen()
+{
+    // Picking the entry that is already chosen is no change of engine.
+    if (m_host.voice() == m_engineSetUp)
+        return;
+    setUpEngine();
+    SpeechControl *speech = m_host.speech();
+    if (!speech || m_host.voice() < 0)
+        return;
+    // A new engine starts from its own defaults; stored values apply only at start-up.
+    m_panel.moveSpeed(defaultSpeed(*speech));
+    m_panel.movePitch(defaultPitch(*speech));
+    speech->setSpeed(m_host.speed());
+    speech->setPitch(m_host.pitch());
+}
+
+void ReadingController::speedMoved(int position)
+{
+    if (SpeechControl *speech = m_host.speech())
+        speech->setSpeed(position);
+}
+
+void ReadingController::pitchMoved(int position)
+{
+    if (SpeechControl *speech = m_host.speech())
+        speech->setPitch(position);
+}
+
+void ReadingController::Read()
+{
+    const QString whole = m_host.wholeText();
+    if (whole.isEmpty()) {
+        m_host.statusMessage(u"Нет текста для чтения"_s);
+        return;
+    }
+    // Without a voice chosen in the list there is nothing to read with.
+    if (!m_host.speech() || m_host.voice() < 0) {
+        m_host.statusMessage(speechFailureText());
+        return;
+    }
+    const QString selected = m_host.selectedText();
+    m_speaker.say(selected.isEmpty() ? whole : selected, Speaker::Turn::QueueAndResume,
+                  Speaker::Report::StatusBar);
+}
+
+void ReadingController::Pause()
+{
+    if (SpeechControl *speech = m_host.speech())
+        speech->AudioPause();
+}
+
+void ReadingController::Stop()
+{
+    if (SpeechControl *speech = m_host.speech())
+        speech->AudioReset();
+}
+
+void ReadingController::ReadText(const QString &text)
+{
+    // No engine check here, unlike Read: a reminder is spoken with whatever voice the control has. Once
+    // the main window has closed there is no control, and nothing speaks any more.
+    m_speaker.say(text, Speaker::Turn::CutOff, Speaker::Report::MessageBox);
+}
+
+} // namespace velmira

@@ -1,0 +1,51 @@
+#include "speaker.h"
+
+#include "common/core/prompter.h"
+#include "dictionary/textpreparation.h"
+#include "reading/readinghost.h"
+#include "speech/speechcontrol.h"
+
+namespace velmira {
+
+void Speaker::speak(SpeechControl &speech, const QString &text, Turn turn)
+{
+    if (turn == Turn::CutOff)
+        speech.AudioReset();
+    speech.Speak(prepareText(text));
+    if (turn == Turn::QueueAndResume)
+        speech.AudioResume();
+}
+
+void Speaker::sayOrThrow(const QString &text, Turn turn)
+{
+    if (SpeechControl *speech = m_host.speech())
+        speak(*speech, text, turn);
+}
+
+bool Speaker::say(const QString &text, Turn turn, Report report)
+{
+    SpeechControl *speech = m_host.speech();
+    if (!speech)
+        return false;
+    try {
+        speak(*speech, text, turn);
+        return true;
+    } catch (const DictionaryRunaway &runaway) {
+        // Not the sound card: say which line of the dictionary to mend.
+        showInBox(runaway.message());
+    } catch (const std::exception &) {
+        if (report == Report::StatusBar)
+            m_host.statusMessage(speechFailureText());
+        else
+            showInBox(speechFailureText());
+    }
+    return false;
+}
+
+void Speaker::showInBox(const QString &text)
+{
+    m_host.prompter().message(m_host.dialogOwner(), programCaption(), text, Prompter::Icon::Warning,
+                              Prompter::Button::Ok);
+}
+
+} // namespace velmira

@@ -1,0 +1,42 @@
+// The one way a text is spoken for the user: prepared with the correction dictionary, handed to the
+// main speech control, and a failure reported.
+#pragma once
+
+#include <QString>
+
+namespace velmira {
+
+class ReadingHost;
+class SpeechControl;
+
+class Speaker
+{
+public:
+    // How a text joins the speech.
+    enum class Turn {
+        Queue,          // behind whatever is queued
+        QueueAndResume, // behind whatever is queued, and held speech resumes
+        CutOff,         // whatever is being spoken is cut off first
+    };
+    // Where a failure is reported. A dictionary that runs away is always reported in a message box,
+    // with the line to mend; any other failure as speechFailureText().
+    enum class Report { StatusBar, MessageBox };
+
+    explicit Speaker(ReadingHost &host) : m_host(host) {}
+
+    // Prepares `text` and speaks it on the main speech control. Without a control nothing happens.
+    // Returns whether the text was handed to the control; a failure is reported where `report` says.
+    bool say(const QString &text, Turn turn, Report report);
+    // The same without reporting: failures are thrown to the caller.
+    void sayOrThrow(const QString &text, Turn turn);
+
+    // Prepares `text` and speaks it on `speech`. Throws what text preparation and the control throw.
+    static void speak(SpeechControl &speech, const QString &text, Turn turn);
+
+private:
+    void showInBox(const QString &text);
+
+    ReadingHost &m_host;
+};
+
+} // namespace velmira
