@@ -6,8 +6,8 @@
 // Opening an RTF document ("Открыть...", and a document named on the command line, which go the same
 // way), and intuitive highlighting, on texts in many paragraphs and in one.
 #include "app/application.h"
-#include "common/labelbutton.h"
-#include "common/textfile.h"
+#include "common/ui/labelbutton.h"
+#include "common/core/textfile.h"
 #include "editor/documentcommands.h"
 #include "editor/highlightingwindow.h"
 #include "editor/richedit.h"

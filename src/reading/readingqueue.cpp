@@ -1,8 +1,8 @@
 #include "readingqueue.h"
 
+#include "dictionary/textpreparation.h"
 #include "speech/speechcontrol.h"
 #include "speech/textpieces.h"
-#include "speech/textpreparation.h"
 
 #include <QThread>
 
