@@ -7,6 +7,7 @@
 #include "formats/documentfile.h"
 #include "formats/documentreader.h"
 #include "richedit.h"
+#include "rtf/rtfreader.h"
 #include "rtf/rtfwriter.h"
 
 #include <QFileInfo>
