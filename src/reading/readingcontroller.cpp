@@ -3,6 +3,7 @@
 #include "common/core/prompter.h"
 #include "common/core/settings.h"
 #include "reading/readinghost.h"
+#include "reading/readingqueue.h"
 #include "speech/speechcontrol.h"
 
 #include <algorithm>
@@ -12,8 +13,14 @@ using namespace Qt::StringLiterals;
 namespace velmira {
 
 ReadingController::ReadingController(ReadingHost &host, VoicePanel &panel, QObject *parent)
-    : QObject(parent), m_host(host), m_panel(panel), m_speaker(host)
-{}
+    : QObject(parent), m_host(host), m_panel(panel), m_speaker(host),
+      m_queue(new ReadingQueue([&host] { return host.speech(); }, this))
+{
+    connect(m_queue, &ReadingQueue::dictionaryFailed, this, [this](const QString &message) {
+        m_speaker.showInBox(message);
+    });
+    connect(m_queue, &ReadingQueue::speechFailed, this, [this] { m_host.statusMessage(speechFailureText()); });
+}
 
 void ReadingController::startUp()
 {
@@ -121,8 +128,12 @@ void ReadingController::Read()
         return;
     }
     const QString selected = m_host.selectedText();
-    m_speaker.say(selected.isEmpty() ? whole : selected, Speaker::Turn::QueueAndResume,
-                  Speaker::Report::StatusBar);
+    m_speaker.attempt(
+        [&](SpeechControl &speech) {
+            m_queue->read(selected.isEmpty() ? whole : selected);
+            speech.AudioResume();
+        },
+        Speaker::Report::StatusBar);
 }
 
 void ReadingController::Pause()
@@ -133,6 +144,7 @@ void ReadingController::Pause()
 
 void ReadingController::Stop()
 {
+    m_queue->discard();
     if (SpeechControl *speech = m_host.speech())
         speech->AudioReset();
 }

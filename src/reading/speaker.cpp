@@ -24,11 +24,16 @@ void Speaker::sayOrThrow(const QString &text, Turn turn)
 
 bool Speaker::say(const QString &text, Turn turn, Report report)
 {
+    return attempt([&](SpeechControl &speech) { speak(speech, text, turn); }, report);
+}
+
+bool Speaker::attempt(const std::function<void(SpeechControl &)> &action, Report report)
+{
     SpeechControl *speech = m_host.speech();
     if (!speech)
         return false;
     try {
-        speak(*speech, text, turn);
+        action(*speech);
         return true;
     } catch (const DictionaryRunaway &runaway) {
         // Not the sound card: say which line of the dictionary to mend.

@@ -1,0 +1,117 @@
+#include "readingqueue.h"
+
+#include "dictionary/textpreparation.h"
+#include "speech/speechcontrol.h"
+#include "speech/textpieces.h"
+
+#include <QThread>
+
+namespace velmira {
+
+ReadingQueue::ReadingQueue(std::function<SpeechControl *()> speech, QObject *parent)
+    : QObject(parent), m_speech(std::move(speech))
+{}
+
+ReadingQueue::~ReadingQueue()
+{
+    for (const QPointer<QThread> &thread : m_threads) {
+        if (thread) {
+            thread->wait();
+            delete thread.data();
+        }
+    }
+}
+
+void ReadingQueue::read(const QString &text)
+{
+    const QStringList lines = correctionLinesInUse();
+    if (m_preparing) {
+        m_waiting.emplace_back(text, lines);
+        return;
+    }
+    start(text, lines);
+}
+
+void ReadingQueue::discard()
+{
+    ++m_generation;
+    m_waiting.clear();
+    m_preparing = false;
+}
+
+void ReadingQueue::speak(const QString &text)
+{
+    SpeechControl *speech = m_speech();
+    if (!speech)
+        return;
+    // Speech cut off by anyone (a reminder, the clipboard, the dictionary window) takes the rests
+    // still being prepared with it.
+    connect(speech, &SpeechControl::discarded, this, &ReadingQueue::discard, Qt::UniqueConnection);
+    speech->Speak(text);
+}
+
+void ReadingQueue::start(const QString &text, const QStringList &lines)
+{
+    // Without a dictionary nothing is prepared: the speech control cuts the text into pieces itself.
+    if (lines.isEmpty() || text.size() <= StartLength) {
+        speak(lines.isEmpty() ? text : applyCorrections(text, lines));
+        return;
+    }
+    // The start ends where the synthesiser would cut the text anyway, so that it sounds the same.
+    const qsizetype cut = findPieceEnd(text, 0, StartLength).end;
+    const QString opening = applyCorrections(text.first(cut), lines);
+    speak(opening);
+
+    m_preparing = true;
+    const quint64 generation = m_generation;
+    auto prepared = std::make_shared<Prepared>();
+    QThread *thread = QThread::create([text, lines, prepared] {
+        try {
+            prepared->whole = applyCorrections(text, lines);
+        } catch (const Error &error) {
+            prepared->failure = error.message();
+        }
+    });
+    connect(thread, &QThread::finished, this, [this, thread, generation, opening, prepared] {
+        std::erase(m_threads, QPointer<QThread>(thread));
+        thread->deleteLater();
+        restPrepared(generation, opening, prepared);
+    });
+    m_threads.emplace_back(thread);
+    thread->start();
+}
+
+void ReadingQueue::restPrepared(quint64 generation, const QString &opening, const std::shared_ptr<Prepared> &prepared)
+{
+    if (generation != m_generation)
+        return;
+    m_preparing = false;
+    if (!prepared->failure.isEmpty()) {
+        // What was queued behind the text is not read either, as when Read itself reports.
+        m_waiting.clear();
+        emit dictionaryFailed(prepared->failure);
+        return;
+    }
+    const QString &whole = prepared->whole;
+    qsizetype same = 0;
+    const qsizetype common = std::min(opening.size(), whole.size());
+    while (same < common && opening[same] == whole[same])
+        ++same;
+    try {
+        if (same < whole.size())
+            speak(whole.sliced(same));
+        while (!m_preparing && !m_waiting.empty()) {
+            const auto [text, lines] = std::move(m_waiting.front());
+            m_waiting.pop_front();
+            start(text, lines);
+        }
+    } catch (const DictionaryRunaway &error) {
+        m_waiting.clear();
+        emit dictionaryFailed(error.message());
+    } catch (const std::exception &) {
+        m_waiting.clear();
+        emit speechFailed();
+    }
+}
+
+} // namespace velmira
