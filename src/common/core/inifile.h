@@ -13,8 +13,11 @@ namespace velmira {
 // section (a missing section is appended at the end of the file); an existing key gets its new value in
 // place; lines the program does not know are left untouched. A value is read as the text after "=",
 // trimmed, without one pair of quotes enclosing it whole, at most 2047 characters. The file is
-// Windows-1251 with CR LF (UTF-8 when a value does not fit). Reads never fail: a missing file, section
-// or key, or a value that is not a number where one is read, gives the default.
+// Windows-1251 with CR LF (UTF-8 when a value does not fit); a file with a UTF-16 byte-order mark is
+// read as UTF-16 and stays so. A write changes only the bytes of the line it writes (or inserts), so
+// everything else in the file, zero bytes included, stays byte for byte; it reads the file again just
+// before, under a lock that copies of the program running at the same time share. Reads never fail:
+// a missing file, section or key, or a value that is not a number where one is read, gives the default.
 class IniFile
 {
 public:

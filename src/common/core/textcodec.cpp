@@ -32,9 +32,14 @@ QString decodeText(const QByteArray &bytes)
 {
     if (bytes.startsWith(Utf8Bom))
         return QString::fromUtf8(bytes.constData() + 3, bytes.size() - 3);
-    if (hasNonAscii(bytes) && isValidUtf8(bytes))
+    if (isUtf8Text(bytes))
         return QString::fromUtf8(bytes);
     return fromWindows1251(bytes);
+}
+
+bool isUtf8Text(const QByteArray &bytes)
+{
+    return bytes.startsWith(Utf8Bom) || (hasNonAscii(bytes) && isValidUtf8(bytes));
 }
 
 QByteArray encodeText(const QString &text)

@@ -11,6 +11,10 @@ namespace velmira {
 // Windows-1251.
 QString decodeText(const QByteArray &bytes);
 
+// Whether decodeText reads the bytes as UTF-8: they start with its byte-order mark, or they are valid
+// UTF-8 and hold non-ASCII bytes.
+bool isUtf8Text(const QByteArray &bytes);
+
 // Encodes text for one of the program's text files: Windows-1251 when every character fits, otherwise
 // UTF-8 with a byte-order mark, so that nothing typed is lost.
 QByteArray encodeText(const QString &text);

@@ -4,12 +4,40 @@
 #include "common/core/textcodec.h"
 #include "support/testfiles.h"
 
+#include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
+#include <QStringDecoder>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 using namespace velmira;
 using namespace Qt::StringLiterals;
+
+namespace {
+
+// Run as a second process: waits for the file `go` to appear, so that both writers start together,
+// then writes `count` keys of its own into the settings file, one write each.
+int writeKeys(const QString &path, const QString &go, const QString &prefix, int count)
+{
+    QElapsedTimer waited;
+    waited.start();
+    while (!QFile::exists(go) && waited.elapsed() < 20000)
+        QThread::msleep(1);
+    IniFile ini(path);
+    for (int i = 0; i < count; ++i)
+        ini.writeInteger(u"Global"_s, prefix + QString::number(i), i);
+    return 0;
+}
+
+QByteArray utf16(const QString &text, QStringEncoder::Encoding encoding)
+{
+    QStringEncoder encoder(encoding, QStringEncoder::Flag::WriteBom);
+    return encoder.encode(text);
+}
+
+} // namespace
 
 class TestIniFile : public QObject
 {
@@ -112,7 +140,76 @@ private slots:
         writeRaw("[Other]\nA=1");
         IniFile ini(path());
         ini.writeString(u"Global"_s, u"B"_s, u"2"_s);
-        QCOMPARE(raw(), QByteArray("[Other]\r\nA=1\r\n[Global]\r\nB=2\r\n"));
+        QCOMPARE(raw(), QByteArray("[Other]\nA=1\r\n[Global]\r\nB=2\r\n"));
+    }
+
+    void foreignBytesSurviveEveryWrite()
+    {
+        // A zero byte, a byte without a letter in Windows-1251 (0x98), line ends of every kind, and a
+        // section after all of them that the program never writes.
+        const QByteArray head = "[Global]\r\nPanel=1\r\nNote=a\0b\x98\n"_ba;
+        const QByteArray tail = "\r\n[\xD7\xF3\xE6\xEE\xE9]\rkey=\xE7\xED\xE0\xF7\xE5\xED\xE8\xE5\r\n\0\0tail"_ba;
+        writeRaw(head + tail);
+        IniFile ini(path());
+        QCOMPARE(ini.readString(u"Чужой"_s, u"key"_s, {}), u"значение"_s);
+        ini.writeBool(u"Global"_s, u"Panel"_s, false);
+        ini.writeInteger(u"Global"_s, u"Engine"_s, 2);
+        QCOMPARE(raw(), "[Global]\r\nPanel=0\r\nNote=a\0b\x98\nEngine=2\r\n"_ba + tail);
+        QCOMPARE(ini.readString(u"Чужой"_s, u"key"_s, {}), u"значение"_s);
+    }
+
+    void utf16FileIsReadAndStaysUtf16_data()
+    {
+        QTest::addColumn<int>("encoding");
+        QTest::newRow("little-endian") << int(QStringEncoder::Utf16LE);
+        QTest::newRow("big-endian") << int(QStringEncoder::Utf16BE);
+    }
+
+    void utf16FileIsReadAndStaysUtf16()
+    {
+        QFETCH(int, encoding);
+        const auto enc = QStringEncoder::Encoding(encoding);
+        writeRaw(utf16(u"[Global]\r\nPanel=0\r\nИмя=Вельмира\r\n[Чужой]\r\nk=v\r\n"_s, enc));
+        IniFile ini(path());
+        QCOMPARE(ini.readBool(u"Global"_s, u"Panel"_s, true), false);
+        QCOMPARE(ini.readString(u"Global"_s, u"Имя"_s, {}), u"Вельмира"_s);
+        ini.writeBool(u"Global"_s, u"Panel"_s, true);
+        ini.writeString(u"Global"_s, u"ReadCount"_s, u"три"_s);
+        ini.writeString(u"Новый"_s, u"Ω"_s, u"ω"_s);
+        QCOMPARE(raw(), utf16(u"[Global]\r\nPanel=1\r\nИмя=Вельмира\r\nReadCount=три\r\n[Чужой]\r\nk=v\r\n"
+                              "[Новый]\r\nΩ=ω\r\n"_s,
+                              enc));
+        QCOMPARE(ini.readString(u"Global"_s, u"ReadCount"_s, {}), u"три"_s);
+    }
+
+    void twoProgramsWritingAtOnceKeepEachOthersKeys()
+    {
+        // Two copies of the program closing at the same moment each write their keys one by one.
+        const QString go = m_dir.filePath(u"go"_s);
+        const QStringList prefixes{u"Первый"_s, u"Второй"_s};
+        QFile::remove(go);
+        constexpr int Count = 60;
+        QList<QProcess *> writers;
+        for (const QString &prefix : prefixes) {
+            auto *writer = new QProcess(this);
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert(u"TST_INIFILE_WRITER"_s, prefix);
+            writer->setProcessEnvironment(env);
+            writer->start(QCoreApplication::applicationFilePath(), {path(), go, QString::number(Count)});
+            QVERIFY(writer->waitForStarted());
+            writers.append(writer);
+        }
+        QFile(go).open(QIODevice::WriteOnly);
+        for (QProcess *writer : writers) {
+            QVERIFY(writer->waitForFinished(120000));
+            QCOMPARE(writer->exitCode(), 0);
+            delete writer;
+        }
+        IniFile ini(path());
+        for (const QString &prefix : prefixes) {
+            for (int i = 0; i < Count; ++i)
+                QCOMPARE(ini.readInteger(u"Global"_s, prefix + QString::number(i), -1), i);
+        }
     }
 
     void characterOutsideCodePageIsNotLost()
@@ -137,5 +234,12 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestIniFile)
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    if (const QString prefix = qEnvironmentVariable("TST_INIFILE_WRITER"); !prefix.isEmpty() && argc == 4)
+        return writeKeys(QString::fromLocal8Bit(argv[1]), QString::fromLocal8Bit(argv[2]), prefix, atoi(argv[3]));
+    TestIniFile test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_inifile.moc"
