@@ -1,5 +1,6 @@
 #include "readingqueue.h"
 
+#include "common/core/stringops.h"
 #include "dictionary/textpreparation.h"
 #include "speech/speechcontrol.h"
 #include "speech/textpieces.h"
@@ -26,7 +27,9 @@ void ReadingQueue::read(const QString &text)
 {
     const QStringList lines = correctionLinesInUse();
     if (m_preparing) {
-        m_waiting.emplace_back(text, lines);
+        QString waiting = text;
+        shareIfEqual(waiting, m_waiting.empty() ? m_preparingText : m_waiting.back().first);
+        m_waiting.emplace_back(std::move(waiting), lines);
         return;
     }
     start(text, lines);
@@ -37,6 +40,7 @@ void ReadingQueue::discard()
     ++m_generation;
     m_waiting.clear();
     m_preparing = false;
+    m_preparingText.clear();
 }
 
 void ReadingQueue::speak(const QString &text)
@@ -57,12 +61,19 @@ void ReadingQueue::start(const QString &text, const QStringList &lines)
         speak(lines.isEmpty() ? text : applyCorrections(text, lines));
         return;
     }
+    if (lines == m_last.lines && m_last.source == text) {
+        speak(m_last.opening);
+        if (!m_last.rest.isEmpty())
+            speak(m_last.rest);
+        return;
+    }
     // The start ends where the synthesiser would cut the text anyway, so that it sounds the same.
     const qsizetype cut = findPieceEnd(text, 0, StartLength).end;
-    const QString opening = applyCorrections(text.first(cut), lines);
-    speak(opening);
+    Parts parts{text, lines, applyCorrections(text.first(cut), lines), {}};
+    speak(parts.opening);
 
     m_preparing = true;
+    m_preparingText = text;
     const quint64 generation = m_generation;
     auto prepared = std::make_shared<Prepared>();
     QThread *thread = QThread::create([text, lines, prepared] {
@@ -72,20 +83,21 @@ void ReadingQueue::start(const QString &text, const QStringList &lines)
             prepared->failure = error.message();
         }
     });
-    connect(thread, &QThread::finished, this, [this, thread, generation, opening, prepared] {
+    connect(thread, &QThread::finished, this, [this, thread, generation, parts = std::move(parts), prepared] {
         std::erase(m_threads, QPointer<QThread>(thread));
         thread->deleteLater();
-        restPrepared(generation, opening, prepared);
+        restPrepared(generation, parts, prepared);
     });
     m_threads.emplace_back(thread);
     thread->start();
 }
 
-void ReadingQueue::restPrepared(quint64 generation, const QString &opening, const std::shared_ptr<Prepared> &prepared)
+void ReadingQueue::restPrepared(quint64 generation, Parts parts, const std::shared_ptr<Prepared> &prepared)
 {
     if (generation != m_generation)
         return;
     m_preparing = false;
+    m_preparingText.clear();
     if (!prepared->failure.isEmpty()) {
         // What was queued behind the text is not read either, as when Read itself reports.
         m_waiting.clear();
@@ -93,13 +105,16 @@ void ReadingQueue::restPrepared(quint64 generation, const QString &opening, cons
         return;
     }
     const QString &whole = prepared->whole;
+    const QString &opening = parts.opening;
     qsizetype same = 0;
     const qsizetype common = std::min(opening.size(), whole.size());
     while (same < common && opening[same] == whole[same])
         ++same;
+    parts.rest = whole.sliced(same);
+    m_last = std::move(parts);
     try {
-        if (same < whole.size())
-            speak(whole.sliced(same));
+        if (!m_last.rest.isEmpty())
+            speak(m_last.rest);
         while (!m_preparing && !m_waiting.empty()) {
             const auto [text, lines] = std::move(m_waiting.front());
             m_waiting.pop_front();

@@ -57,13 +57,26 @@ private:
         QString failure;
     };
 
+    // A long text as it was prepared: the start spoken at once and the rest that followed.
+    struct Parts
+    {
+        QString source;
+        QStringList lines;
+        QString opening;
+        QString rest;
+    };
+
     void start(const QString &text, const QStringList &lines);
-    void restPrepared(quint64 generation, const QString &opening, const std::shared_ptr<Prepared> &prepared);
+    void restPrepared(quint64 generation, Parts parts, const std::shared_ptr<Prepared> &prepared);
     void speak(const QString &text);
 
     std::function<SpeechControl *()> m_speech;
     // Texts given while another was being prepared, with the dictionary lines they were given with.
     std::deque<std::pair<QString, QStringList>> m_waiting;
+    // The text being prepared, and the last long text prepared: the same text read again (Read pressed
+    // over and over) is neither prepared nor held once more.
+    QString m_preparingText;
+    Parts m_last;
     std::vector<QPointer<QThread>> m_threads;
     // Counts discards: a rest prepared for an earlier generation is not spoken.
     quint64 m_generation = 0;

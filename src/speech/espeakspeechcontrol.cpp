@@ -2,6 +2,7 @@
 #include "espeakspeechcontrol.h"
 
 #include "audiooutput.h"
+#include "common/core/stringops.h"
 #include "speechlog.h"
 #include "synthesisworker.h"
 #include "soundwriter.h"
@@ -10,6 +11,7 @@
 
 #include <QCoreApplication>
 #include <QPointer>
+#include <QSet>
 
 #include <algorithm>
 
@@ -57,6 +59,20 @@ int EspeakSpeechControl::sampleRate() const
     return m_worker->sampleRate();
 }
 
+qsizetype EspeakSpeechControl::queuedTextSize() const
+{
+    const std::lock_guard lock(m_worker->mutex());
+    QSet<const QChar *> counted;
+    qsizetype size = 0;
+    for (const SpeechChannel::Text &queued : m_channel->texts) {
+        if (!counted.contains(queued.text.constData())) {
+            counted.insert(queued.text.constData());
+            size += queued.text.size();
+        }
+    }
+    return size;
+}
+
 void EspeakSpeechControl::Speak(const QString &text)
 {
     if (m_toFile) {
@@ -73,7 +89,19 @@ void EspeakSpeechControl::Speak(const QString &text)
     }
     {
         const std::lock_guard lock(m_worker->mutex());
-        m_channel->texts.push_back({++m_serial, text, 0});
+        // The same text queued again (Read pressed over and over on a long text, each time with a copy
+        // of its own) shares the memory of the one already queued instead of adding to it.
+        QString queued = text;
+        QSet<const QChar *> compared;
+        for (auto it = m_channel->texts.crbegin(); it != m_channel->texts.crend(); ++it) {
+            const QChar *data = it->text.constData();
+            if (compared.contains(data))
+                continue;
+            compared.insert(data);
+            if (shareIfEqual(queued, it->text))
+                break;
+        }
+        m_channel->texts.push_back({++m_serial, std::move(queued), 0});
         ++m_channel->unfinished;
     }
     m_active = true;

@@ -76,6 +76,10 @@ public:
     // espeak-ng's sample rate.
     int sampleRate() const;
 
+    // The characters of text the queue holds in memory. A text queued again (Read pressed over and
+    // over) shares the memory of the equal text already queued, and counts once.
+    qsizetype queuedTextSize() const;
+
 private:
     void pump();
     void clearQueue();

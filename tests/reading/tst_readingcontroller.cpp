@@ -316,6 +316,7 @@ private slots:
 
         m_speech->clear();
         m_selection.clear();
+        m_text = u"Кот видит мышь. "_s.repeated(500);
         m_reading->Read();
         m_reading->Stop();
         m_text = u"Кот и кот. "_s.repeated(500);
@@ -325,6 +326,29 @@ private slots:
         QCOMPARE(m_speech->spoken.size(), 3);
         QVERIFY(m_speech->spoken[1].startsWith(u"Кот и кошка."_s));
         QCOMPARE(m_speech->spoken[1] + m_speech->spoken[2], u"Кот и кошка. "_s.repeated(500));
+    }
+
+    // Read pressed again and again on a long text while its rest is still being prepared: each Read
+    // gets a copy of the editor's text of its own, yet the texts waiting and those handed to the speech
+    // control are held once, and every Read is still spoken in turn.
+    void manyReadsOfALongTextKeepItOnce()
+    {
+        startUp();
+        writeFileAtomically(m_home->filePath(u"Dictionary.txt"_s), u"кот=кошка\r\n"_s.toUtf8());
+        CorrectionDictionary::setInUse(true);
+        m_text = u"Кот и кот видят мышь. "_s.repeated(20'000);
+        m_host.whole = [this] { return QString(m_text.constData(), m_text.size()); };
+        const QString prepared = prepareText(m_text);
+        constexpr int Reads = 40;
+        for (int i = 0; i < Reads; ++i)
+            m_reading->Read();
+        QTRY_COMPARE_WITH_TIMEOUT(m_speech->spoken.size(), 2 * Reads, 60000);
+        QSet<const QChar *> held;
+        for (qsizetype i = 0; i < m_speech->spoken.size(); i += 2) {
+            QCOMPARE(m_speech->spoken[i] + m_speech->spoken[i + 1], prepared);
+            held << m_speech->spoken[i].constData() << m_speech->spoken[i + 1].constData();
+        }
+        QCOMPARE(held.size(), 2);
     }
 
     void failures()

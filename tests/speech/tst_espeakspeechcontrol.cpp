@@ -67,6 +67,7 @@ private slots:
     void russianSentenceToWav();
     void speedAndPitchShapeTheSpeech();
     void pauseHoldsTheSoundAndResumeGoesOn();
+    void aTextQueuedAgainIsKeptOnce();
     void resetCutsOffAtOnce();
     void resetStopsALongRecordingAtOnce();
     void wordPositionsPointIntoTheText();
@@ -209,6 +210,35 @@ void TestEspeakSpeechControl::pauseHoldsTheSoundAndResumeGoesOn()
     const qint64 expected = sentence.samples.size() + more.samples.size();
     QVERIFY2(qAbs(output->heardCount() - expected) < expected / 100,
              qPrintable(u"heard %1, expected %2"_s.arg(output->heardCount()).arg(expected)));
+}
+
+// Read and Pause pressed again and again on a long text: each Read queues a copy of the same text of
+// its own, which the queue keeps once, while each is still heard in turn.
+void TestEspeakSpeechControl::aTextQueuedAgainIsKeptOnce()
+{
+    const QString text = longText(14000);
+    QVERIFY(text.size() > 1'000'000);
+    auto [control, output] = listening(4.0);
+    for (int i = 0; i < 500; ++i) {
+        control->Speak(QString(text.constData(), text.size()));
+        control->AudioResume();
+        control->AudioPause();
+    }
+    QVERIFY2(control->queuedTextSize() <= 2 * text.size(),
+             qPrintable(u"%1 characters queued for a text of %2"_s.arg(control->queuedTextSize()).arg(text.size())));
+    control->AudioReset();
+    QCOMPARE(control->queuedTextSize(), 0);
+
+    const WavFile yes = record(u"Да."_s);
+    QVERIFY(yes.isValid());
+    QSignalSpy finished(control.get(), &SpeechControl::finished);
+    const qint64 before = output->heardCount();
+    for (int i = 0; i < 3; ++i)
+        control->Speak(QString(u"Да."_s));
+    QVERIFY(finished.wait(10000));
+    const qint64 heard = output->heardCount() - before;
+    QVERIFY2(qAbs(heard - 3 * yes.samples.size()) < yes.samples.size() / 10,
+             qPrintable(u"heard %1, expected %2"_s.arg(heard).arg(3 * yes.samples.size())));
 }
 
 void TestEspeakSpeechControl::resetCutsOffAtOnce()

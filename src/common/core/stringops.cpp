@@ -278,6 +278,16 @@ QString ReplaceAll(const QString &text, const QString &what, const QString &with
     return ReplaceAll(text, what, with, ReplaceAllOptions{});
 }
 
+bool shareIfEqual(QString &text, const QString &other)
+{
+    if (text.constData() == other.constData() && text.size() == other.size())
+        return true;
+    if (text != other)
+        return false;
+    text = other;
+    return true;
+}
+
 QString ReverseText(const QString &text)
 {
     QString reversed = text;

@@ -57,6 +57,11 @@ QString ReplaceAll(const QString &text, const QString &what, const QString &with
                    const ReplaceAllOptions &options);
 QString ReplaceAll(const QString &text, const QString &what, const QString &with);
 
+// Makes `text` share the memory of `other` when both hold the same characters, so that a text kept
+// many times over (queued by every Read of the same long text) is kept once. Returns whether they are
+// equal.
+bool shareIfEqual(QString &text, const QString &other);
+
 // The characters of a text in reverse order.
 QString ReverseText(const QString &text);
 
