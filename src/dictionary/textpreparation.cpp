@@ -1,13 +1,21 @@
 #include "textpreparation.h"
 
 #include "common/core/stringops.h"
+#include "common/core/textcodec.h"
+#include "common/core/textfile.h"
 #include "dictionary/correctiondictionary.h"
 
-#include <QFileInfo>
+#include <QFile>
 #include <algorithm>
+#include <mutex>
 #include <optional>
 #include <queue>
+#include <span>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
+
+#include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
 
@@ -27,82 +35,113 @@ qsizetype replacementLimit(qsizetype current)
     return std::max<qsizetype>(8 * current, qsizetype(1) << 22);
 }
 
+// A dictionary's entries: each a line of its text, "word=replacement".
+struct Entry
+{
+    qsizetype start = 0;
+    qint32 wordLength = 0;
+    qint32 lineLength = 0;
+    qint32 lineNumber = 0;
+    // The finder's state for the word.
+    qint32 node = 0;
+};
+
 // Finds which of many words occur in a text in one pass (an Aho-Corasick automaton), so that preparing
 // a text costs one reading of it plus the work of the lines whose words are really there, however
-// long the dictionary.
+// long the dictionary. Its states are numbered breadth first, so that the children of each lie side by
+// side, ordered by character: a state takes a few plain numbers, which keeps a dictionary of millions
+// of words in memory once and small. It never changes once built; what a scan notes lives in a
+// WordScan.
 class WordFinder
 {
 public:
-    explicit WordFinder(const QList<QString> &words)
+    WordFinder() = default;
+
+    // Builds the states of the words of `entries` (views into `text`) and tells each entry its state.
+    WordFinder(QStringView text, std::vector<Entry> &entries)
     {
-        m_classOf.assign(0x10000, 0);
-        m_nodes.emplace_back();
-        for (qsizetype i = 0; i < words.size(); ++i) {
-            qint32 node = 0;
-            for (const QChar c : words[i]) {
-                quint32 &cls = m_classOf[c.unicode()];
-                if (cls == 0)
-                    cls = quint32(++m_classes);
-                node = childOrNew(node, cls);
+        const auto word = [&](qint32 i) { return text.sliced(entries[size_t(i)].start, entries[size_t(i)].wordLength); };
+        std::vector<qint32> order(entries.size());
+        for (size_t i = 0; i < order.size(); ++i)
+            order[i] = qint32(i);
+        // Words sorted, each word's lines in file order: the words below a state form one run.
+        std::stable_sort(order.begin(), order.end(), [&](qint32 a, qint32 b) { return word(a) < word(b); });
+
+        m_rootRow.assign(0x10000, 0);
+        m_label.push_back(0);
+        m_fail.push_back(0);
+        m_longest.push_back(0);
+        m_wordOf.push_back(-1);
+        // The run of `order` below each state, while it is being built.
+        std::vector<qint32> runFrom{0};
+        std::vector<qint32> runTo{qint32(order.size())};
+        qint32 depth = 0;
+        size_t levelEnd = 1;
+        for (size_t state = 0; state < m_label.size(); ++state) {
+            if (state == levelEnd) {
+                ++depth;
+                levelEnd = m_label.size();
             }
-            m_nodes[node].lines.push_back(i);
-            m_wordNode.push_back(node);
-        }
-        m_rootRow.assign(m_classes + 1, 0);
-        for (const auto &[cls, child] : m_nodes[0].children)
-            m_rootRow[cls] = child;
-        // Failure links and, for every state, the longest word that ends there, breadth first.
-        std::vector<qint32> queue;
-        for (const auto &edge : m_nodes[0].children)
-            queue.push_back(edge.second);
-        for (size_t i = 0; i < queue.size(); ++i) {
-            const qint32 node = queue[i];
-            Node &n = m_nodes[node];
-            n.longestWord = !n.lines.empty() ? n.depth : m_nodes[n.fail].longestWord;
-            for (const auto &[cls, child] : n.children) {
-                m_nodes[child].fail = step(m_nodes[node].fail, cls);
-                queue.push_back(child);
+            m_firstChild.push_back(qint32(m_label.size()));
+            qint32 k = runFrom[state];
+            const qint32 end = runTo[state];
+            // The words that end here come first in the run.
+            const qint32 ending = k;
+            while (k < end && entries[size_t(order[size_t(k)])].wordLength == depth)
+                ++k;
+            if (k > ending) {
+                m_wordOf[state] = qint32(m_wordFrom.size());
+                m_wordFrom.push_back(qint32(m_entriesOfWords.size()));
+                for (qint32 j = ending; j < k; ++j) {
+                    m_entriesOfWords.push_back(order[size_t(j)]);
+                    entries[size_t(order[size_t(j)])].node = qint32(state);
+                }
+            }
+            while (k < end) {
+                const char16_t c = word(order[size_t(k)])[depth].unicode();
+                qint32 next = k + 1;
+                while (next < end && word(order[size_t(next)])[depth].unicode() == c)
+                    ++next;
+                const auto child = qint32(m_label.size());
+                const qint32 fail = state == 0 ? 0 : step(m_fail[state], c);
+                m_label.push_back(c);
+                m_fail.push_back(fail);
+                m_longest.push_back(entries[size_t(order[size_t(k)])].wordLength == depth + 1 ? depth + 1 : m_longest[size_t(fail)]);
+                m_wordOf.push_back(-1);
+                runFrom.push_back(k);
+                runTo.push_back(next);
+                if (state == 0)
+                    m_rootRow[c] = child;
+                k = next;
             }
         }
-        // With a dictionary of usual size, a full table of moves makes each step one look-up.
-        const size_t width = size_t(m_classes) + 1;
-        if (m_nodes.size() * width <= (size_t(1) << 22)) {
-            std::vector<qint32> table(m_nodes.size() * width);
-            std::copy(m_rootRow.begin(), m_rootRow.end(), table.begin());
-            for (const qint32 node : queue) {
-                const Node &n = m_nodes[node];
-                std::copy_n(table.begin() + n.fail * width, width, table.begin() + node * width);
-                for (const auto &[cls, child] : n.children)
-                    table[node * width + cls] = child;
-            }
-            m_table = std::move(table);
-            m_width = width;
-        }
-        m_seen.assign(m_nodes.size(), 0);
-        m_present.assign(m_nodes.size(), 0);
+        m_firstChild.push_back(qint32(m_label.size()));
+        m_wordFrom.push_back(qint32(m_entriesOfWords.size()));
     }
 
-    // The lines whose word this is (entry numbers, in order).
-    const std::vector<qsizetype> &linesOf(qint32 node) const { return m_nodes[node].lines; }
-    qint32 nodeOf(qsizetype line) const { return m_wordNode[line]; }
-
-    // Forgets what was found: a new text follows.
-    void beginText()
+    // The entries whose word ends at this state, in file order.
+    std::span<const qint32> linesOf(qint32 state) const
     {
-        ++m_text;
-        ++m_epoch;
+        const qint32 word = m_wordOf[size_t(state)];
+        if (word < 0)
+            return {};
+        return std::span(m_entriesOfWords).subspan(size_t(m_wordFrom[size_t(word)]),
+                                                   size_t(m_wordFrom[size_t(word) + 1] - m_wordFrom[size_t(word)]));
     }
+    bool isWord(qint32 state) const { return m_wordOf[size_t(state)] >= 0; }
+    qint32 fail(qint32 state) const { return m_fail[size_t(state)]; }
 
-    // Notes every word that occurs wholly within `text`; calls found(node) for each that was not
-    // noted before.
-    template <typename Found>
-    void scan(QStringView text, Found &&found)
+    qint32 step(qint32 state, char16_t c) const
     {
-        qint32 state = 0;
-        for (const QChar c : text) {
-            state = step(state, m_classOf[c.unicode()]);
-            if (state != 0 && m_seen[state] != m_epoch)
-                noteWords(state, found);
+        for (;;) {
+            if (state == 0)
+                return m_rootRow[c];
+            const auto first = m_label.begin() + m_firstChild[size_t(state)];
+            const auto last = m_label.begin() + m_firstChild[size_t(state) + 1];
+            const auto found = std::lower_bound(first, last, c);
+            if (found != last && *found == c)
+                return qint32(found - m_label.begin());
+            state = m_fail[size_t(state)];
         }
     }
 
@@ -110,101 +149,124 @@ public:
     template <typename Occurrence>
     void scanOccurrences(QStringView text, Occurrence &&occurrence) const
     {
+        if (m_label.empty())
+            return;
         qint32 state = 0;
         for (qsizetype i = 0; i < text.size(); ++i) {
-            state = step(state, m_classOf[text[i].unicode()]);
-            if (const qsizetype length = m_nodes[state].longestWord)
+            state = step(state, text[i].unicode());
+            if (const qsizetype length = m_longest[size_t(state)])
                 occurrence(i + 1 - length, i + 1);
         }
     }
 
-    bool isPresent(qint32 node) const { return m_present[node] == m_text; }
+private:
+    // Per state: the character that leads to it, where its children begin (they end where those of
+    // the next state begin), its failure link, the longest word that ends there, and its word.
+    std::vector<char16_t> m_label;
+    std::vector<qint32> m_firstChild;
+    std::vector<qint32> m_fail;
+    std::vector<qint32> m_longest;
+    std::vector<qint32> m_wordOf;
+    // The root's children by character, since nearly every step passes there.
+    std::vector<qint32> m_rootRow;
+    // The entries of each word, in file order: those of word w from m_wordFrom[w] to m_wordFrom[w + 1].
+    std::vector<qint32> m_entriesOfWords;
+    std::vector<qint32> m_wordFrom;
+};
+
+// What one preparation notes while it scans: the words that occur in the text, and the states whose
+// words have been noted since the last change.
+class WordScan
+{
+public:
+    explicit WordScan(const WordFinder &finder) : m_finder(finder) {}
+
+    // Forgets what was found: a new text follows.
+    void beginText()
+    {
+        m_present.clear();
+        ++m_epoch;
+    }
+
+    // Notes every word that occurs wholly within `text`; calls found(state) for each that was not
+    // noted before.
+    template <typename Found>
+    void scan(QStringView text, Found &&found)
+    {
+        qint32 state = 0;
+        for (const QChar c : text) {
+            state = m_finder.step(state, c.unicode());
+            if (state != 0 && !isSeen(state))
+                noteWords(state, found);
+        }
+    }
+
+    bool isPresent(qint32 state) const { return m_present.contains(state); }
 
     // The word no longer occurs in the text.
-    void forget(qint32 node)
+    void forget(qint32 state)
     {
-        m_present[node] = 0;
+        m_present.erase(state);
         // What was noted along the way may have included it.
         ++m_epoch;
     }
 
 private:
-    struct Node
+    bool isSeen(qint32 state) const
     {
-        std::vector<std::pair<quint32, qint32>> children;
-        std::vector<qsizetype> lines;
-        qint32 fail = 0;
-        qint32 depth = 0;
-        qint32 longestWord = 0;
-    };
-
-    qint32 childOrNew(qint32 node, quint32 cls)
-    {
-        for (const auto &[c, child] : m_nodes[node].children) {
-            if (c == cls)
-                return child;
-        }
-        const auto child = qint32(m_nodes.size());
-        const qint32 depth = m_nodes[node].depth + 1;
-        m_nodes[node].children.emplace_back(cls, child);
-        m_nodes.emplace_back();
-        m_nodes.back().depth = depth;
-        return child;
-    }
-
-    qint32 step(qint32 state, quint32 cls) const
-    {
-        if (!m_table.empty())
-            return m_table[size_t(state) * m_width + cls];
-        if (cls == 0)
-            return 0;
-        for (;;) {
-            if (state == 0)
-                return m_rootRow[cls];
-            for (const auto &[c, child] : m_nodes[state].children) {
-                if (c == cls)
-                    return child;
-            }
-            state = m_nodes[state].fail;
-        }
+        const auto it = m_seen.find(state);
+        return it != m_seen.end() && it->second == m_epoch;
     }
 
     // Every word that ends at this state is a suffix on its chain of failure links.
     template <typename Found>
     void noteWords(qint32 state, Found &found)
     {
-        while (state != 0 && m_seen[state] != m_epoch) {
+        while (state != 0 && !isSeen(state)) {
             m_seen[state] = m_epoch;
-            if (!m_nodes[state].lines.empty() && m_present[state] != m_text) {
-                m_present[state] = m_text;
+            if (m_finder.isWord(state) && m_present.insert(state).second)
                 found(state);
-            }
-            state = m_nodes[state].fail;
+            state = m_finder.fail(state);
         }
     }
 
-    std::vector<Node> m_nodes;
-    std::vector<quint32> m_classOf;
-    int m_classes = 0;
-    std::vector<qint32> m_rootRow;
-    // The move from state s on class c is m_table[s * m_width + c], when the table is there.
-    std::vector<qint32> m_table;
-    size_t m_width = 0;
-    std::vector<qint32> m_wordNode;
+    const WordFinder &m_finder;
     // m_seen[s] == m_epoch: the words ending at s have been noted since the last forget().
-    std::vector<quint32> m_seen;
+    std::unordered_map<qint32, quint32> m_seen;
     quint32 m_epoch = 1;
-    // m_present[s] == m_text: the word of s occurs in the current text.
-    std::vector<quint32> m_present;
-    quint32 m_text = 1;
+    std::unordered_set<qint32> m_present;
 };
 
-struct NumberedEntry
+} // namespace
+
+struct Corrections::Data
 {
-    DictionaryEntry entry;
-    qsizetype lineNumber;
-    QString line;
+    // The dictionary's lines, and the entries among them.
+    QString text;
+    std::vector<Entry> entries;
+    qsizetype longest = 0;
+    WordFinder finder;
+
+    QStringView word(qsizetype i) const
+    {
+        const Entry &e = entries[size_t(i)];
+        return QStringView(text).sliced(e.start, e.wordLength);
+    }
+    QStringView replacement(qsizetype i) const
+    {
+        const Entry &e = entries[size_t(i)];
+        return QStringView(text).sliced(e.start + e.wordLength + 1, e.lineLength - e.wordLength - 1);
+    }
+    QString line(qsizetype i) const
+    {
+        const Entry &e = entries[size_t(i)];
+        return text.sliced(e.start, e.lineLength);
+    }
 };
+
+namespace {
+
+using Data = Corrections::Data;
 
 // A line went out of bounds while a piece of the text was prepared on its own.
 struct LeftPiece
@@ -214,14 +276,14 @@ struct LeftPiece
 // Applies the entries to `text` in order. With margins, `text` is a piece of a longer text whose first
 // and last `margin` characters must stay untouched (a change there could depend on characters beyond
 // the piece): throws LeftPiece when one would be touched.
-QString applyInOrder(QString text, const std::vector<NumberedEntry> &entries, WordFinder &finder,
-                     qsizetype longest, qsizetype maxLength, qsizetype leftMargin, qsizetype rightMargin)
+QString applyInOrder(QString text, const Data &dictionary, WordScan &finder, qsizetype maxLength,
+                     qsizetype leftMargin, qsizetype rightMargin)
 {
     // The lines still to apply whose words occur, smallest first.
     std::priority_queue<qsizetype, std::vector<qsizetype>, std::greater<>> due;
     qsizetype current = -1;
     auto found = [&](qint32 node) {
-        for (const qsizetype line : finder.linesOf(node)) {
+        for (const qsizetype line : dictionary.finder.linesOf(node)) {
             if (line > current)
                 due.push(line);
         }
@@ -238,10 +300,11 @@ QString applyInOrder(QString text, const std::vector<NumberedEntry> &entries, Wo
         if (i <= current)
             continue;
         current = i;
-        const qint32 node = finder.nodeOf(i);
+        const qint32 node = dictionary.entries[size_t(i)].node;
         if (!finder.isPresent(node))
             continue;
-        const DictionaryEntry &entry = entries[i].entry;
+        const QStringView word = dictionary.word(i);
+        const QStringView replacement = dictionary.replacement(i);
         qsizetype replacements = 0;
         ReplaceAllOptions options;
         options.maxLength = maxLength;
@@ -250,16 +313,16 @@ QString applyInOrder(QString text, const std::vector<NumberedEntry> &entries, Wo
         options.replacements = &replacements;
         options.spare = &spare;
         try {
-            QString next = ReplaceAll(text, entry.word, entry.replacement, options);
+            QString next = ReplaceAll(text, word.toString(), replacement.toString(), options);
             if (replacements > 0) {
                 spare = std::move(text);
                 text = std::move(next);
             }
         } catch (const ReplaceAllRunaway &) {
-            throw DictionaryRunaway(entries[i].lineNumber, entries[i].line);
+            throw DictionaryRunaway(dictionary.entries[size_t(i)].lineNumber, dictionary.line(i));
         }
         // After the full replacement the word is gone; a replacement that contains it leaves it.
-        if (!entry.replacement.contains(entry.word))
+        if (!replacement.contains(word))
             finder.forget(node);
         if (!changed.isEmpty()
             && (changed.first().first < leftMargin || changed.last().second > text.size() - rightMargin))
@@ -269,8 +332,8 @@ QString applyInOrder(QString text, const std::vector<NumberedEntry> &entries, Wo
         qsizetype from = 0;
         qsizetype to = -1;
         for (const auto &[start, end] : std::as_const(changed)) {
-            const qsizetype nextFrom = std::max<qsizetype>(0, start - (longest - 1));
-            const qsizetype nextTo = std::min(text.size(), end + (longest - 1));
+            const qsizetype nextFrom = std::max<qsizetype>(0, start - (dictionary.longest - 1));
+            const qsizetype nextTo = std::min(text.size(), end + (dictionary.longest - 1));
             if (nextFrom > to) {
                 if (from < to)
                     finder.scan(QStringView(text).sliced(from, to - from), found);
@@ -306,10 +369,11 @@ std::vector<std::pair<qsizetype, qsizetype>> pieces(const QString &text, const W
 // Prepares each piece on its own, which spares copying the whole text for every line whose word it
 // holds. Gives nothing when a piece's changes reach its margins or a line runs away: the whole text
 // must then be prepared at once.
-std::optional<QString> applyByPieces(const QString &text, const std::vector<NumberedEntry> &entries,
-                                     WordFinder &finder, qsizetype longest, qsizetype maxLength)
+std::optional<QString> applyByPieces(const QString &text, const Data &dictionary, WordScan &finder,
+                                     qsizetype maxLength)
 {
-    const auto parts = pieces(text, finder, longest);
+    const qsizetype longest = dictionary.longest;
+    const auto parts = pieces(text, dictionary.finder, longest);
     QString result;
     result.reserve(text.size() + text.size() / 8);
     qsizetype done = 0;
@@ -318,7 +382,7 @@ std::optional<QString> applyByPieces(const QString &text, const std::vector<Numb
             result.append(QStringView(text).sliced(done, from - done));
             const qsizetype leftMargin = from > 0 ? longest - 1 : 0;
             const qsizetype rightMargin = to < text.size() ? longest - 1 : 0;
-            result.append(applyInOrder(text.sliced(from, to - from), entries, finder, longest, maxLength, leftMargin,
+            result.append(applyInOrder(text.sliced(from, to - from), dictionary, finder, maxLength, leftMargin,
                                        rightMargin));
             done = to;
             if (result.size() + (text.size() - done) > maxLength)
@@ -345,46 +409,92 @@ DictionaryRunaway::DictionaryRunaway(qsizetype lineNumber, const QString &line)
 {
 }
 
+Corrections::Corrections(QString text) : d(std::make_unique<Data>())
+{
+    d->text = std::move(text);
+    qint32 lineNumber = 0;
+    forEachLine(d->text, [this, &lineNumber](qsizetype start, qsizetype end) {
+        ++lineNumber;
+        // A line without "=", or beginning with it, has no word and replaces nothing.
+        const qsizetype equals = QStringView(d->text).sliced(start, end - start).indexOf(u'=');
+        if (equals <= 0)
+            return;
+        d->entries.push_back({start, qint32(equals), qint32(end - start), lineNumber, 0});
+        d->longest = std::max(d->longest, equals);
+    });
+    d->finder = WordFinder(d->text, d->entries);
+}
+
+Corrections::Corrections(const QStringList &lines) : Corrections(lines.join(u'\n')) {}
+
+Corrections::~Corrections() = default;
+
+QString Corrections::apply(const QString &text) const
+{
+    if (d->entries.empty() || text.isEmpty())
+        return text;
+    WordScan scan(d->finder);
+    const qsizetype maxLength = lengthLimit(text.size());
+    if (std::optional<QString> result = applyByPieces(text, *d, scan, maxLength))
+        return *result;
+    return applyInOrder(text, *d, scan, maxLength, 0, 0);
+}
+
 QString applyCorrections(const QString &text, const QStringList &lines)
 {
-    std::vector<NumberedEntry> entries;
-    QList<QString> words;
-    qsizetype longest = 0;
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        DictionaryEntry entry = CorrectionDictionary::split(lines[i]);
-        if (!entry.isEntry())
-            continue;
-        longest = std::max(longest, entry.word.size());
-        words.append(entry.word);
-        entries.push_back({std::move(entry), i + 1, lines[i]});
-    }
-    if (entries.empty() || text.isEmpty())
-        return text;
-
-    WordFinder finder(words);
-    const qsizetype maxLength = lengthLimit(text.size());
-    if (std::optional<QString> result = applyByPieces(text, entries, finder, longest, maxLength))
-        return *result;
-    return applyInOrder(text, entries, finder, longest, maxLength, 0, 0);
+    return Corrections(lines).apply(text);
 }
 
 QString prepareText(const QString &text)
 {
-    if (!CorrectionDictionary::isInUse() || !QFileInfo::exists(CorrectionDictionary::filePath()))
-        return text;
-    return applyCorrections(text, correctionLinesInUse());
+    const std::shared_ptr<const Corrections> corrections = correctionsInUse();
+    return corrections ? corrections->apply(text) : text;
 }
 
-QStringList correctionLinesInUse()
+std::shared_ptr<const Corrections> correctionsInUse()
 {
-    if (!CorrectionDictionary::isInUse())
+    // The dictionary read last, and what told its file apart: a file saved anew (always to a new file
+    // that replaces the old) has another identity, and one changed in place another size or time.
+    struct Cached
+    {
+        QString path;
+        struct stat status = {};
+        std::shared_ptr<const Corrections> corrections;
+    };
+    static std::mutex mutex;
+    static Cached cached;
+    const auto sameFile = [](const struct stat &a, const struct stat &b) {
+        return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
+               a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec &&
+               a.st_ctim.tv_sec == b.st_ctim.tv_sec && a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
+    };
+
+    const std::lock_guard lock(mutex);
+    if (!CorrectionDictionary::isInUse()) {
+        // Switched off: the memory it took is given back.
+        cached = {};
         return {};
+    }
     const QString path = CorrectionDictionary::filePath();
-    if (!QFileInfo::exists(path))
+    struct stat status = {};
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0) {
+        cached = {};
         return {};
-    CorrectionDictionary dictionary;
-    dictionary.load(path);
-    return dictionary.lines();
+    }
+    if (cached.corrections && cached.path == path && sameFile(cached.status, status))
+        return cached.corrections;
+    // Whatever is read now is what the file was at that moment or later: if it is being replaced
+    // meanwhile, the next text reads it again.
+    cached = {};
+    // The file as the dictionary reads it: a zero byte ends it.
+    QByteArray bytes = readFileBytes(path);
+    const qsizetype zero = bytes.indexOf('\0');
+    if (zero >= 0)
+        bytes.truncate(zero);
+    QString text = decodeText(bytes);
+    bytes = QByteArray();
+    cached = {path, status, std::make_shared<const Corrections>(std::move(text))};
+    return cached.corrections;
 }
 
 } // namespace velmira

@@ -7,6 +7,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
 namespace velmira {
 
 // A line of the dictionary whose replacements would never end (the text grows without bound, or the
@@ -21,15 +23,41 @@ private:
     qsizetype m_lineNumber;
 };
 
+// A dictionary made ready for applying: the text of its lines held once, each entry as a place in it,
+// and one finder of all their words. It never changes once made, so that the texts prepared on other
+// threads can share it.
+class Corrections
+{
+public:
+    // The entries among `lines`, in their order; line numbers count every line from 1.
+    explicit Corrections(const QStringList &lines);
+    // The entries among the lines of a dictionary file's text (lines end at CR LF, CR or LF).
+    explicit Corrections(QString text);
+    ~Corrections();
+    Corrections(const Corrections &) = delete;
+    Corrections &operator=(const Corrections &) = delete;
+
+    // What applyCorrections does to `text` with these lines. Throws DictionaryRunaway.
+    QString apply(const QString &text) const;
+
+    struct Data;
+
+private:
+    std::unique_ptr<Data> d;
+};
+
 // Prepares a text for speaking. When the dictionary is switched on ("Dictionary" in the settings file)
 // and "Dictionary.txt" exists, applies its entries (see applyCorrections); otherwise returns the text
-// unchanged. Both files are read afresh at every call, so a change counts from the next text spoken.
-// Throws Error when the dictionary file cannot be read, DictionaryRunaway as applyCorrections does.
+// unchanged. The settings are read at every call, and the dictionary whenever the file has changed,
+// so a change counts from the next text spoken. Throws Error when the dictionary file cannot be read,
+// DictionaryRunaway as applyCorrections does.
 QString prepareText(const QString &text);
 
-// The dictionary lines prepareText applies: those of "Dictionary.txt" when the dictionary is switched
-// on and the file exists, otherwise none. Throws Error when the file cannot be read.
-QStringList correctionLinesInUse();
+// The dictionary prepareText applies: that of "Dictionary.txt" when the dictionary is switched on and
+// the file exists, otherwise none. The file is read again only when it has changed (its size, times
+// or identity on disk); until then every call gives the same object. Throws Error when the file cannot
+// be read.
+std::shared_ptr<const Corrections> correctionsInUse();
 
 // Applies the entries among dictionary lines to a text, in the order of the lines, each to the text as
 // the lines before it left it, with ReplaceAll: case-sensitive, inside words too, searching again from

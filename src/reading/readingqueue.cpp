@@ -25,14 +25,14 @@ ReadingQueue::~ReadingQueue()
 
 void ReadingQueue::read(const QString &text)
 {
-    const QStringList lines = correctionLinesInUse();
+    const std::shared_ptr<const Corrections> corrections = correctionsInUse();
     if (m_preparing) {
         QString waiting = text;
         shareIfEqual(waiting, m_waiting.empty() ? m_preparingText : m_waiting.back().first);
-        m_waiting.emplace_back(std::move(waiting), lines);
+        m_waiting.emplace_back(std::move(waiting), corrections);
         return;
     }
-    start(text, lines);
+    start(text, corrections);
 }
 
 void ReadingQueue::discard()
@@ -54,14 +54,14 @@ void ReadingQueue::speak(const QString &text)
     speech->Speak(text);
 }
 
-void ReadingQueue::start(const QString &text, const QStringList &lines)
+void ReadingQueue::start(const QString &text, const std::shared_ptr<const Corrections> &corrections)
 {
     // Without a dictionary nothing is prepared: the speech control cuts the text into pieces itself.
-    if (lines.isEmpty() || text.size() <= StartLength) {
-        speak(lines.isEmpty() ? text : applyCorrections(text, lines));
+    if (!corrections || text.size() <= StartLength) {
+        speak(corrections ? corrections->apply(text) : text);
         return;
     }
-    if (lines == m_last.lines && m_last.source == text) {
+    if (corrections == m_last.corrections && m_last.source == text) {
         speak(m_last.opening);
         if (!m_last.rest.isEmpty())
             speak(m_last.rest);
@@ -69,16 +69,16 @@ void ReadingQueue::start(const QString &text, const QStringList &lines)
     }
     // The start ends where the synthesiser would cut the text anyway, so that it sounds the same.
     const qsizetype cut = findPieceEnd(text, 0, StartLength).end;
-    Parts parts{text, lines, applyCorrections(text.first(cut), lines), {}};
+    Parts parts{text, corrections, corrections->apply(text.first(cut)), {}};
     speak(parts.opening);
 
     m_preparing = true;
     m_preparingText = text;
     const quint64 generation = m_generation;
     auto prepared = std::make_shared<Prepared>();
-    QThread *thread = QThread::create([text, lines, prepared] {
+    QThread *thread = QThread::create([text, corrections, prepared] {
         try {
-            prepared->whole = applyCorrections(text, lines);
+            prepared->whole = corrections->apply(text);
         } catch (const Error &error) {
             prepared->failure = error.message();
         }
@@ -116,9 +116,9 @@ void ReadingQueue::restPrepared(quint64 generation, Parts parts, const std::shar
         if (!m_last.rest.isEmpty())
             speak(m_last.rest);
         while (!m_preparing && !m_waiting.empty()) {
-            const auto [text, lines] = std::move(m_waiting.front());
+            const auto [text, corrections] = std::move(m_waiting.front());
             m_waiting.pop_front();
-            start(text, lines);
+            start(text, corrections);
         }
     } catch (const DictionaryRunaway &error) {
         m_waiting.clear();

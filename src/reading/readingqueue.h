@@ -16,6 +16,7 @@ class QThread;
 
 namespace velmira {
 
+class Corrections;
 class SpeechControl;
 
 // Speaks texts after text preparation, in the order they were given. A long text is heard at once: its
@@ -61,18 +62,18 @@ private:
     struct Parts
     {
         QString source;
-        QStringList lines;
+        std::shared_ptr<const Corrections> corrections;
         QString opening;
         QString rest;
     };
 
-    void start(const QString &text, const QStringList &lines);
+    void start(const QString &text, const std::shared_ptr<const Corrections> &corrections);
     void restPrepared(quint64 generation, Parts parts, const std::shared_ptr<Prepared> &prepared);
     void speak(const QString &text);
 
     std::function<SpeechControl *()> m_speech;
-    // Texts given while another was being prepared, with the dictionary lines they were given with.
-    std::deque<std::pair<QString, QStringList>> m_waiting;
+    // Texts given while another was being prepared, with the dictionary they were given with.
+    std::deque<std::pair<QString, std::shared_ptr<const Corrections>>> m_waiting;
     // The text being prepared, and the last long text prepared: the same text read again (Read pressed
     // over and over) is neither prepared nor held once more.
     QString m_preparingText;

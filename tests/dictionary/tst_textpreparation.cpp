@@ -79,6 +79,24 @@ private slots:
         QCOMPARE(prepareText(text), text);
     }
 
+    // The dictionary is read when it changes, not for every text: each word typed is prepared with
+    // what was read before, and a dictionary saved anew, even with the same size at once, applies from
+    // the next text.
+    void dictionaryIsReadOnlyWhenItChanges()
+    {
+        CorrectionDictionary::setInUse(true);
+        writeDictionary({u"кот=пёс"_s});
+        const std::shared_ptr<const Corrections> first = correctionsInUse();
+        QVERIFY(first);
+        QCOMPARE(correctionsInUse().get(), first.get());
+        QCOMPARE(prepareText(u"кот"_s), u"пёс"_s);
+        writeDictionary({u"кот=ёж!"_s});
+        QCOMPARE(prepareText(u"кот"_s), u"ёж!"_s);
+        QVERIFY(correctionsInUse().get() != first.get());
+        CorrectionDictionary::setInUse(false);
+        QVERIFY(!correctionsInUse());
+    }
+
     void unreadableDictionaryIsTheCallersFailure()
     {
         CorrectionDictionary::setInUse(true);

@@ -44,19 +44,7 @@ QStringList splitLines(QStringView text)
     if (nul >= 0)
         text = text.left(nul);
     QStringList lines;
-    qsizetype start = 0;
-    const qsizetype n = text.size();
-    for (qsizetype i = 0; i < n; ++i) {
-        const QChar c = text[i];
-        if (c == u'\r' || c == u'\n') {
-            lines.append(text.mid(start, i - start).toString());
-            if (c == u'\r' && i + 1 < n && text[i + 1] == u'\n')
-                ++i;
-            start = i + 1;
-        }
-    }
-    if (start < n)
-        lines.append(text.mid(start).toString());
+    forEachLine(text, [&](qsizetype start, qsizetype end) { lines.append(text.sliced(start, end - start).toString()); });
     return lines;
 }
 

@@ -31,6 +31,26 @@ void writeFileAtomically(const QString &path, const QByteArray &data);
 // is a line; a NUL character ends the text. An empty text has no lines.
 QStringList splitLines(QStringView text);
 
+// Calls line(start, end) for each line of `text`, as splitLines cuts it (without looking for NUL):
+// [start, end) are its characters without the line end.
+template <typename Line>
+void forEachLine(QStringView text, Line &&line)
+{
+    qsizetype start = 0;
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = text[i];
+        if (c == u'\r' || c == u'\n') {
+            line(start, i);
+            if (c == u'\r' && i + 1 < n && text[i + 1] == u'\n')
+                ++i;
+            start = i + 1;
+        }
+    }
+    if (start < n)
+        line(start, n);
+}
+
 // Joins lines, each followed by CR LF.
 QString joinLinesCrLf(const QStringList &lines);
 
