@@ -4,7 +4,7 @@
 // Memory is the process's resident set (VmRSS) and its peak (VmHWM), in MB, as counters. Run each
 // benchmark in a process of its own (--benchmark_filter), since the peak never comes down:
 //   bench_memory --benchmark_filter=RepeatedRead
-//   bench_memory --benchmark_filter=Dictionary
+//   bench_memory --benchmark_filter=DictionaryFirstText/invented:0
 #include "common/core/settings.h"
 #include "common/core/textfile.h"
 #include "dictionary/correctiondictionary.h"
@@ -64,6 +64,7 @@ void BM_RepeatedRead(benchmark::State &state)
     std::unique_ptr<SpeechControl> speech = createSpeechControl();
     ReadingQueue queue([&speech] { return speech.get(); });
     const double before = statusMegabytes("VmRSS");
+    double queued = 0;
     for (auto _ : state) {
         for (int i = 0; i < 500; ++i) {
             // The editor gives each Read a text of its own.
@@ -72,16 +73,18 @@ void BM_RepeatedRead(benchmark::State &state)
             speech->AudioPause();
             QCoreApplication::processEvents();
         }
+        queued = statusMegabytes("VmRSS") - before;
         speech->AudioReset();
     }
     state.counters["text_MB"] = double(text.size()) * 2 / (1 << 20);
-    state.counters["growth_MB"] = statusMegabytes("VmRSS") - before;
+    state.counters["growth_MB"] = queued;
     reportMemory(state);
 }
 BENCHMARK(BM_RepeatedRead)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// "Dictionary.txt" of about 50 MB in Windows-1251: invented words, each with a replacement.
-void writeLargeDictionary(const QString &path)
+// "Dictionary.txt" of about 50 MB in Windows-1251: the lines the program comes with repeated over and
+// over (many equal words), or invented words, each with a replacement, of which hardly two are equal.
+void writeLargeDictionary(const QString &path, bool invented)
 {
     static const QString letters = u"абвгдеёжзийклмнопрстуфхцчшщъыьэюя"_s;
     QRandomGenerator random(50);
@@ -93,10 +96,11 @@ void writeLargeDictionary(const QString &path)
         return w;
     };
     QStringList lines{u"привет=здравствуй"_s};
+    const QStringList defaults = CorrectionDictionary::defaultLines();
     qsizetype size = 0;
     while (size < 50 * (1 << 20)) {
-        QString line = word(4, 14) + u'=' + word(3, 9);
-        if (random.bounded(2))
+        QString line = invented ? word(4, 14) + u'=' + word(3, 9) : defaults[lines.size() % defaults.size()];
+        if (invented && random.bounded(2))
             line += u' ' + word(3, 9);
         size += line.size() + 2;
         lines.append(line);
@@ -108,20 +112,20 @@ void writeLargeDictionary(const QString &path)
 void BM_DictionaryFirstText(benchmark::State &state)
 {
     ProgramFolder folder;
-    writeLargeDictionary(CorrectionDictionary::filePath());
+    writeLargeDictionary(CorrectionDictionary::filePath(), state.range(0) != 0);
     const double before = statusMegabytes("VmRSS");
     for (auto _ : state)
         benchmark::DoNotOptimize(prepareText(u"Доброе утро!"_s));
     state.counters["before_MB"] = before;
     reportMemory(state);
 }
-BENCHMARK(BM_DictionaryFirstText)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_DictionaryFirstText)->ArgName("invented")->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // Every word typed with typing tracking on is prepared on its own.
 void BM_DictionaryTypedWord(benchmark::State &state)
 {
     ProgramFolder folder;
-    writeLargeDictionary(CorrectionDictionary::filePath());
+    writeLargeDictionary(CorrectionDictionary::filePath(), state.range(0) != 0);
     prepareText(u"Доброе утро!"_s);
     for (auto _ : state) {
         if (prepareText(u"привет"_s) != u"здравствуй"_s)
@@ -129,7 +133,7 @@ void BM_DictionaryTypedWord(benchmark::State &state)
     }
     reportMemory(state);
 }
-BENCHMARK(BM_DictionaryTypedWord)->Iterations(5)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_DictionaryTypedWord)->ArgName("invented")->Arg(0)->Arg(1)->Iterations(5)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace
 

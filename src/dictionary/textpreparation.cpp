@@ -6,6 +6,7 @@
 #include "dictionary/correctiondictionary.h"
 
 #include <QFile>
+#include <QHash>
 #include <algorithm>
 #include <mutex>
 #include <optional>
@@ -60,12 +61,41 @@ public:
     // Builds the states of the words of `entries` (views into `text`) and tells each entry its state.
     WordFinder(QStringView text, std::vector<Entry> &entries)
     {
-        const auto word = [&](qint32 i) { return text.sliced(entries[size_t(i)].start, entries[size_t(i)].wordLength); };
-        std::vector<qint32> order(entries.size());
+        const auto entryWord = [&](size_t i) {
+            return std::u16string_view(text.utf16() + entries[i].start, size_t(entries[i].wordLength));
+        };
+        // Each word once, with the lines that have it in file order (a dictionary may repeat a word
+        // many times): those of word w are m_entriesOfWords[m_wordFrom[w] .. m_wordFrom[w + 1]).
+        std::vector<size_t> firstEntry;
+        {
+            QHash<QStringView, qint32> ids;
+            ids.reserve(qsizetype(entries.size()));
+            std::vector<qint32> wordOfEntry(entries.size());
+            for (size_t i = 0; i < entries.size(); ++i) {
+                const QStringView key = text.sliced(entries[i].start, entries[i].wordLength);
+                auto it = ids.constFind(key);
+                if (it == ids.constEnd()) {
+                    it = ids.insert(key, qint32(firstEntry.size()));
+                    firstEntry.push_back(i);
+                }
+                wordOfEntry[i] = *it;
+            }
+            m_wordFrom.assign(firstEntry.size() + 1, 0);
+            for (const qint32 w : wordOfEntry)
+                ++m_wordFrom[size_t(w) + 1];
+            for (size_t w = 1; w < m_wordFrom.size(); ++w)
+                m_wordFrom[w] += m_wordFrom[w - 1];
+            m_entriesOfWords.resize(entries.size());
+            std::vector<qint32> filled(m_wordFrom.begin(), m_wordFrom.end() - 1);
+            for (size_t i = 0; i < entries.size(); ++i)
+                m_entriesOfWords[size_t(filled[size_t(wordOfEntry[i])]++)] = qint32(i);
+        }
+        const auto word = [&](qint32 w) { return entryWord(firstEntry[size_t(w)]); };
+        std::vector<qint32> order(firstEntry.size());
         for (size_t i = 0; i < order.size(); ++i)
             order[i] = qint32(i);
-        // Words sorted, each word's lines in file order: the words below a state form one run.
-        std::stable_sort(order.begin(), order.end(), [&](qint32 a, qint32 b) { return word(a) < word(b); });
+        // The words sorted: the words below a state form one run.
+        std::sort(order.begin(), order.end(), [&](qint32 a, qint32 b) { return word(a) < word(b); });
 
         m_rootRow.assign(0x10000, 0);
         m_label.push_back(0);
@@ -85,28 +115,25 @@ public:
             m_firstChild.push_back(qint32(m_label.size()));
             qint32 k = runFrom[state];
             const qint32 end = runTo[state];
-            // The words that end here come first in the run.
-            const qint32 ending = k;
-            while (k < end && entries[size_t(order[size_t(k)])].wordLength == depth)
+            // The word that ends here comes first in the run.
+            if (k < end && qsizetype(word(order[size_t(k)]).size()) == depth) {
+                const qint32 w = order[size_t(k)];
+                m_wordOf[state] = w;
+                for (const qint32 entry : linesOf(qint32(state)))
+                    entries[size_t(entry)].node = qint32(state);
                 ++k;
-            if (k > ending) {
-                m_wordOf[state] = qint32(m_wordFrom.size());
-                m_wordFrom.push_back(qint32(m_entriesOfWords.size()));
-                for (qint32 j = ending; j < k; ++j) {
-                    m_entriesOfWords.push_back(order[size_t(j)]);
-                    entries[size_t(order[size_t(j)])].node = qint32(state);
-                }
             }
             while (k < end) {
-                const char16_t c = word(order[size_t(k)])[depth].unicode();
+                const char16_t c = word(order[size_t(k)])[size_t(depth)];
                 qint32 next = k + 1;
-                while (next < end && word(order[size_t(next)])[depth].unicode() == c)
+                while (next < end && word(order[size_t(next)])[size_t(depth)] == c)
                     ++next;
                 const auto child = qint32(m_label.size());
                 const qint32 fail = state == 0 ? 0 : step(m_fail[state], c);
                 m_label.push_back(c);
                 m_fail.push_back(fail);
-                m_longest.push_back(entries[size_t(order[size_t(k)])].wordLength == depth + 1 ? depth + 1 : m_longest[size_t(fail)]);
+                m_longest.push_back(qsizetype(word(order[size_t(k)]).size()) == depth + 1 ? depth + 1
+                                                                                         : m_longest[size_t(fail)]);
                 m_wordOf.push_back(-1);
                 runFrom.push_back(k);
                 runTo.push_back(next);
@@ -116,7 +143,10 @@ public:
             }
         }
         m_firstChild.push_back(qint32(m_label.size()));
-        m_wordFrom.push_back(qint32(m_entriesOfWords.size()));
+        // The finder lives as long as its dictionary: room left over from growing is given back.
+        for (auto *states : {&m_firstChild, &m_fail, &m_longest, &m_wordOf})
+            states->shrink_to_fit();
+        m_label.shrink_to_fit();
     }
 
     // The entries whose word ends at this state, in file order.
@@ -169,7 +199,7 @@ private:
     std::vector<qint32> m_wordOf;
     // The root's children by character, since nearly every step passes there.
     std::vector<qint32> m_rootRow;
-    // The entries of each word, in file order: those of word w from m_wordFrom[w] to m_wordFrom[w + 1].
+    // The entries of each word, in file order.
     std::vector<qint32> m_entriesOfWords;
     std::vector<qint32> m_wordFrom;
 };
@@ -422,6 +452,7 @@ Corrections::Corrections(QString text) : d(std::make_unique<Data>())
         d->entries.push_back({start, qint32(equals), qint32(end - start), lineNumber, 0});
         d->longest = std::max(d->longest, equals);
     });
+    d->entries.shrink_to_fit();
     d->finder = WordFinder(d->text, d->entries);
 }
 
