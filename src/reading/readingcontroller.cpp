@@ -3,6 +3,7 @@
 #include "common/core/prompter.h"
 #include "common/core/settings.h"
 #include "reading/readinghost.h"
+#include "reading/wordfollower.h"
 #include "speech/speechcontrol.h"
 
 using namespace Qt::StringLiterals;
@@ -109,8 +110,12 @@ void ReadingController::Read()
         return;
     }
     const QString selected = m_host.selectedText();
-    m_speaker.say(selected.isEmpty() ? whole : selected, Speaker::Turn::QueueAndResume,
-                  Speaker::Report::StatusBar);
+    const QString &text = selected.isEmpty() ? whole : selected;
+    QString spoken;
+    if (!m_speaker.say(text, Speaker::Turn::QueueAndResume, Speaker::Report::StatusBar, &spoken))
+        return;
+    if (WordFollower *follower = m_host.wordFollower())
+        follower->follow(*m_host.speech(), text, spoken, !selected.isEmpty());
 }
 
 void ReadingController::Pause()
@@ -121,6 +126,8 @@ void ReadingController::Pause()
 
 void ReadingController::Stop()
 {
+    if (WordFollower *follower = m_host.wordFollower())
+        follower->stop();
     if (SpeechControl *speech = m_host.speech())
         speech->AudioReset();
 }
@@ -129,6 +136,8 @@ void ReadingController::ReadText(const QString &text)
 {
     // No engine check here, unlike Read: a reminder is spoken with whatever voice the control has. Once
     // the main window has closed there is no control, and nothing speaks any more.
+    if (WordFollower *follower = m_host.wordFollower())
+        follower->stop();
     m_speaker.say(text, Speaker::Turn::CutOff, Speaker::Report::MessageBox);
 }
 

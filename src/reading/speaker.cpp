@@ -7,28 +7,35 @@
 
 namespace velmira {
 
-void Speaker::speak(SpeechControl &speech, const QString &text, Turn turn)
+QString Speaker::speak(SpeechControl &speech, const QString &text, Turn turn)
 {
     if (turn == Turn::CutOff)
         speech.AudioReset();
-    speech.Speak(prepareText(text));
+    QString prepared = prepareText(text);
+    speech.Speak(prepared);
     if (turn == Turn::QueueAndResume)
         speech.AudioResume();
+    return prepared;
 }
 
-void Speaker::sayOrThrow(const QString &text, Turn turn)
+void Speaker::sayOrThrow(const QString &text, Turn turn, QString *spoken)
 {
-    if (SpeechControl *speech = m_host.speech())
-        speak(*speech, text, turn);
+    if (SpeechControl *speech = m_host.speech()) {
+        QString prepared = speak(*speech, text, turn);
+        if (spoken)
+            *spoken = std::move(prepared);
+    }
 }
 
-bool Speaker::say(const QString &text, Turn turn, Report report)
+bool Speaker::say(const QString &text, Turn turn, Report report, QString *spoken)
 {
     SpeechControl *speech = m_host.speech();
     if (!speech)
         return false;
     try {
-        speak(*speech, text, turn);
+        QString prepared = speak(*speech, text, turn);
+        if (spoken)
+            *spoken = std::move(prepared);
         return true;
     } catch (const DictionaryRunaway &runaway) {
         // Not the sound card: say which line of the dictionary to mend.

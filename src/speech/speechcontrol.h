@@ -64,6 +64,9 @@ public:
     // Throws SpeechError when the file cannot be created.
     virtual void setFileName(const QString &path) = 0;
 
+    // The serial number of the last Speak call that queued its text; 0 before the first.
+    quint64 lastSerial() const { return m_lastSerial; }
+
 signals:
     // Everything queued has been played (or written to the file): emitted once for all the texts
     // queued up to then.
@@ -75,6 +78,13 @@ signals:
     // The word at `position`, `length` characters long, of the text of Speak call `serial` is being
     // spoken now.
     void wordReached(quint64 serial, int position, int length);
+
+protected:
+    // Gives a Speak call that queues its text the next serial number.
+    quint64 nextSerial() { return ++m_lastSerial; }
+
+private:
+    quint64 m_lastSerial = 0;
 };
 
 } // namespace velmira
