@@ -78,9 +78,15 @@ void BM_LongestGapWhileHearing(benchmark::State &state)
     CountingSpeech speech;
     WordFollower follower(editor);
     follower.setOn(state.range(1) != 0);
+    // The editor lays the long text out in the background first; that is not the words' cost.
+    QEventLoop settle;
+    QTimer::singleShot(8000, &settle, &QEventLoop::quit);
+    settle.exec();
 
     double longest = 0;
     double follow = 0;
+    // The longest time one word took to mark, repaint aside.
+    double longestWord = 0;
     for (auto _ : state) {
         QElapsedTimer clock;
         clock.start();
@@ -97,7 +103,10 @@ void BM_LongestGapWhileHearing(benchmark::State &state)
                 loop.quit();
                 return;
             }
+            QElapsedTimer word;
+            word.start();
             emit speech.wordReached(speech.lastSerial(), words[next].first, words[next].second);
+            longestWord = std::max(longestWord, double(word.nsecsElapsed()) * 1e-6);
             ++next;
         });
         qint64 last = clock.elapsed();
@@ -115,12 +124,13 @@ void BM_LongestGapWhileHearing(benchmark::State &state)
     }
     state.counters["longest_gap_ms"] = longest;
     state.counters["follow_ms"] = follow;
+    state.counters["longest_word_ms"] = longestWord;
 }
 BENCHMARK(BM_LongestGapWhileHearing)
     ->Args({10, 0})
     ->Args({10, 1})
     ->Unit(benchmark::kMillisecond)
-    ->Iterations(3);
+    ->Iterations(2);
 
 } // namespace
 
