@@ -3,6 +3,7 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/deps.sh
-cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DVELMIRA_BUILD_TESTS=OFF
+cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DVELMIRA_BUILD_TESTS=OFF \
+  -DVELMIRA_BUILD_TOOLS=OFF
 cmake --build build/release
 exec build/release/src/app/velmira "$@"

@@ -3,7 +3,7 @@
 #include "common/core/textcodec.h"
 #include "common/core/textfile.h"
 #include "editor/documentcommands.h"
-#include "editor/documentfile.h"
+#include "editor/formats/documentfile.h"
 #include "editor/richedit.h"
 #include "editor/selectionformat.h"
 

@@ -55,7 +55,7 @@ public:
     int voice() const override { return m_voice; }
     int speed() const override { return m_speed; }
     int pitch() const override { return m_pitch; }
-    void addVoice(const QString &) override { ++m_voices; }
+    void addVoice(const QString &, const QString &) override { ++m_voices; }
     int voiceCount() const override { return m_voices; }
     void chooseVoice(int position) override { m_voice = position; }
     void setLimits(int, int, int, int) override {}

@@ -7,10 +7,14 @@
 #include "common/ui/labelbutton.h"
 #include "platform/desktopshell.h"
 
+#include <QCoreApplication>
 #include <QDesktopServices>
+#include <QElapsedTimer>
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QTimer>
+#include <QWindow>
 #include <QUrl>
 
 using namespace Qt::StringLiterals;
@@ -18,6 +22,8 @@ using namespace Qt::StringLiterals;
 namespace velmira {
 
 namespace {
+
+constexpr qint64 SplashWaitMs = 2000;
 
 QFont aboutFont(const QString &family, int pixels, bool boldItalic = false)
 {
@@ -117,10 +123,20 @@ AboutWindow::AboutWindow(QWidget *parent)
 
 void AboutWindow::showSplash()
 {
-    show();
     setWindowTitle(u"Вельмира"_s);
     m_button->setText(u"   Загрузка..."_s);
+    show();
+    // The main window is built without the event loop running, so the splash is painted now. What is
+    // painted before the window manager has put the window on screen is lost: wait until it has (a
+    // window manager that never does is not waited for long).
+    QElapsedTimer waited;
+    waited.start();
+    QTimer wake;
+    wake.start(20);
+    while (!(windowHandle() && windowHandle()->isExposed()) && waited.elapsed() < SplashWaitMs)
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::WaitForMoreEvents);
     repaint();
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 void AboutWindow::showAbout()

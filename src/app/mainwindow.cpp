@@ -11,7 +11,7 @@
 #include "common/core/textfile.h"
 #include "dictionary/dictionarywindow.h"
 #include "editor/documentcommands.h"
-#include "editor/documentfile.h"
+#include "editor/formats/documentfile.h"
 #include "editor/formatcommands.h"
 #include "editor/highlightingwindow.h"
 #include "editor/richedit.h"
@@ -61,6 +61,8 @@ namespace {
 
 const QColor MainGreen(0, 192, 0);
 const QColor ToolbarGreen(192, 220, 192);
+// What a screen reader calls the status bar's label while it shows no message.
+const QString StatusPanelName = u"Строка состояния"_s;
 
 QString iconPath(const QString &name)
 {
@@ -234,7 +236,7 @@ MainWindow::MainWindow(MainWindowServices services, QWidget *parent)
 
     // Reminders speak through ReadText; the reminder editor's test reports its own failures.
     m_organizer = new Organizer(
-        this, prompter(), [this](const QString &text) { ReadText(text); },
+        this, prompter(), [this](const QStringList &texts) { m_reading->ReadText(texts); },
         [this](const QString &text) {
             if (m_speech)
                 Speaker::speak(*m_speech, text, Speaker::Turn::CutOff);
@@ -243,7 +245,9 @@ MainWindow::MainWindow(MainWindowServices services, QWidget *parent)
     connect(m_timer3, &QTimer::timeout, m_organizer, &Organizer::onTick);
     bindCommand({u"SpeedButton3", u"N41"}, [this] { m_organizer->openOrganizerWindow(); });
 
-    bindCommand({u"SpeedButton13"}, [this] { SpeedButton13Click(); });
+    // The panel follows its button's state, however the button changes (a click, or a screen reader's
+    // "Toggle").
+    connect(button(u"SpeedButton13"_s), &QToolButton::toggled, m_settingsPanel, &QWidget::setVisible);
     bindCommand({u"SpeedButton4"}, [this] { hideToTray(); });
     bindCommand({u"N22"}, [this] { close(); });
     bindCommand({u"N4"}, [this] {
@@ -273,7 +277,6 @@ MainWindow::MainWindow(MainWindowServices services, QWidget *parent)
     // Typing tracking comes after the shortcuts, so it never sees a key they took.
     m_editor->addKeyHandler([this](QKeyEvent *event) { return m_tracking->keyTyped(event); });
     bindCommand({u"SpeedButton11", u"N12"}, [this] { m_tracking->ReadClipboard(); });
-    bindCommand({u"SpeedButton9"}, [this] { m_tracking->applyClipboardButton(); });
     bindCommand({u"N15"}, [this] { m_tracking->toggleClipboardTracking(); });
     bindCommand({u"N21"}, [this] { m_tracking->toggleTypingTracking(); });
     bindCommand({u"SpeedButton2", u"N43"}, [this] { Speak_Greetin(); });
@@ -289,6 +292,8 @@ MainWindow::MainWindow(MainWindowServices services, QWidget *parent)
     bindCommand({u"SpeedButton21", u"N39"}, [this] { m_repeatWindow->SpeedButton21Click(); });
     m_highlightingWindow = new HighlightingWindow(*m_editor, [this](const QString &text) { SBM(text); }, this);
     bindCommand({u"SpeedButton23", u"N40"}, [this] { m_highlightingWindow->SpeedButton23Click(); });
+
+    connect(qApp, &QGuiApplication::focusWindowChanged, this, &MainWindow::focusWindowChanged);
 }
 
 MainWindow::~MainWindow() = default;
@@ -323,9 +328,9 @@ QString MainWindow::selectedText() const
     return m_editor->selectedTextCrLf();
 }
 
-void MainWindow::addVoice(const QString &name)
+void MainWindow::addVoice(const QString &name, const QString &identity)
 {
-    m_engineList->addItem(name);
+    m_engineList->addItem(name, identity);
 }
 
 int MainWindow::voiceCount() const
@@ -503,7 +508,7 @@ void MainWindow::buildStatusBar()
     bar->setSizeGripEnabled(true);
     m_statusPanel = new QLabel(bar);
     m_statusPanel->setObjectName(u"StatusPanel"_s);
-    m_statusPanel->setAccessibleName(u"Строка состояния"_s);
+    m_statusPanel->setAccessibleName(StatusPanelName);
     // At least the usual 150 pixels; a longer message widens the panel rather than lose its end.
     m_statusPanel->setMinimumWidth(150);
     m_statusPanel->setAlignment(Qt::AlignCenter);
@@ -662,6 +667,8 @@ void MainWindow::SBM(const QString &text)
     QThread::msleep(180);
     setStatusColor(QColor(255, 255, 0));
     m_statusPanel->setText(text);
+    // A screen reader hears the message through the label's name (setting it sends the change event).
+    m_statusPanel->setAccessibleName(text.isEmpty() ? StatusPanelName : text);
     // A message that is still showing does not get more time: the second text goes when the first would
     // have.
     if (!m_timer2->isActive())
@@ -671,6 +678,7 @@ void MainWindow::SBM(const QString &text)
 void MainWindow::Timer2Timer()
 {
     m_statusPanel->clear();
+    m_statusPanel->setAccessibleName(StatusPanelName);
     m_timer2->stop();
     setStatusColor(QApplication::palette().color(QPalette::Button));
 }
@@ -752,6 +760,8 @@ void MainWindow::FormShow()
         return;
     m_laidOut = true;
     setWindowState(windowState() | Qt::WindowMaximized);
+    // Ctrl+Y works at once: the keys go to the editor, not to the first toolbar button.
+    m_editor->setFocus();
     if (firstArgument() == u"new" && m_services.shell)
         provisionDesktop(*m_services.shell, prompter(), this, executablePath());
     m_reading->startUp();
@@ -780,8 +790,10 @@ void MainWindow::hideToTray()
         m_trayIcon = new QSystemTrayIcon(windowIcon(), this);
         m_trayIcon->setObjectName(u"TrayIcon"_s);
         m_trayIcon->setToolTip(u"Вельмира 6.1"_s);
-        connect(m_trayIcon, &QSystemTrayIcon::activated, this,
-                [this](QSystemTrayIcon::ActivationReason reason) { trayIconActivated(reason); });
+        // Queued: the icon is hidden in answer, which must not happen inside the icon's own mouse handler.
+        connect(
+            m_trayIcon, &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) { trayIconActivated(reason); }, Qt::QueuedConnection);
     }
     m_trayIcon->show();
     hide();
@@ -798,6 +810,27 @@ void MainWindow::trayIconActivated(int reason)
     m_trayIcon->hide();
     show();
     m_inTray = false;
+    // A window that was open when the program went to the tray (the recording window, minimized by its
+    // "Свернуть") comes back on top; otherwise the editor takes the keys.
+    if (QWidget *modal = QApplication::activeModalWidget()) {
+        modal->showNormal();
+        modal->raise();
+        modal->activateWindow();
+    } else {
+        activateWindow();
+        m_editor->setFocus();
+    }
+}
+
+void MainWindow::focusWindowChanged(QWindow *window)
+{
+    // When one of the program's windows closes, the keys go back to the editor, whatever had them in
+    // the main window before. Coming back from another program leaves the focus where the user put it.
+    const bool fromClosedWindow = m_hadFocusWindow && (!m_focusWindow || !m_focusWindow->isVisible());
+    if (window && window == windowHandle() && fromClosedWindow && !QApplication::activeModalWidget())
+        m_editor->setFocus();
+    m_focusWindow = window;
+    m_hadFocusWindow = window != nullptr;
 }
 
 void MainWindow::openOnDesktop(const QUrl &url)
@@ -816,11 +849,6 @@ void MainWindow::N19Click()
         openOnDesktop(QUrl::fromLocalFile(help));
     else
         SBM(u"Не найден файл справки"_s);
-}
-
-void MainWindow::SpeedButton13Click()
-{
-    m_settingsPanel->setVisible(button(u"SpeedButton13"_s)->isChecked());
 }
 
 bool MainWindow::hasActiveReminder() const
@@ -873,6 +901,7 @@ void MainWindow::SaveMainSettings()
         writeSetting(settings::SelStart, m_editor->selStart());
         writeSetting(settings::SelLength, m_editor->selLength());
         writeSetting(settings::Engine, m_engineList->currentIndex());
+        writeSetting(settings::EngineVoice, m_engineList->currentData().toString());
         writeSetting(settings::ReadCount, m_repeatWindow->count());
         writeSetting(settings::ReadSpeed, m_speedBar->value());
         writeSetting(settings::ReadPitch, m_pitchBar->value());

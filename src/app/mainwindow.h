@@ -7,6 +7,8 @@
 
 #include <QHash>
 #include <QMainWindow>
+#include <QPointer>
+#include <QWindow>
 #include <functional>
 #include <memory>
 
@@ -88,7 +90,7 @@ public:
     QWidget *dialogOwner() const override { return const_cast<MainWindow *>(this); }
 
     // The settings panel as the reading controller fills it.
-    void addVoice(const QString &name) override;
+    void addVoice(const QString &name, const QString &identity) override;
     int voiceCount() const override;
     void chooseVoice(int position) override;
     void setLimits(int minSpeed, int maxSpeed, int minPitch, int maxPitch) override;
@@ -146,11 +148,11 @@ private:
     void FormShow();
     bool FormCloseQuery();
     void SaveMainSettings();
-    void SpeedButton13Click();
     void N19Click();
     void openOnDesktop(const QUrl &url);
     void Timer2Timer();
     void trayIconActivated(int reason);
+    void focusWindowChanged(QWindow *window);
     // Whether a reminder is switched on, so that closing should offer the tray instead.
     bool hasActiveReminder() const;
 
@@ -167,6 +169,9 @@ private:
     bool m_inTray = false;
     bool m_laidOut = false;
     bool m_closing = false;
+    // The window that had the keyboard last, to tell a closed window of the program from another program.
+    QPointer<QWindow> m_focusWindow;
+    bool m_hadFocusWindow = false;
 
     QFrame *m_toolbar = nullptr;
     QFrame *m_settingsPanel = nullptr;

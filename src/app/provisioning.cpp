@@ -25,7 +25,9 @@ void provisionDesktop(DesktopShell &shell, Prompter &prompter, QWidget *owner, c
         try {
             shell.write(entry, launcher);
         } catch (const Error &error) {
-            failures << error.message();
+            // Entries share folders: a folder that cannot be made is named once.
+            if (!failures.contains(error.message()))
+                failures << error.message();
         }
     };
 

@@ -72,9 +72,16 @@ void SelfUninstall(DesktopShell &shell, Prompter &prompter, const QString &progr
         QFile::remove(programFile(QString::fromUtf16(name)));
 
     // The executable's folder goes when nothing of the user's is left in it; so does the per-user data
-    // folder the program used when its own folder was not writable.
+    // folder the program used when its own folder was not writable. A program installed for everyone
+    // (a package, /usr/local) is left to what installed it, even when root could delete it.
     const QString programDir = folderOf(program);
-    QStringList folders{programDir};
+    const bool sharedInstall = !folderHoldsUserData(programDir);
+    QStringList files;
+    QStringList folders;
+    if (!sharedInstall) {
+        files << program;
+        folders << programDir;
+    }
     const QString dataDir = withoutSlash(programFolder());
     const QString perUserDir =
         QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + u"/velmira"_s;
@@ -84,8 +91,11 @@ void SelfUninstall(DesktopShell &shell, Prompter &prompter, const QString &progr
 
     QString problem;
     try {
-        shell.removeAfterExit(pid, {program}, folders);
-        if (!QFileInfo(programDir).isWritable())
+        shell.removeAfterExit(pid, files, folders);
+        if (sharedInstall)
+            problem = u"программа установлена для всех пользователей, её удаляют так же, как "
+                      "устанавливали (пакет: «sudo apt-get remove velmira»)"_s;
+        else if (!QFileInfo(programDir).isWritable())
             problem = u"нет права изменять папку «%1»"_s.arg(QDir::toNativeSeparators(programDir));
     } catch (const Error &error) {
         problem = error.message();

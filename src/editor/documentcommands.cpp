@@ -3,13 +3,13 @@
 #include "common/core/error.h"
 #include "common/core/prompter.h"
 #include "common/core/textfile.h"
-#include "documentfile.h"
+#include "formats/documentfile.h"
+#include "formats/documentreader.h"
 #include "richedit.h"
 #include "rtf/rtfreader.h"
 #include "rtf/rtfwriter.h"
 
 #include <QFileInfo>
-#include <QLocale>
 
 using namespace Qt::StringLiterals;
 
@@ -17,22 +17,14 @@ namespace velmira {
 
 void LoadDocument(RichEdit &editor, const QString &path)
 {
-    const QFileInfo info(path);
-    if (info.size() > MaxDocumentSize) {
-        throw Error(u"Файл «%1» слишком велик: %2 МБ. Открываются файлы не больше %3 МБ."_s
-                        .arg(info.fileName())
-                        .arg(QLocale(QLocale::Russian).toString(double(info.size()) / (1024 * 1024), 'f', 1))
-                        .arg(MaxDocumentSize / (1024 * 1024)));
-    }
-    const QByteArray bytes = readFileBytes(path);
-    // A file can grow between the look and the read.
-    if (bytes.size() > MaxDocumentSize)
-        throw Error(u"Файл «%1» слишком велик. Открываются файлы не больше %2 МБ."_s
-                        .arg(info.fileName())
-                        .arg(MaxDocumentSize / (1024 * 1024)));
-    if (hasRtfExtension(path) && readRtf(bytes, *editor.document()))
+    const QByteArray bytes = readDocumentBytes(path);
+    // Plain text takes the editor's own quick way in, which keeps a text of many megabytes quick to show.
+    const DocumentFormat format = documentFormat(path, bytes);
+    if (format == DocumentFormat::Text || (format == DocumentFormat::Rtf && !looksLikeRtf(bytes))) {
+        editor.setPlainContent(plainDocumentText(bytes));
         return;
-    editor.setPlainContent(plainDocumentText(bytes));
+    }
+    readDocument(path, bytes, *editor.document());
 }
 
 DocumentCommands::DocumentCommands(RichEdit &editor, Prompter &prompter,
@@ -58,8 +50,8 @@ void DocumentCommands::openDocument()
             u"Если текущий текст не сохранён, то он будет утерян. Продолжать?"_s))
         return;
     const QString path =
-        m_prompter.openFileName(m_editor.window(), u"Выбор файла для открытия"_s,
-                                u"Все файлы (*.*)|*.*|"_s, m_openName);
+        m_prompter.openFileName(m_editor.window(), QStringLiteral("Выбор файла для открытия"),
+                                QStringLiteral("Все файлы (*.*)|*.*|") + documentFileFilter(), m_openName);
     if (path.isEmpty())
         return;
     m_openName = path;

@@ -10,9 +10,10 @@ class Prompter;
 class RichEdit;
 
 // Replaces the editor's content with the file at `path`: a file whose name ends in ".rtf" (any letter
-// case) is read as rich text, or as plain text when it holds no RTF; any other file is read as plain
-// text (see plainDocumentText) in the editor's own font. Throws Error, leaving the editor as it was,
-// when the file cannot be read or is too large to open.
+// case) is read as rich text, or as plain text when it holds no RTF; books and documents (FB2, EPUB,
+// DOCX, ODT, HTML, PDF) as readDocument reads them; any other file is read as plain text (see
+// plainDocumentText) in the editor's own font. Throws Error, leaving the editor as it was, when the
+// file cannot be read, is too large, damaged, or of no format the program reads.
 void LoadDocument(RichEdit &editor, const QString &path);
 
 class DocumentCommands

@@ -11,7 +11,7 @@ namespace velmira {
 namespace {
 
 ReminderActions actionsFor(QWidget *owner, Prompter &prompter, ReminderTable &table,
-                           std::function<void(const QString &)> readText)
+                           std::function<void(const QStringList &)> readText)
 {
     ReminderActions actions;
     actions.store = [&table] {
@@ -24,14 +24,15 @@ ReminderActions actionsFor(QWidget *owner, Prompter &prompter, ReminderTable &ta
     };
     actions.speak = std::move(readText);
     actions.show = [owner, &prompter](const QString &message) {
-        prompter.message(owner, programCaption(), message, Prompter::Icon::Information, Prompter::Button::Ok);
+        // The box does not wait for the user: the organizer goes on while it is open.
+        prompter.notify(owner, programCaption(), message, Prompter::Icon::Information);
     };
     return actions;
 }
 
 } // namespace
 
-Organizer::Organizer(QWidget *owner, Prompter &prompter, std::function<void(const QString &)> readText,
+Organizer::Organizer(QWidget *owner, Prompter &prompter, std::function<void(const QStringList &)> readText,
                      ReminderEditor::Speaker voiceTest, const Clock *clock)
     : QObject(owner),
       m_ownClock(clock ? nullptr : std::make_unique<SystemClock>()),

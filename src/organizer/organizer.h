@@ -23,10 +23,11 @@ class Organizer : public QObject
     Q_OBJECT
 
 public:
-    // `owner` is the main window, which owns the message boxes of reminders; `readText` speaks a text at
-    // once, cutting off other speech, and reports its own failures (ReadText); `voiceTest` is the reminder
-    // editor's test button (see ReminderEditor::Speaker). `clock` is the system clock when null.
-    Organizer(QWidget *owner, Prompter &prompter, std::function<void(const QString &)> readText,
+    // `owner` is the main window, which owns the message boxes of reminders; `readText` speaks texts one
+    // after another at once, cutting off other speech, and reports its own failures (ReadText);
+    // `voiceTest` is the reminder editor's test button (see ReminderEditor::Speaker). `clock` is the system
+    // clock when null.
+    Organizer(QWidget *owner, Prompter &prompter, std::function<void(const QStringList &)> readText,
               ReminderEditor::Speaker voiceTest, const Clock *clock = nullptr);
     ~Organizer() override;
 

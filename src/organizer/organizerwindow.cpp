@@ -167,7 +167,7 @@ ReminderTable::Row OrganizerWindow::rowAt(int row) const
     return cells;
 }
 
-void OrganizerWindow::setRow(int row, const ReminderTable::Row &cells)
+void OrganizerWindow::setRow(int row, const ReminderTable::Row &cells, int tableRow)
 {
     for (int c = 0; c < ReminderTable::ColumnCount; ++c) {
         if (QTableWidgetItem *item = m_grid->item(row, c))
@@ -175,6 +175,13 @@ void OrganizerWindow::setRow(int row, const ReminderTable::Row &cells)
         else
             m_grid->setItem(row, c, new QTableWidgetItem(cells[c]));
     }
+    m_grid->item(row, ReminderTable::Name)->setData(Qt::UserRole, tableRow);
+}
+
+int OrganizerWindow::tableRowOf(int row) const
+{
+    const QTableWidgetItem *item = m_grid->item(row, ReminderTable::Name);
+    return item ? item->data(Qt::UserRole).toInt() : 0;
 }
 
 void OrganizerWindow::selectRow(int row)
@@ -192,7 +199,7 @@ void OrganizerWindow::FormShow()
         if (m_table.hasReminders()) {
             m_grid->setRowCount(m_table.rowCount() - 1);
             for (int r = 1; r < m_table.rowCount(); ++r)
-                setRow(r - 1, m_table.row(r));
+                setRow(r - 1, m_table.row(r), r);
         }
     }
     selectRow(0);
@@ -248,8 +255,9 @@ void OrganizerWindow::deleteSelected(bool ask)
 void OrganizerWindow::swapRows(int a, int b)
 {
     const ReminderTable::Row first = rowAt(a);
-    setRow(a, rowAt(b));
-    setRow(b, first);
+    const int firstTableRow = tableRowOf(a);
+    setRow(a, rowAt(b), tableRowOf(b));
+    setRow(b, first, firstTableRow);
 }
 
 void OrganizerWindow::SpeedButton4Click()
@@ -274,8 +282,25 @@ void OrganizerWindow::StaticText1Click()
 {
     QList<ReminderTable::Row> reminders;
     if (!(m_grid->rowCount() == 1 && rowAt(0)[ReminderTable::Name].isEmpty())) {
-        for (int r = 0; r < m_grid->rowCount(); ++r)
-            reminders.append(rowAt(r));
+        for (int r = 0; r < m_grid->rowCount(); ++r) {
+            ReminderTable::Row cells = rowAt(r);
+            // The list shows the reminders as they were when the window opened. One that fired since
+            // then has been marked in the table; a reminder the user did not edit keeps that mark, or it
+            // would fire a second time today.
+            const int from = tableRowOf(r);
+            if (from > 0 && from < m_table.rowCount()) {
+                const ReminderTable::Row &now = m_table.row(from);
+                const bool same = now[ReminderTable::Name] == cells[ReminderTable::Name]
+                                  && now[ReminderTable::When] == cells[ReminderTable::When]
+                                  && now[ReminderTable::Text] == cells[ReminderTable::Text]
+                                  && now[ReminderTable::Kind] == cells[ReminderTable::Kind];
+                if (same) {
+                    cells[ReminderTable::LastFired] = now[ReminderTable::LastFired];
+                    cells[ReminderTable::Status] = now[ReminderTable::Status];
+                }
+            }
+            reminders.append(cells);
+        }
     }
     m_table.setReminders(reminders);
     try {

@@ -50,7 +50,10 @@ private:
 
     // Removes the selected row, or empties it when it is the only one; asks first unless told not to.
     void deleteSelected(bool ask);
-    void setRow(int row, const ReminderTable::Row &cells);
+    // Writes a grid row. `tableRow` is the table row the reminder was loaded from and is still unchanged
+    // by the user; 0 for a row that is new or edited.
+    void setRow(int row, const ReminderTable::Row &cells, int tableRow = 0);
+    int tableRowOf(int row) const;
     void selectRow(int row);
     void swapRows(int a, int b);
 

@@ -206,14 +206,15 @@ ReminderEditor::ReminderEditor(Prompter &prompter, Speaker speaker, QWidget *par
     m_cancel->setObjectName(u"StaticText2"_s);
     m_cancel->setGeometry(162, 385, 80, 24);
 
-    connect(m_daily, &QRadioButton::clicked, this, &ReminderEditor::updateDateEnabled);
-    connect(m_once, &QRadioButton::clicked, this, &ReminderEditor::updateDateEnabled);
+    // The handlers follow the state, not the click: a screen reader's "toggle" and the keyboard change it
+    // without clicking.
+    connect(m_once, &QRadioButton::toggled, this, &ReminderEditor::updateDateEnabled);
     // At least one way of notifying always stays checked.
-    connect(m_byVoice, &QCheckBox::clicked, this, [this](bool checked) {
+    connect(m_byVoice, &QCheckBox::toggled, this, [this](bool checked) {
         if (!checked)
             m_byMessage->setChecked(true);
     });
-    connect(m_byMessage, &QCheckBox::clicked, this, [this](bool checked) {
+    connect(m_byMessage, &QCheckBox::toggled, this, [this](bool checked) {
         if (!checked)
             m_byVoice->setChecked(true);
     });

@@ -2,6 +2,8 @@
 
 #include "clock.h"
 
+#include <QPointer>
+
 using namespace Qt::StringLiterals;
 
 namespace velmira {
@@ -52,8 +54,9 @@ QString reminderMessage(const QString &text)
     return u"Напоминание от программы Вельмира 6.1:\r\n"_s + text;
 }
 
-ReminderScheduler::ReminderScheduler(ReminderTable &table, const Clock &clock, ReminderActions actions)
-    : m_table(table), m_clock(clock), m_actions(std::move(actions))
+ReminderScheduler::ReminderScheduler(ReminderTable &table, const Clock &clock, ReminderActions actions,
+                                     QObject *parent)
+    : QObject(parent), m_table(table), m_clock(clock), m_actions(std::move(actions))
 {
 }
 
@@ -67,34 +70,33 @@ void ReminderScheduler::startTimeAnnouncement()
 
 void ReminderScheduler::onTick()
 {
-    announceHour();
-    fireDueReminders();
+    const QDateTime now = m_clock.now();
+    Notification speech;
+    QList<Notification> boxes;
+
+    const int hour = now.time().hour();
+    if (hour != m_lastAnnouncedHour && m_timeAnnouncementOn) {
+        m_lastAnnouncedHour = hour;
+        speech.spoken.append(hourAnnouncement(hour));
+    }
+    fireDueReminders(now, speech, boxes);
+
+    if (!speech.spoken.isEmpty())
+        deliverLater(std::move(speech));
+    for (Notification &box : boxes)
+        deliverLater(std::move(box));
 }
 
-void ReminderScheduler::announceHour()
-{
-    const int hour = m_clock.now().time().hour();
-    if (hour == m_lastAnnouncedHour || !m_timeAnnouncementOn)
-        return;
-    m_lastAnnouncedHour = hour;
-    m_actions.speak(hourAnnouncement(hour));
-}
-
-void ReminderScheduler::fireDueReminders()
+void ReminderScheduler::fireDueReminders(const QDateTime &now, Notification &speech, QList<Notification> &boxes)
 {
     const int rowCount = m_table.rowCount();
     if (rowCount <= 1)
         return;
+    const QString time = organizerTimeText(now.time());
+    const QString dateTime = organizerDateTimeText(now);
+    const QString today = organizerDateText(now.date());
+    bool fired = false;
     for (int r = 1; r < rowCount; ++r) {
-        // A message box of an earlier row lets other code run; should the table have been replaced by a
-        // shorter one meanwhile, the rows that are gone are simply not there to fire.
-        if (r >= m_table.rowCount())
-            return;
-        const QDateTime now = m_clock.now();
-        const QString time = organizerTimeText(now.time());
-        const QString dateTime = organizerDateTimeText(now);
-        const QString today = organizerDateText(now.date());
-
         const QString when = m_table.cell(r, ReminderTable::When);
         if (when != time && when != dateTime)
             continue;
@@ -106,15 +108,48 @@ void ReminderScheduler::fireDueReminders()
         m_table.setCell(r, ReminderTable::LastFired, today);
         if (when == dateTime)
             m_table.setCell(r, ReminderTable::Status, reminderwords::off());
-        m_actions.store();
+        fired = true;
 
-        // Copies: the notifications may run nested ticks that touch the table.
         const QString kind = QLatin1Char(' ') + m_table.cell(r, ReminderTable::Kind);
         const QString text = m_table.cell(r, ReminderTable::Text);
         if (kind.contains(reminderwords::voice()))
-            m_actions.speak(text);
+            speech.spoken.append(text);
         if (kind.contains(reminderwords::text()))
-            m_actions.show(reminderMessage(text));
+            boxes.append({{}, reminderMessage(text)});
+    }
+    // Once for all the reminders of the tick, and before anyone is told.
+    if (fired)
+        m_actions.store();
+}
+
+void ReminderScheduler::deliverLater(Notification notification)
+{
+    m_pending.append(std::move(notification));
+    if (!m_deliveryPosted)
+        postDelivery();
+}
+
+void ReminderScheduler::postDelivery()
+{
+    m_deliveryPosted = true;
+    QMetaObject::invokeMethod(this, &ReminderScheduler::deliverPending, Qt::QueuedConnection);
+}
+
+void ReminderScheduler::deliverPending()
+{
+    m_deliveryPosted = false;
+    const QPointer<ReminderScheduler> alive(this);
+    while (alive && !m_pending.isEmpty()) {
+        const Notification next = m_pending.takeFirst();
+        // This one may wait for the user in a message box's event loop (the program may even end
+        // there). A delivery posted afresh is run in that loop, as the timer's ticks are, and takes over
+        // the rest.
+        if (!m_pending.isEmpty() && !m_deliveryPosted)
+            postDelivery();
+        if (!next.spoken.isEmpty())
+            m_actions.speak(next.spoken);
+        if (alive && !next.shown.isEmpty())
+            m_actions.show(next.shown);
     }
 }
 

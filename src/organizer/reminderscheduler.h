@@ -5,6 +5,9 @@
 
 #include <QDate>
 #include <QDateTime>
+#include <QList>
+#include <QObject>
+#include <QStringList>
 #include <QTime>
 #include <functional>
 
@@ -30,10 +33,11 @@ struct ReminderActions
 {
     // Stores the table (SaveOTable); failures are the caller's to swallow, the table in memory counts.
     std::function<void()> store;
-    // Speaks a text at once, cutting off whatever is spoken (ReadText); reports its own failures.
-    std::function<void(const QString &text)> speak;
-    // Shows a reminder's message box and returns when the user has closed it. Timer ticks may run
-    // inside it.
+    // Cuts off whatever is spoken and speaks the texts one after another (ReadText); reports its own
+    // failures.
+    std::function<void(const QStringList &texts)> speak;
+    // Shows a reminder's message box. It may return at once or only when the user has closed the box;
+    // the scheduler goes on either way.
     std::function<void(const QString &message)> show;
 };
 
@@ -41,13 +45,17 @@ struct ReminderActions
 // reminders that are due.
 //
 // A reminder is due when its "Дата/время" equals the current HH:MM (daily) or DD.MM.YYYY HH:MM (once),
-// its "Статус" is "вкл." and its "Последний раз" is not today. Firing writes today into "Последний раз",
-// switches a one-time reminder to "выкл.", stores the table, and only then notifies, so that a tick
-// that runs while a message box is open never fires the same reminder again.
-class ReminderScheduler
+// its "Статус" is "вкл." and its "Последний раз" is not today. A tick marks every due reminder at once
+// (today into "Последний раз", a one-time reminder switched to "выкл."), stores the table once, and only
+// then notifies. The notifications are delivered after the tick has returned, one by one: the hour and
+// the voice reminders spoken in turn, then one message box per text reminder. So a message box that
+// waits for the user never holds up the timer, nor the other reminders of the same minute.
+class ReminderScheduler : public QObject
 {
+    Q_OBJECT
+
 public:
-    ReminderScheduler(ReminderTable &table, const Clock &clock, ReminderActions actions);
+    ReminderScheduler(ReminderTable &table, const Clock &clock, ReminderActions actions, QObject *parent = nullptr);
 
     // Switches the hourly announcement on for the rest of the run; the current hour is not announced.
     // Once on, further calls change nothing.
@@ -56,18 +64,28 @@ public:
     int LastAnnouncedHour() const { return m_lastAnnouncedHour; }
     bool TimeAnnouncementOn() const { return m_timeAnnouncementOn; }
 
-    // One tick: the announcement, then the reminders.
+    // One tick: the announcement, then the reminders. Returns without waiting for the user.
     void onTick();
 
 private:
-    void announceHour();
-    void fireDueReminders();
+    struct Notification
+    {
+        QStringList spoken; // spoken in turn, when not empty
+        QString shown;      // a message box, when not empty
+    };
+
+    void fireDueReminders(const QDateTime &now, Notification &speech, QList<Notification> &boxes);
+    void deliverLater(Notification notification);
+    void postDelivery();
+    void deliverPending();
 
     ReminderTable &m_table;
     const Clock &m_clock;
     ReminderActions m_actions;
     int m_lastAnnouncedHour = 0;
     bool m_timeAnnouncementOn = false;
+    QList<Notification> m_pending;
+    bool m_deliveryPosted = false;
 };
 
 } // namespace velmira

@@ -37,6 +37,15 @@ QString menuEntryFileName(ShellEntry entry)
     }
 }
 
+// The rich documents the program opens besides plain text: RTF first, then the books and office
+// documents that its readers take.
+QString documentMimeTypes()
+{
+    return QStringLiteral("application/rtf;text/rtf;application/x-fictionbook+xml;application/x-zip-compressed-fb2;"
+                          "application/epub+zip;application/vnd.openxmlformats-officedocument.wordprocessingml.document;"
+                          "application/vnd.oasis.opendocument.text;text/html;application/xhtml+xml;application/pdf;");
+}
+
 bool isOpenWith(ShellEntry entry)
 {
     return entry == ShellEntry::OpenWithText || entry == ShellEntry::OpenWithRtf;
@@ -173,7 +182,7 @@ DesktopEntry FreedesktopShell::entryFor(ShellEntry entry, const Launcher &launch
     if (entry == ShellEntry::OpenWithText)
         e.set(Main, u"MimeType"_s, u"text/plain;"_s);
     else if (entry == ShellEntry::OpenWithRtf)
-        e.set(Main, u"MimeType"_s, u"application/rtf;text/rtf;"_s);
+        e.set(Main, u"MimeType"_s, documentMimeTypes());
     if (isOpenWith(entry))
         e.set(Main, u"NoDisplay"_s, u"true"_s);
     if (entry == ShellEntry::InstalledProgram && !launcher.actionName.isEmpty()) {

@@ -9,7 +9,8 @@ namespace velmira {
 // Entries live where freedesktop desktops look for them:
 // - the program: $XDG_DATA_HOME/applications/velmira.desktop, with an "uninstall" action;
 // - open-with: velmira-open-txt.desktop (text/plain) and velmira-open-rtf.desktop (application/rtf,
-//   text/rtf) beside it, hidden from menus;
+//   text/rtf and the books and documents the program reads: FB2, EPUB, DOCX, ODT, HTML, PDF) beside it,
+//   hidden from menus;
 // - autostart: $XDG_CONFIG_HOME/autostart/velmira.desktop;
 // - desktop shortcut: "Вельмира.desktop" in the desktop folder, executable;
 // - menu group: the folder $XDG_DATA_HOME/applications/velmira/ with its entries, grouped by

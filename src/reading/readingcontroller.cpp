@@ -6,6 +6,8 @@
 #include "reading/wordfollower.h"
 #include "speech/speechcontrol.h"
 
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
 namespace velmira {
@@ -20,14 +22,24 @@ void ReadingController::startUp()
     if (!speech)
         return;
     const int count = speech->CountEngines();
+    int named = -1;
+    const QString voice = readSetting(settings::EngineVoice);
     for (int i = 1; i <= count; ++i) {
-        m_panel.addVoice(speech->ModeName(i));
+        const QString identity = speech->VoiceIdentity(i);
+        m_panel.addVoice(speech->ModeName(i), identity);
         m_panel.chooseVoice(0);
+        if (named < 0 && !voice.isEmpty() && identity == voice)
+            named = i - 1;
     }
     speech->Speak(QString());
     const int stored = readSetting(settings::Engine);
-    // A stored position that is not in the list leaves no engine selected; Read then reports.
-    m_panel.chooseVoice(stored >= 0 && stored < m_panel.voiceCount() ? stored : -1);
+    // The voice named when the program last closed, wherever voices installed or removed since have
+    // moved it. When it is gone (its synthesiser was removed) the stored position means another
+    // voice, perhaps of another language: the first voice, a Russian one, stands in.
+    if (named >= 0 || (!voice.isEmpty() && count > 0))
+        m_panel.chooseVoice(std::max(named, 0));
+    else // A stored position that is not in the list leaves no engine selected; Read then reports.
+        m_panel.chooseVoice(stored >= 0 && stored < m_panel.voiceCount() ? stored : -1);
     setUpEngine();
 }
 
@@ -139,6 +151,19 @@ void ReadingController::ReadText(const QString &text)
     if (WordFollower *follower = m_host.wordFollower())
         follower->stop();
     m_speaker.say(text, Speaker::Turn::CutOff, Speaker::Report::MessageBox);
+}
+
+void ReadingController::ReadText(const QStringList &texts)
+{
+    if (WordFollower *follower = m_host.wordFollower())
+        follower->stop();
+    Speaker::Turn turn = Speaker::Turn::CutOff;
+    for (const QString &text : texts) {
+        // After a failure the rest would fail as well: one box tells of them all.
+        if (!m_speaker.say(text, turn, Speaker::Report::MessageBox))
+            return;
+        turn = Speaker::Turn::Queue;
+    }
 }
 
 } // namespace velmira

@@ -6,6 +6,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 namespace velmira {
 
@@ -19,8 +20,9 @@ class VoicePanel
 public:
     virtual ~VoicePanel() = default;
 
-    // Appends a voice to the list.
-    virtual void addVoice(const QString &name) = 0;
+    // Appends a voice to the list: its display name, and what names it across runs
+    // (SpeechControl::VoiceIdentity), which the list keeps for the settings file.
+    virtual void addVoice(const QString &name, const QString &identity) = 0;
     virtual int voiceCount() const = 0;
     // Chooses the voice at `position` in the list; -1 chooses none.
     virtual void chooseVoice(int position) = 0;
@@ -41,7 +43,8 @@ public:
     ReadingController(ReadingHost &host, VoicePanel &panel, QObject *parent = nullptr);
 
     // The start-up step: lists the engines, speaks an empty text once, selects the stored engine
-    // ("Engine") and sets it up. Failures are thrown to the caller.
+    // ("EngineVoice" by name, else "Engine" by position) and sets it up. Failures are thrown to the
+    // caller.
     void startUp();
     // Applies the engine chosen in the list to the speech control and the bars, with the stored speed
     // and pitch when they lie within the engine's limits. Failures are thrown to the caller.
@@ -63,6 +66,8 @@ public:
     // Cuts off whatever is being spoken and speaks `text` after text preparation, with the control's
     // current voice even when no engine is chosen in the list. Reports failures in a message box.
     void ReadText(const QString &text);
+    // The same for several texts, spoken one after another; a failure is reported once.
+    void ReadText(const QStringList &texts);
 
 private:
     // The default positions within the current engine's limits.

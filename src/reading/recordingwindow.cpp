@@ -4,6 +4,7 @@
 #include "common/ui/labelbutton.h"
 #include "reading/readinghost.h"
 #include "reading/speaker.h"
+#include "speech/soundwriter.h"
 #include "speech/speechcontrol.h"
 
 #include <QFile>
@@ -22,6 +23,9 @@ namespace {
 
 const QString StartCaption = u"Начать запись"_s;
 const QString InterruptCaption = u"Прервать запись"_s;
+const QString SoundFilter = u"Звуковые файлы (*.wav *.mp3 *.ogg *.opus *.flac)|*.wav;*.mp3;*.ogg;*.opus;*.flac|"
+                            "WAV (*.wav)|*.wav|MP3 (*.mp3)|*.mp3|Ogg Vorbis (*.ogg)|*.ogg|"
+                            "Opus (*.opus)|*.opus|FLAC (*.flac)|*.flac|Все файлы (*.*)|*.*"_s;
 const QString WriteError = u"Ошибка записи. Выберете другой файл и повторите попытку."_s;
 
 QLabel *label(const QString &text, QWidget *parent, const QString &name, int x, int y)
@@ -42,6 +46,9 @@ RecordingWindow::RecordingWindow(std::unique_ptr<SpeechControl> recorder, Readin
 {
     setClientSize(434, 178);
     setBackground(QColor(0, 192, 0));
+    // It keeps the main window from being used while open, but not the program's icon in the
+    // notification area: "Свернуть" puts the program there, and the icon must bring it back.
+    setWindowModality(Qt::WindowModal);
 
     auto *fileLabel = label(u"Файл для записи:"_s, this, u"StaticText1"_s, 12, 12);
     m_path = new QLineEdit(this);
@@ -72,8 +79,8 @@ RecordingWindow::RecordingWindow(std::unique_ptr<SpeechControl> recorder, Readin
     m_progress->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     m_progress->setGeometry(222, 66, 200, 25);
 
-    label(u"Обратите внимание, что время сохранения голоса в файл "_s, this, u"StaticText4"_s, 12, 100);
-    label(u"равно времени обычного чтения."_s, this, u"StaticText5"_s, 12, 118);
+    label(u"Обратите внимание, что запись голоса в файл идёт"_s, this, u"StaticText4"_s, 12, 100);
+    label(u"намного быстрее, чем чтение вслух."_s, this, u"StaticText5"_s, 12, 118);
 
     m_back = new LabelButton(u"Вернуться в программу"_s, this);
     m_back->setObjectName(u"StaticText3"_s);
@@ -130,13 +137,13 @@ void RecordingWindow::Edit1Change()
 
 void RecordingWindow::StaticText6Click()
 {
-    const QString chosen = m_prompter.saveFileName(
-        this, u"Файл для записи"_s, u"Звуковые файлы (*.wav)|*.wav|Все файлы (*.*)|*.*"_s, m_lastChosen);
+    const QString chosen = m_prompter.saveFileName(this, u"Файл для записи"_s, SoundFilter, m_lastChosen);
     // A cancelled choice puts back the name chosen the time before.
     if (!chosen.isEmpty())
         m_lastChosen = chosen;
     QString name = m_lastChosen;
-    if (!name.isEmpty() && !name.right(4).toLower().endsWith(u".wav"))
+    // Any letter case of a sound file's extension is kept; every other name is taken for WAV.
+    if (!name.isEmpty() && !soundFormatForPath(name))
         name += u".wav"_s;
     m_path->setText(name);
 }
@@ -166,7 +173,9 @@ void RecordingWindow::setLocked(bool locked)
 void RecordingWindow::start()
 {
     m_progress->setText(u"Записано: 0 кб"_s);
-    if (!m_path->text().endsWith(u".wav"_s))
+    // Only ".wav" in small letters counts as WAV here; the compressed formats are known in any case.
+    const std::optional<SoundFormat> format = soundFormatForPath(m_path->text());
+    if ((!format || format == SoundFormat::Wav) && !m_path->text().endsWith(u".wav"_s))
         m_path->setText(m_path->text() + u".wav"_s);
     const QString path = m_path->text();
     if (QFileInfo::exists(path)) {

@@ -1,4 +1,4 @@
-// The window that records the editor's text, spoken, into a WAV file.
+// The window that records the editor's text, spoken, into a sound file.
 #pragma once
 
 #include "common/ui/dialogwindow.h"
@@ -17,7 +17,8 @@ class Prompter;
 class ReadingHost;
 class SpeechControl;
 
-// Speaks the editor's selection, or its whole text, into a WAV file with a speech control of its own,
+// Speaks the editor's selection, or its whole text, into a sound file (WAV, MP3, Ogg Vorbis, Opus or
+// FLAC, as the file's extension says) with a speech control of its own,
 // which takes the main control's voice, speed and pitch. Recording runs as fast as the engine can
 // synthesise; the end comes from the control's finished signal. The window's colour tells its state:
 // green at first, red while recording, blue once a recording has ended or been interrupted.

@@ -32,12 +32,9 @@ TrackingController::TrackingController(const Controls &controls, ReadingHost &ho
 {
     Q_ASSERT(m_controls.typingButton && m_controls.clipboardButton && m_controls.timer && m_controls.editor);
     connect(m_controls.timer, &QTimer::timeout, this, &TrackingController::pollClipboard);
-    // However the clipboard button comes up (its own click, its menu item, or typing tracking going on),
-    // the polling stops with it.
-    connect(m_controls.clipboardButton, &QAbstractButton::toggled, this, [this](bool down) {
-        if (!down)
-            m_controls.timer->stop();
-    });
+    // Tracking follows the clipboard button's state, however it changes: its own click, its menu item,
+    // a screen reader's "Toggle", or typing tracking going on.
+    connect(m_controls.clipboardButton, &QAbstractButton::toggled, this, &TrackingController::clipboardToggled);
 }
 
 QString TrackingController::blindNotice()
@@ -56,10 +53,12 @@ void TrackingController::trackingStarted()
 
 void TrackingController::restoreClipboardTracking()
 {
-    m_controls.clipboardButton->setChecked(true);
     // The text already on the clipboard at start is remembered, not spoken.
     m_remembered = clipboardText();
-    trackingStarted();
+    if (m_controls.clipboardButton->isChecked())
+        trackingStarted();
+    else
+        m_controls.clipboardButton->setChecked(true);
 }
 
 void TrackingController::ReadClipboard()
@@ -72,9 +71,9 @@ void TrackingController::ReadClipboard()
     m_speaker.say(text, Speaker::Turn::QueueAndResume, Speaker::Report::StatusBar);
 }
 
-void TrackingController::applyClipboardButton()
+void TrackingController::clipboardToggled(bool down)
 {
-    if (m_controls.clipboardButton->isChecked()) {
+    if (down) {
         // The remembered text stays: a clipboard text not seen before is spoken at the first tick.
         trackingStarted();
         return;
@@ -87,7 +86,6 @@ void TrackingController::applyClipboardButton()
 void TrackingController::toggleClipboardTracking()
 {
     m_controls.clipboardButton->toggle();
-    applyClipboardButton();
 }
 
 void TrackingController::toggleTypingTracking()

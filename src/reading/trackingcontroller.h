@@ -46,10 +46,7 @@ public:
     // Speaks the clipboard's text after text preparation, behind whatever is queued, and resumes held
     // speech. An empty clipboard and failures are reported in the status bar.
     void ReadClipboard();
-    // The clipboard button was pressed: polling starts when it is now down; when it is now up, polling
-    // stops and so does any speech.
-    void applyClipboardButton();
-    // The menu items flip their button; the clipboard's item then runs the button's command.
+    // The menu items flip their button, which runs the button's command.
     void toggleClipboardTracking();
     void toggleTypingTracking();
     // One poll: a clipboard text that differs from the one seen last cuts off the speech and is spoken.
@@ -69,6 +66,8 @@ public:
     static QString blindNotice();
 
 private:
+    // The clipboard button went down: polling starts; or up: polling stops and so does any speech.
+    void clipboardToggled(bool down);
     void trackingStarted();
 
     Controls m_controls;

@@ -142,9 +142,13 @@ void DeviceAudioOutput::resume()
 
 void DeviceAudioOutput::reset()
 {
-    // Stopping drops what the server still holds; the next open() starts a fresh stream.
-    if (m_sink)
+    // Stopping drops what the server still holds. The next open() starts a fresh stream on a new sink:
+    // a sink started again keeps what it learnt of the old stream (PulseAudio's smaller buffer, its
+    // clock), and speech that follows a reset at once could then go unheard.
+    if (m_sink) {
         m_sink->stop();
+        m_sink.reset();
+    }
     m_io = nullptr;
     m_handed = 0;
     m_written = 0;

@@ -2,8 +2,9 @@
 #include "espeakspeechcontrol.h"
 
 #include "audiooutput.h"
+#include "speechlog.h"
 #include "synthesisworker.h"
-#include "wavwriter.h"
+#include "soundwriter.h"
 
 #include <espeak-ng/speak_lib.h>
 
@@ -29,7 +30,7 @@ EspeakSpeechControl::EspeakSpeechControl(std::unique_ptr<AudioOutput> output, QO
       m_output(std::move(output)), m_speed(espeakRATE_NORMAL), m_pitch(DefaultPitch)
 {
     Q_ASSERT(m_output);
-    m_channel->voice = m_worker->voices().constFirst().identifier;
+    m_channel->voice = 0;
     m_channel->rate = m_speed;
     m_channel->pitch = m_pitch;
     // Called on the synthesis thread, with the worker's mutex held: the control is alive then.
@@ -61,6 +62,9 @@ void EspeakSpeechControl::Speak(const QString &text)
     if (m_toFile) {
         if (!m_fileError.isEmpty())
             throw SpeechError(m_fileError);
+        const std::lock_guard lock(m_worker->mutex());
+        if (m_channel->file && m_channel->file->isClosed())
+            throw SpeechError(u"Звуковой файл «%1» уже закрыт: запись в него закончена."_s.arg(m_channel->file->path()));
     } else if (!m_output->isOpen()) {
         m_output->open(sampleRate());
         m_outputStart = m_taken;
@@ -83,8 +87,11 @@ void EspeakSpeechControl::Select(int engine)
     if (engine < 1 || engine > CountEngines())
         throw SpeechError(u"Нет голосового движка с номером %1."_s.arg(engine));
     m_engine = engine;
-    const std::lock_guard lock(m_worker->mutex());
-    m_channel->voice = m_worker->voices().at(engine - 1).identifier;
+    {
+        const std::lock_guard lock(m_worker->mutex());
+        m_channel->voice = engine - 1;
+    }
+    m_worker->wake();
 }
 
 QString EspeakSpeechControl::ModeName(int engine) const
@@ -92,6 +99,13 @@ QString EspeakSpeechControl::ModeName(int engine) const
     if (engine < 1 || engine > CountEngines())
         throw SpeechError(u"Нет голосового движка с номером %1."_s.arg(engine));
     return m_worker->voices().at(engine - 1).displayName;
+}
+
+QString EspeakSpeechControl::VoiceIdentity(int engine) const
+{
+    if (engine < 1 || engine > CountEngines())
+        throw SpeechError(u"Нет голосового движка с номером %1."_s.arg(engine));
+    return m_worker->voices().at(engine - 1).identity();
 }
 
 int EspeakSpeechControl::CountEngines() const
@@ -165,6 +179,14 @@ void EspeakSpeechControl::AudioReset()
         // play, copy or record over it at once.
         std::unique_lock lock(m_worker->mutex());
         m_worker->waitUntilIdle(*m_channel, lock);
+        // A compressed file is completed here, so that it plays to where the speech was cut off.
+        if (m_channel->file) {
+            try {
+                m_channel->file->finish();
+            } catch (const SpeechError &e) {
+                qCWarning(lcSpeech) << e.message();
+            }
+        }
     }
     m_output->reset();
     m_outputStart = 0;
@@ -215,9 +237,10 @@ void EspeakSpeechControl::setFileName(const QString &path)
     m_fileError.clear();
     if (!m_toFile)
         return;
-    std::shared_ptr<WavWriter> file;
+    std::shared_ptr<SoundWriter> file;
     try {
-        file = std::make_shared<WavWriter>(path, sampleRate());
+        // A name without one of the known extensions gets WAV, as it always has.
+        file = createSoundWriter(path, sampleRate(), soundFormatForPath(path).value_or(SoundFormat::Wav));
     } catch (const SpeechError &e) {
         m_fileError = e.message();
         throw;

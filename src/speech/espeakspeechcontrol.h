@@ -16,7 +16,8 @@ class SynthesisWorker;
 struct SpeechChannel;
 struct WordMark;
 
-// Speaks with the voices of espeak-ng, played through an AudioOutput or written to a WAV file.
+// Speaks with the voices of espeak-ng, and of RHVoice when it is installed, played through an
+// AudioOutput or written to a sound file.
 //
 // Texts are cut into sentence-sized pieces and synthesised on the synthesis thread that all
 // controls share; the control lives in the user-interface thread, feeds the sound output from
@@ -43,6 +44,7 @@ public:
     // Throws SpeechError for a number outside 1..CountEngines().
     void Select(int engine) override;
     QString ModeName(int engine) const override;
+    QString VoiceIdentity(int engine) const override;
     int CountEngines() const override;
 
     int Pitch() const override { return m_pitch; }
@@ -64,8 +66,10 @@ public:
     // espeak-ng has no pronunciation dialog of its own: always throws SpeechError.
     void LexiconDlg(QWidget *parent, const QString &title) override;
 
-    // Speech queued from now on (and the rest of a text under way) goes to a new WAV file at `path`;
-    // an empty path plays speech again. Throws SpeechError when the file cannot be created; speech
+    // Speech queued from now on (and the rest of a text under way) goes to a new sound file at
+    // `path`, in the format its extension names (WAV for any other name); an empty path plays speech
+    // again. AudioReset() completes the file; a compressed file then takes no more speech (Speak
+    // throws SpeechError) until a file is set again. Throws SpeechError when the file cannot be created; speech
     // is then neither written nor played until a file is set.
     void setFileName(const QString &path) override;
 

@@ -40,7 +40,7 @@ QString displayName(const EspeakVoice &voice)
     // Title case, not upper case: scripts such as Georgian have capitals that do not start words.
     if (!name.isEmpty())
         name[0] = name[0].toTitleCase();
-    return u"%1 (%2)"_s.arg(name, QString::fromUtf8(voice.identifier));
+    return name;
 }
 
 } // namespace

@@ -23,8 +23,8 @@ struct EspeakVoice
 // Puts voices in the order the program lists them and gives each its display name. Russian voices
 // come first (the plain "ru" voice before regional ones), then the others by language code and
 // identifier, so that the order stays the same from run to run. The display name is the native
-// name of the voice's language, capitalised, followed by the identifier in parentheses:
-// "Русский (zle/ru)"; a language unknown to the locale data keeps espeak-ng's name.
+// name of the voice's language, capitalised: "Русский"; a language unknown to the locale data keeps
+// espeak-ng's name. The engine list adds the synthesiser's name (see listVoices()).
 QList<EspeakVoice> orderVoices(QList<EspeakVoice> voices);
 
 } // namespace velmira

@@ -17,7 +17,7 @@ public:
     using Error::Error;
 };
 
-// Speaks texts with one of the installed voices, or writes the speech to a WAV file.
+// Speaks texts with one of the installed voices, or writes the speech to a sound file.
 //
 // Engines (voices) are numbered from 1 to CountEngines(). Speak() queues a text and returns at once;
 // speech goes on in the background, and texts queued while speaking follow what is already queued.
@@ -36,6 +36,9 @@ public:
     virtual void Select(int engine) = 0;
     // The display name of engine `engine` (from 1).
     virtual QString ModeName(int engine) const = 0;
+    // What names engine `engine` (from 1) across runs of the program, whatever other voices are
+    // installed or removed meanwhile; its display name unless the control knows better.
+    virtual QString VoiceIdentity(int engine) const { return ModeName(engine); }
     virtual int CountEngines() const = 0;
 
     virtual int Pitch() const = 0;
@@ -59,7 +62,8 @@ public:
     // Shows the current engine's pronunciation settings; throws SpeechError when it has none.
     virtual void LexiconDlg(QWidget *parent, const QString &title) = 0;
 
-    // From now on this control writes its speech as a WAV file at `path` instead of playing it
+    // From now on this control writes its speech to a sound file at `path` instead of playing it, in
+    // the format the file's extension names (WAV, MP3, Ogg Vorbis, Opus, FLAC; WAV for any other)
     // (an empty path: plays it again). Speech under way is cut off first, as by AudioReset().
     // Throws SpeechError when the file cannot be created.
     virtual void setFileName(const QString &path) = 0;

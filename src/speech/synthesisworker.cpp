@@ -1,16 +1,18 @@
-// The one thread on which espeak-ng synthesises speech for every speech control of the program.
+// The one thread on which the synthesisers speak for every speech control of the program.
 #include "synthesisworker.h"
 
+#include "espeakengine.h"
 #include "speechcontrol.h"
 #include "speechlog.h"
 #include "textpieces.h"
-#include "wavwriter.h"
+#include "soundwriter.h"
+#include "voicelist.h"
 
-#include <espeak-ng/espeak_ng.h>
-#include <espeak-ng/speak_lib.h>
+#ifdef VELMIRA_HAVE_RHVOICE
+#include "rhvoiceengine.h"
+#endif
 
 #include <algorithm>
-#include <cstring>
 
 using namespace Qt::StringLiterals;
 
@@ -22,59 +24,19 @@ namespace {
 // sentences, cut at a blank when a sentence runs on longer than this.
 constexpr qsizetype FirstPieceLimit = 160;
 constexpr qsizetype PieceLimit = 500;
-// Milliseconds of sound that espeak-ng hands over at a time.
-constexpr int CallbackMs = 100;
-
-struct Engine
-{
-    int sampleRate = 0;
-    QList<EspeakVoice> voices;
-};
-
-// espeak-ng is started once for the life of the process (it cannot be started twice); its voice
-// list is read then too, as reading it again would disturb a synthesis under way.
-const Engine &startEngine()
-{
-    static Engine engine;
-    if (engine.sampleRate > 0)
-        return engine;
-
-    espeak_ng_InitializePath(nullptr);
-    espeak_ng_ERROR_CONTEXT context = nullptr;
-    espeak_ng_STATUS status = espeak_ng_Initialize(&context);
-    if (status == ENS_OK)
-        status = espeak_ng_InitializeOutput(ENOUTPUT_MODE_SYNCHRONOUS, CallbackMs, nullptr);
-    if (status != ENS_OK) {
-        char reason[512] = {};
-        espeak_ng_GetStatusCodeMessage(status, reason, sizeof reason);
-        espeak_ng_ClearErrorContext(&context);
-        throw SpeechError(u"Не удалось запустить синтезатор речи espeak-ng: %1."_s.arg(QString::fromLocal8Bit(reason)));
-    }
-
-    QList<EspeakVoice> voices;
-    for (const espeak_VOICE **v = espeak_ListVoices(nullptr); v && *v; ++v) {
-        EspeakVoice voice;
-        voice.identifier = QByteArray((*v)->identifier);
-        voice.name = QString::fromUtf8((*v)->name);
-        // A list of (priority byte, language code, zero byte), ended by an empty code.
-        for (const char *l = (*v)->languages; l && l[0] != 0 && l[1] != 0; l += std::strlen(l + 1) + 2)
-            voice.languages.append(QByteArray(l + 1));
-        // Voices that need the separate MBROLA synthesiser cannot speak without it.
-        if (!voice.identifier.startsWith("mb/"))
-            voices.append(voice);
-    }
-    if (voices.isEmpty())
-        throw SpeechError(u"Синтезатор речи espeak-ng не нашёл ни одного голоса."_s);
-
-    engine.voices = orderVoices(voices);
-    engine.sampleRate = espeak_ng_GetSampleRate();
-    return engine;
-}
 
 } // namespace
 
+struct SynthesisWorker::Engines
+{
+    std::vector<std::shared_ptr<SynthesisEngine>> engines;
+    int sampleRate = 0;
+    QList<Voice> voices;
+    std::vector<SynthesisEngine *> voiceEngines;
+};
+
 // One piece of one text being synthesised.
-struct SynthesisWorker::Job
+struct SynthesisWorker::Job : PieceSink
 {
     SynthesisWorker *worker = nullptr;
     std::shared_ptr<SpeechChannel> channel;
@@ -85,12 +47,11 @@ struct SynthesisWorker::Job
     qsizetype end = 0;
     bool sentenceEnd = true;
     bool lastPiece = false;
-    QByteArray voice;
+    int voice = 0;
     int rate = 0;
     int pitch = 0;
-    std::shared_ptr<WavWriter> file;
+    std::shared_ptr<SoundWriter> file;
 
-    std::unique_ptr<EnginePiece> piece;
     qint64 firstSample = 0; // where the piece starts in the channel's played speech
     qint64 samples = 0;     // made so far for this piece
     std::vector<WordMark> words;
@@ -101,20 +62,9 @@ struct SynthesisWorker::Job
     {
         return channel->generation.load(std::memory_order_relaxed) != generation;
     }
-    int deliver(const short *wav, int count, const espeak_EVENT *events);
+    QStringView piece() const { return QStringView(text).sliced(start, end - start); }
+    bool deliver(const qint16 *wav, qint64 count, std::span<const EngineWord> reported) override;
 };
-
-namespace {
-
-// espeak-ng calls back on the thread that called it: the worker's, one piece at a time.
-thread_local SynthesisWorker::Job *currentJob = nullptr;
-
-int synthCallback(short *wav, int count, espeak_EVENT *events)
-{
-    return currentJob ? currentJob->deliver(wav, count, events) : 1;
-}
-
-} // namespace
 
 std::shared_ptr<SynthesisWorker> SynthesisWorker::instance()
 {
@@ -123,14 +73,50 @@ std::shared_ptr<SynthesisWorker> SynthesisWorker::instance()
     const std::lock_guard guard(mutex);
     if (auto worker = shared.lock())
         return worker;
-    const Engine &engine = startEngine();
-    std::shared_ptr<SynthesisWorker> worker(new SynthesisWorker(engine.sampleRate, engine.voices));
+
+    Engines engines;
+    auto espeak = std::make_unique<EspeakEngine>();
+    engines.sampleRate = espeak->sampleRate();
+    engines.engines.push_back(std::move(espeak));
+#ifdef VELMIRA_HAVE_RHVOICE
+    // Started once for the life of the process, as espeak-ng is, so that voices it has got ready stay
+    // ready for the workers that follow.
+    static const std::shared_ptr<SynthesisEngine> rhvoice = []() -> std::shared_ptr<SynthesisEngine> {
+        try {
+            return std::make_shared<RhvoiceEngine>();
+        } catch (const SpeechError &e) {
+            // Not installed, or without voices: the program speaks with espeak-ng's voices alone.
+            qCInfo(lcSpeech) << e.message();
+            return nullptr;
+        }
+    }();
+    if (rhvoice)
+        engines.engines.push_back(rhvoice);
+#endif
+    QList<std::pair<Voice, SynthesisEngine *>> all;
+    for (const auto &engine : engines.engines) {
+        for (const Voice &voice : engine->voices())
+            all.append({voice, engine.get()});
+    }
+    QList<Voice> voices;
+    for (const auto &entry : all)
+        voices.append(entry.first);
+    for (const Voice &voice : listVoices(voices)) {
+        engines.voices.append(voice);
+        const auto owner = std::find_if(all.begin(), all.end(), [&](const auto &entry) {
+            return entry.first.engine == voice.engine && entry.first.identifier == voice.identifier;
+        });
+        engines.voiceEngines.push_back(owner->second);
+    }
+
+    std::shared_ptr<SynthesisWorker> worker(new SynthesisWorker(std::move(engines)));
     shared = worker;
     return worker;
 }
 
-SynthesisWorker::SynthesisWorker(int sampleRate, QList<EspeakVoice> voices)
-    : m_sampleRate(sampleRate), m_voices(std::move(voices))
+SynthesisWorker::SynthesisWorker(Engines engines)
+    : m_engines(std::move(engines.engines)), m_sampleRate(engines.sampleRate), m_voices(std::move(engines.voices)),
+      m_voiceEngines(std::move(engines.voiceEngines)), m_prepared(m_voiceEngines.size(), false)
 {
     m_thread = std::thread([this] { run(); });
 }
@@ -149,8 +135,11 @@ SynthesisWorker::~SynthesisWorker()
 
 void SynthesisWorker::attach(const std::shared_ptr<SpeechChannel> &channel)
 {
-    const std::lock_guard lock(m_mutex);
-    m_channels.push_back(channel);
+    {
+        const std::lock_guard lock(m_mutex);
+        m_channels.push_back(channel);
+    }
+    wake();
 }
 
 void SynthesisWorker::detach(const std::shared_ptr<SpeechChannel> &channel)
@@ -196,15 +185,34 @@ std::shared_ptr<SpeechChannel> SynthesisWorker::nextReadyChannel()
     return nullptr;
 }
 
+int SynthesisWorker::nextVoiceToPrepare()
+{
+    for (const auto &channel : m_channels) {
+        const auto voice = size_t(channel->voice);
+        if (!channel->detached && voice < m_prepared.size() && !m_prepared[voice])
+            return int(voice);
+    }
+    return -1;
+}
+
 void SynthesisWorker::run()
 {
-    espeak_SetSynthCallback(synthCallback);
     std::unique_lock lock(m_mutex);
     for (;;) {
         std::shared_ptr<SpeechChannel> channel;
-        m_wake.wait(lock, [&] { return m_stop || (channel = nextReadyChannel()); });
+        int voice = -1;
+        m_wake.wait(lock, [&] { return m_stop || (channel = nextReadyChannel()) || (voice = nextVoiceToPrepare()) >= 0; });
         if (m_stop)
             return;
+        if (!channel) {
+            // Nothing to say: the voice a control chose gets ready, so that its first words come at once.
+            m_prepared[size_t(voice)] = true;
+            const QByteArray identifier = m_voices.at(voice).identifier;
+            lock.unlock();
+            m_voiceEngines[size_t(voice)]->prepare(identifier, m_sampleRate);
+            lock.lock();
+            continue;
+        }
         Job job;
         job.channel = channel;
         if (!takePiece(*channel, job))
@@ -257,33 +265,11 @@ bool SynthesisWorker::takePiece(SpeechChannel &channel, Job &job)
 
 void SynthesisWorker::synthesise(Job &job)
 {
-    if (job.voice != m_voice) {
-        if (espeak_SetVoiceByName(job.voice.constData()) != EE_OK) {
-            job.failure = u"Не удалось загрузить голос «%1» синтезатора речи espeak-ng."_s.arg(QString::fromUtf8(job.voice));
-            return;
-        }
-        m_voice = job.voice;
-        // A new voice brings its own speed and pitch.
-        m_rate = -1;
-        m_pitch = -1;
-    }
-    if (job.rate != m_rate) {
-        espeak_SetParameter(espeakRATE, job.rate, 0);
-        m_rate = job.rate;
-    }
-    if (job.pitch != m_pitch) {
-        espeak_SetParameter(espeakPITCH, job.pitch, 0);
-        m_pitch = job.pitch;
-    }
-
-    job.piece = std::make_unique<EnginePiece>(QStringView(job.text).sliced(job.start, job.end - job.start));
-    currentJob = &job;
-    const unsigned flags = espeakCHARS_WCHAR | (job.sentenceEnd ? espeakENDPAUSE : 0);
-    const espeak_ERROR result = espeak_Synth(job.piece->data(), job.piece->byteSize(), 0, POS_CHARACTER, 0, flags,
-                                             nullptr, nullptr);
-    currentJob = nullptr;
-    if (result != EE_OK && job.failure.isEmpty() && !job.abandoned())
-        job.failure = u"Синтезатор речи espeak-ng не смог произнести текст."_s;
+    const int voice = std::clamp(job.voice, 0, int(m_voices.size()) - 1);
+    const PieceVoice settings{m_voices.at(voice).identifier, job.rate, job.pitch};
+    const QString failure = m_voiceEngines.at(size_t(voice))->synthesise(settings, job.piece(), job.sentenceEnd, m_sampleRate, job);
+    if (job.failure.isEmpty() && !job.abandoned())
+        job.failure = failure;
 
     if (job.file) {
         try {
@@ -295,25 +281,19 @@ void SynthesisWorker::synthesise(Job &job)
     }
 }
 
-int SynthesisWorker::Job::deliver(const short *wav, int count, const espeak_EVENT *events)
+bool SynthesisWorker::Job::deliver(const qint16 *wav, qint64 count, std::span<const EngineWord> reported)
 {
-    if (abandoned())
-        return 1;
+    if (abandoned() || !failure.isEmpty())
+        return false;
 
-    const qint64 samplesPerSecond = worker->m_sampleRate;
     const size_t firstWord = words.size();
-    for (const espeak_EVENT *e = events; e && e->type != espeakEVENT_LIST_TERMINATED; ++e) {
-        // Now and then the engine reports a word of no length at position 0 between clauses.
-        if (e->type != espeakEVENT_WORD || e->text_position < 1 || e->length <= 0)
-            continue;
-        // The engine counts characters from 1.
-        const TextSpan word =
-            wordAt(QStringView(text).sliced(start, end - start), piece->utf16Offset(e->text_position - 1));
+    for (const EngineWord &w : reported) {
+        const TextSpan word = wordAt(piece(), w.position);
         if (word.isEmpty() || word == lastWord)
             continue;
         lastWord = word;
         WordMark mark;
-        mark.sample = firstSample + std::clamp(qint64(e->audio_position) * samplesPerSecond / 1000, samples, samples + count);
+        mark.sample = firstSample + std::clamp(w.sample, samples, samples + count);
         mark.serial = serial;
         mark.position = int(start + word.position);
         mark.length = int(word.length);
@@ -326,16 +306,16 @@ int SynthesisWorker::Job::deliver(const short *wav, int count, const espeak_EVEN
                 file->write(wav, count);
             } catch (const SpeechError &e) {
                 failure = e.message();
-                return 1;
+                return false;
             }
         }
         samples += count;
-        return 0;
+        return true;
     }
 
     const std::lock_guard lock(worker->m_mutex);
     if (abandoned())
-        return 1;
+        return false;
     SpeechChannel &ch = *channel;
     if (wav && count > 0) {
         const bool wasEmpty = ch.buffered == 0;
@@ -348,7 +328,7 @@ int SynthesisWorker::Job::deliver(const short *wav, int count, const espeak_EVEN
             postNews(ch);
     }
     ch.marks.insert(ch.marks.end(), words.begin() + qsizetype(firstWord), words.end());
-    return 0;
+    return true;
 }
 
 void SynthesisWorker::finishPiece(SpeechChannel &channel, Job &job)

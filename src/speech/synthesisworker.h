@@ -1,7 +1,7 @@
-// The one thread on which espeak-ng synthesises speech for every speech control of the program.
+// The one thread on which the synthesisers speak for every speech control of the program.
 #pragma once
 
-#include "espeakvoices.h"
+#include "synthesisengine.h"
 
 #include <QList>
 #include <QString>
@@ -17,7 +17,7 @@
 
 namespace velmira {
 
-class WavWriter;
+class SoundWriter;
 
 // A word the listener hears when the sample at `sample` is played: characters [position,
 // position + length) of the text of Speak call `serial`.
@@ -40,14 +40,14 @@ struct SpeechChannel
         qsizetype next = 0; // where the next piece starts
     };
 
-    // Set by the control.
-    QByteArray voice;
+    // Set by the control. The voice is a position in SynthesisWorker::voices().
+    int voice = 0;
     int rate = 0;
     int pitch = 0;
     std::deque<Text> texts;
     // Speech is written to `file` (none while it is being changed) instead of being played.
     bool toFile = false;
-    std::shared_ptr<WavWriter> file;
+    std::shared_ptr<SoundWriter> file;
     // While set, no new piece is started for a file (the output of played speech is held instead).
     bool held = false;
 
@@ -76,11 +76,14 @@ struct SpeechChannel
 // Serves the queues of all speech controls on one thread, a piece at a time and in turn, so that a
 // long recording never starves speech that is being played; each piece with its own control's
 // voice, speed and pitch. Played speech is made only a few seconds ahead of what has been heard.
+//
+// The voices of all synthesisers (espeak-ng, and RHVoice when it is installed) are served alike and
+// speak at espeak-ng's sample rate.
 class SynthesisWorker
 {
 public:
     // The worker shared by all living controls, started on first use. Throws SpeechError when
-    // espeak-ng cannot start (no voice data).
+    // espeak-ng cannot start (no voice data); RHVoice that cannot start only lends no voices.
     static std::shared_ptr<SynthesisWorker> instance();
     ~SynthesisWorker();
 
@@ -88,7 +91,8 @@ public:
     SynthesisWorker &operator=(const SynthesisWorker &) = delete;
 
     int sampleRate() const { return m_sampleRate; }
-    const QList<EspeakVoice> &voices() const { return m_voices; }
+    // The voices of every synthesiser, in the order of the program's engine list (see listVoices()).
+    const QList<Voice> &voices() const { return m_voices; }
 
     std::mutex &mutex() { return m_mutex; }
 
@@ -97,7 +101,8 @@ public:
     void detach(const std::shared_ptr<SpeechChannel> &channel);
     // With the mutex held by `lock`: waits until the thread has finished its piece for `channel`.
     void waitUntilIdle(SpeechChannel &channel, std::unique_lock<std::mutex> &lock);
-    // There may be new work (a text was queued, played speech was taken, a hold was released).
+    // There may be new work (a text was queued, played speech was taken, a hold was released, a voice
+    // was chosen).
     void wake();
 
     // Speech made this many samples ahead of what a control has taken is enough.
@@ -107,28 +112,30 @@ public:
     struct Job;
 
 private:
-    SynthesisWorker(int sampleRate, QList<EspeakVoice> voices);
+    struct Engines;
+    explicit SynthesisWorker(Engines engines);
     void run();
     std::shared_ptr<SpeechChannel> nextReadyChannel();
+    // A voice chosen by a control that its synthesiser has not got ready yet; -1 when none.
+    int nextVoiceToPrepare();
     bool takePiece(SpeechChannel &channel, Job &job);
     void synthesise(Job &job);
     void finishPiece(SpeechChannel &channel, Job &job);
     static void postNews(SpeechChannel &channel);
 
-    const int m_sampleRate;
-    const QList<EspeakVoice> m_voices;
+    std::vector<std::shared_ptr<SynthesisEngine>> m_engines;
+    int m_sampleRate = 0;
+    QList<Voice> m_voices;
+    // The synthesiser of each voice.
+    std::vector<SynthesisEngine *> m_voiceEngines;
 
     std::mutex m_mutex;
     std::condition_variable m_wake;
     std::condition_variable m_idle;
     std::vector<std::shared_ptr<SpeechChannel>> m_channels;
+    std::vector<bool> m_prepared;
     size_t m_turn = 0;
     bool m_stop = false;
-
-    // The engine's settings as last set, touched by the thread only.
-    QByteArray m_voice;
-    int m_rate = -1;
-    int m_pitch = -1;
 
     std::thread m_thread;
 };

@@ -1,6 +1,8 @@
 // Writing speech to a WAV file that is valid at every moment while it grows.
 #pragma once
 
+#include "soundwriter.h"
+
 #include <QFile>
 #include <QString>
 
@@ -13,7 +15,7 @@ namespace velmira {
 // so that the file can be played (or watched by its size) at any moment, also when the program is
 // interrupted. Samples are collected in memory up to a block before they are written.
 // Not thread-safe: one thread at a time.
-class WavWriter
+class WavWriter : public SoundWriter
 {
 public:
     // The most sample bytes a WAV file can describe (its sizes are 32-bit numbers).
@@ -24,7 +26,7 @@ public:
     // format's limit is for tests.
     WavWriter(const QString &path, int sampleRate, qint64 maxDataBytes = MaxDataBytes);
     // Writes what is still collected; errors are ignored here (flush() first to see them).
-    ~WavWriter();
+    ~WavWriter() override;
 
     WavWriter(const WavWriter &) = delete;
     WavWriter &operator=(const WavWriter &) = delete;
@@ -32,11 +34,14 @@ public:
     // Appends samples. Throws SpeechError when the file cannot be written or would grow beyond
     // what a WAV file can describe; the file then keeps everything written before, with a valid
     // header.
-    void write(const qint16 *samples, qsizetype count);
+    void write(const qint16 *samples, qsizetype count) override;
     // Writes the collected samples and updates the header.
-    void flush();
+    void flush() override;
+    // The header is always complete: the same as flush(), and the file may grow further.
+    void finish() override { flush(); }
+    bool isClosed() const override { return false; }
 
-    const QString &path() const { return m_path; }
+    const QString &path() const override { return m_path; }
     // Samples accepted so far (written to the file or collected).
     qint64 sampleCount() const { return m_dataBytes / 2 + qint64(m_pending.size()); }
 

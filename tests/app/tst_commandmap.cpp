@@ -184,7 +184,8 @@ private:
         return effect.join(u"; "_s);
     }
 
-    // "button N", "item N" (a menu or context-menu item), "key K" (typed into the editor), "key K on N"
+    // "button N", "toggle N" (a toggle button flipped as a screen reader's "Toggle" does, without a
+    // click), "item N" (a menu or context-menu item), "key K" (typed into the editor), "key K on N"
     // (typed into another control).
     static bool run(MainWindow &w, const QString &trigger)
     {
@@ -194,6 +195,13 @@ private:
             if (!b)
                 return false;
             QTest::mouseClick(b, Qt::LeftButton);
+            return true;
+        }
+        if (words.size() == 2 && words[0] == u"toggle") {
+            QToolButton *b = w.button(words[1]);
+            if (!b || !b->isCheckable())
+                return false;
+            b->toggle();
             return true;
         }
         if (words.size() == 2 && words[0] == u"item") {
@@ -260,8 +268,9 @@ private:
         // The first showing greeted with the second line; the next greeting is never the same.
         rows({u"button SpeedButton2", u"item N43"}, u"speech: Speak:Первое приветствие!"_s);
         // Typing tracking is on at start; its toggle has no command of its own.
-        rows({u"button SpeedButton5", u"item N21"}, u"SpeedButton5=off"_s);
-        rows({u"button SpeedButton9", u"item N15"}, u"SpeedButton5=off; SpeedButton9=on; Timer1=on"_s);
+        rows({u"button SpeedButton5", u"item N21", u"toggle SpeedButton5"}, u"SpeedButton5=off"_s);
+        rows({u"button SpeedButton9", u"item N15", u"toggle SpeedButton9"},
+             u"SpeedButton5=off; SpeedButton9=on; Timer1=on"_s);
         rows({u"button SpeedButton12", u"item N16", u"item N24"}, u"window: TForm3"_s);
         // Word following is on at start.
         rows({u"item Follow1"}, u"Follow1=off"_s);
@@ -300,7 +309,7 @@ private:
         rows({u"item N42"}, u"open: "_s + QString::fromUtf16(buildinfo::site));
         rows({u"item N19"}, u"open: Help.rtf of the program folder"_s);
         rows({u"button SpeedButton4"}, u"tray=on"_s);
-        rows({u"button SpeedButton13"}, u"Panel2=off; SpeedButton13=off"_s);
+        rows({u"button SpeedButton13", u"toggle SpeedButton13"}, u"Panel2=off; SpeedButton13=off"_s);
         rows({u"item N22"}, u"closed=on"_s);
 
         // Keys that are not commands reach the editor and typing tracking: Tab, which shares its

@@ -173,6 +173,8 @@ private slots:
         auto *timer = w->findChild<QTimer *>(u"Timer2"_s);
         w->SBM(u"первое"_s);
         QCOMPARE(panel->text(), u"первое"_s);
+        // A screen reader hears each message through the label's name.
+        QCOMPARE(panel->accessibleName(), u"первое"_s);
         QCOMPARE(w->statusBar()->palette().color(QPalette::Window), QColor(255, 255, 0));
         QTest::qWait(1000);
         w->SBM(u"второе"_s);
@@ -181,6 +183,7 @@ private slots:
         QVERIFY(timer->isActive());
         QVERIFY(timer->remainingTime() < 3200);
         QTRY_VERIFY_WITH_TIMEOUT(panel->text().isEmpty(), 3500);
+        QCOMPARE(panel->accessibleName(), u"Строка состояния"_s);
         QVERIFY(!timer->isActive());
         QVERIFY(w->statusBar()->palette().color(QPalette::Window) != QColor(255, 255, 0));
     }
@@ -202,7 +205,7 @@ private slots:
         for (const QString &line : splitLines(ini))
             keys << line.section(u'=', 0, 0);
         QCOMPARE(keys, (QStringList{u"[Global]"_s, u"Panel"_s, u"Buffer"_s, u"Tracking"_s, u"SelStart"_s,
-                                    u"SelLength"_s, u"Engine"_s, u"ReadCount"_s, u"ReadSpeed"_s,
+                                    u"SelLength"_s, u"Engine"_s, u"EngineVoice"_s, u"ReadCount"_s, u"ReadSpeed"_s,
                                     u"ReadPitch"_s, u"Follow"_s}));
         const IniFile settings(file(u"Settings.ini"_s));
         QCOMPARE(settings.readInteger(u"Global"_s, u"SelStart"_s, -1), 15);
@@ -271,12 +274,18 @@ private slots:
             QVERIFY(icon->isVisible());
             QCOMPARE(icon->toolTip(), u"Вельмира 6.1"_s);
             emit icon->activated(QSystemTrayIcon::MiddleClick);
+            QTest::qWait(20);
             QVERIFY(!w->isVisible());
+            // Answered once the icon's own mouse handler has returned: the icon is hidden in answer.
             emit icon->activated(round == 0 ? QSystemTrayIcon::Trigger : QSystemTrayIcon::Context);
-            QVERIFY(w->isVisible());
+            QVERIFY(!w->isVisible());
+            QTRY_VERIFY(w->isVisible());
             QVERIFY(!w->isInTray());
             QVERIFY(!icon->isVisible());
             QVERIFY(w->windowState() & Qt::WindowMaximized);
+            // The keys go to the editor, wherever they were before.
+            QCOMPARE(w->focusWidget(), w->editor());
+            w->findChild<QWidget *>(u"hscSpeed"_s)->setFocus();
         }
     }
 

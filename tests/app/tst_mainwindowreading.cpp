@@ -127,6 +127,7 @@ private slots:
         }
         const IniFile settings = IniFile::settings();
         QCOMPARE(settings.readInteger(IniFile::global(), u"Engine"_s, -1), 1);
+        QCOMPARE(settings.readString(IniFile::global(), u"EngineVoice"_s, QString()), u"English"_s);
         QCOMPARE(settings.readInteger(IniFile::global(), u"ReadSpeed"_s, -1), 150);
         QCOMPARE(settings.readInteger(IniFile::global(), u"ReadPitch"_s, -1), 200);
 

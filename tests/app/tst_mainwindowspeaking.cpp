@@ -92,7 +92,7 @@ private slots:
         w->hideToTray();
         QVERIFY(w->isInTray());
         emit w->findChild<QSystemTrayIcon *>()->activated(QSystemTrayIcon::Trigger);
-        QVERIFY(w->isVisible());
+        QTRY_VERIFY(w->isVisible());
         QVERIFY(!m_speech->spoken.contains(u"Раз!"_s) && !m_speech->spoken.contains(u"Два!"_s));
     }
 

@@ -128,11 +128,27 @@ private slots:
         QCOMPARE(entryAt(m_shell->directoryFile()).value(DesktopEntry::mainGroup(), u"Name"_s), u"Вельмира"_s);
     }
 
+    void aFailedWriteIsReportedOnceAndTheRestIsMade_data()
+    {
+        QTest::addColumn<QString>("blocked");
+        QTest::addColumn<QStringList>("folders");
+        QTest::addColumn<int>("made"); // an entry made all the same
+        // A file where a folder should be: what goes in it cannot be made.
+        QTest::newRow("desktop") << u"home/Desktop"_s << QStringList{u"home/Desktop"_s}
+                                 << int(ShellEntry::MenuUninstall);
+        // Several entries in each folder: each folder is named once.
+        QTest::newRow("applications") << u"home/data/applications"_s
+                                      << QStringList{u"home/data/applications"_s, u"home/data/applications/velmira"_s}
+                                      << int(ShellEntry::DesktopShortcut);
+    }
+
     void aFailedWriteIsReportedOnceAndTheRestIsMade()
     {
-        // A file where the desktop folder should be: the desktop shortcut cannot be made.
-        QVERIFY(QDir().mkpath(m_tmp->filePath(u"home"_s)));
-        QFile blocker(m_tmp->filePath(u"home/Desktop"_s));
+        QFETCH(QString, blocked);
+        QFETCH(QStringList, folders);
+        QFETCH(int, made);
+        QVERIFY(QDir().mkpath(QFileInfo(m_tmp->filePath(blocked)).absolutePath()));
+        QFile blocker(m_tmp->filePath(blocked));
         QVERIFY(blocker.open(QIODevice::WriteOnly));
         blocker.close();
 
@@ -142,10 +158,13 @@ private slots:
         QCOMPARE(box.caption, u"Вельмира 6.1"_s);
         QCOMPARE(box.icon, Prompter::Icon::Warning);
         QVERIFY2(box.text.startsWith(u"Не удалось создать:\r\n"_s), qPrintable(box.text));
-        QVERIFY2(box.text.contains(m_tmp->filePath(u"home/Desktop"_s)), qPrintable(box.text));
-        QCOMPARE(box.text.count(u"\r\n"_s), 1);
-        QVERIFY(QFile::exists(m_shell->location(ShellEntry::MenuUninstall)));
-        QCOMPARE(m_shell->opened.size(), 1);
+        const QStringList lines = box.text.split(u"\r\n"_s).mid(1);
+        QCOMPARE(lines.size(), folders.size());
+        for (qsizetype i = 0; i < folders.size(); ++i)
+            QVERIFY2(lines[i].contains(u'«' + m_tmp->filePath(folders[i]) + u'»'), qPrintable(lines[i]));
+        QVERIFY(QFile::exists(m_shell->location(ShellEntry(made))));
+        // The menu group is shown where it could be made.
+        QCOMPARE(m_shell->opened.size(), QFileInfo(m_shell->location(ShellEntry::MenuGroup)).isDir() ? 1 : 0);
     }
 
     void theMainWindowProvisionsOnlyWhenStartedWithNew_data()

@@ -166,6 +166,35 @@ private slots:
         QVERIFY2(last.text.contains(m_program) && last.text.contains(u"Отказано в доступе"_s), qPrintable(last.text));
     }
 
+    void aProgramInstalledForEveryoneIsLeftToItsPackage()
+    {
+        // The layout of an install prefix: the program in bin beside share. Root may write there, so
+        // only the layout tells that the program is not this user's to delete.
+        const QString prefix = m_tmp->filePath(u"prefix"_s);
+        QVERIFY(QDir().mkpath(prefix + u"/bin"_s));
+        QVERIFY(QDir().mkpath(prefix + u"/share/applications"_s));
+        m_program = prefix + u"/bin/velmira"_s;
+        touch(m_program);
+        install(*m_shell);
+        m_prompter.answers << Prompter::Button::No << Prompter::Button::Yes;
+        SelfUninstall(*m_shell, m_prompter, m_program, 4242);
+
+        for (ShellEntry entry : MadeEntries)
+            QVERIFY2(!QFile::exists(m_shell->location(entry)), qPrintable(m_shell->location(entry)));
+        for (const QString &name : DataFiles)
+            QVERIFY2(!QFile::exists(m_folder + u'/' + name), qPrintable(name));
+        QCOMPARE(m_shell->removals.size(), 1);
+        const RecordingShell::Removal &removal = m_shell->removals.first();
+        QVERIFY(removal.files.isEmpty());
+        QVERIFY(!removal.folders.contains(prefix + u"/bin"_s));
+        QVERIFY(removal.folders.contains(m_shell->location(ShellEntry::MenuGroup)));
+        QVERIFY(QFile::exists(m_program));
+
+        const FakePrompter::Asked &last = m_prompter.asked.last();
+        QCOMPARE(last.icon, Prompter::Icon::Warning);
+        QVERIFY2(last.text.contains(m_program) && last.text.contains(u"apt-get remove velmira"_s), qPrintable(last.text));
+    }
+
     // The real program, copied into a temporary folder and started with "delete" and a temporary home.
     void theProgramRemovesItselfOnceItHasEnded_data()
     {

@@ -1,11 +1,12 @@
 // New, Open, Save as, loading documents and the clipboard commands, driven through the main window.
 #include "editorwindow.h"
+#include "formats/bookfiles.h"
 
 #include "common/core/error.h"
 #include "common/core/textcodec.h"
 #include "common/core/textfile.h"
 #include "editor/documentcommands.h"
-#include "editor/documentfile.h"
+#include "editor/formats/documentfile.h"
 #include "editor/rtf/rtfwriter.h"
 
 #include <QApplication>
@@ -110,6 +111,35 @@ private slots:
                  qPrintable(message.text));
     }
 
+    // A book opens by the command line and by Open alike; a damaged one is reported by name and leaves
+    // the text as it was.
+    void booksOpenAndDamagedOnesLeaveTheTextAlone()
+    {
+        QTemporaryDir folder;
+        const QString book = folder.filePath(u"повесть.fb2.zip"_s);
+        writeFileAtomically(book, bookfiles::zipOf({{u"повесть.fb2"_s, bookfiles::fb2Book("windows-1251")}}));
+        EditorWindow w({book});
+        QCOMPARE(w.editor().toPlainText().replace(QChar::ParagraphSeparator, u'\n') + u'\n',
+                 bookfiles::fb2BookText());
+        QVERIFY(isBoldAt(*w.editor().document(), w.editor().toPlainText().indexOf(u"ветер стих"_s)));
+
+        const QString damaged = folder.filePath(u"отчёт.docx"_s);
+        writeFileAtomically(damaged, bookfiles::docxDocument().left(300));
+        w.prompter.answers.enqueue(Prompter::Button::Yes);
+        w.prompter.files.enqueue(damaged);
+        const QString before = w.editor().toPlainText();
+        w.run(u"N3"_s);
+        QCOMPARE(w.editor().toPlainText(), before);
+        QCOMPARE(w.prompter.asked.last().icon, Prompter::Icon::Critical);
+        QVERIFY2(w.prompter.asked.last().text.contains(u"«отчёт.docx»"_s), qPrintable(w.prompter.asked.last().text));
+
+        w.prompter.answers.enqueue(Prompter::Button::Yes);
+        w.prompter.files.enqueue(folder.filePath(u"отчёт.odt"_s));
+        writeFileAtomically(w.prompter.files.head(), bookfiles::odtDocument());
+        w.run(u"N3"_s);
+        QVERIFY(w.editor().toPlainText().startsWith(u"Отчёт"_s));
+    }
+
     void openAsksOnlyWhenThereIsText()
     {
         EditorWindow w;
@@ -122,7 +152,9 @@ private slots:
         QCOMPARE(w.prompter.asked.size(), 1);
         QCOMPARE(w.prompter.asked[0].kind, FakePrompter::Asked::Kind::OpenFile);
         QCOMPARE(w.prompter.asked[0].caption, u"Выбор файла для открытия"_s);
-        QCOMPARE(w.prompter.asked[0].text, u"Все файлы (*.*)|*.*|"_s);
+        // All files first, then the books and documents the program reads.
+        QVERIFY(w.prompter.asked[0].text.startsWith(u"Все файлы (*.*)|*.*|Книги и документы|"_s));
+        QVERIFY(w.prompter.asked[0].text.contains(u"*.fb2.zip"_s));
         QCOMPARE(w.editor().toPlainText(), u"A\n"_s);
 
         // Answered No: no file box, nothing changes.

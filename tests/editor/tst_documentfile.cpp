@@ -1,6 +1,6 @@
 // Plain-text documents as the editor shows them, and the names documents are saved under.
 #include "common/core/textcodec.h"
-#include "editor/documentfile.h"
+#include "editor/formats/documentfile.h"
 
 #include <QTest>
 

@@ -5,8 +5,10 @@
 #include "organizer/organizerwindow.h"
 #include "organizer/remindereditor.h"
 #include "organizer/reminderfile.h"
+#include "organizer/reminderscheduler.h"
 #include "support/fakeprompter.h"
 
+#include <QAccessible>
 #include <QCalendarWidget>
 #include <QCheckBox>
 #include <QFile>
@@ -43,6 +45,14 @@ T *child(QWidget &window, const QString &name)
 void click(QWidget &window, const QString &name)
 {
     QTest::mouseClick(child<QWidget>(window, name), Qt::LeftButton);
+}
+
+// What a screen reader does to a check box or radio button: its "toggle" action, no click.
+void toggleAsScreenReader(QWidget *button)
+{
+    QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(button);
+    QVERIFY(accessible && accessible->actionInterface());
+    accessible->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
 }
 
 } // namespace
@@ -283,6 +293,60 @@ private slots:
         QCOMPARE(m_table.cell(1, ReminderTable::Name), u"Б"_s);
     }
 
+    void okKeepsWhatTheSchedulerMarkedMeanwhile()
+    {
+        // Reminders fire at 09:00 while the organizer is open; then the user edits one, moves another
+        // and confirms.
+        struct : Clock
+        {
+            QDateTime moment{QDate(2026, 3, 7), QTime(9, 0, 3)};
+            QDateTime now() const override { return moment; }
+        } clock;
+        storeFile({{u"Первое"_s, u"09:00"_s, {}, u"Пора вставать"_s, u"текст"_s, u"вкл."_s},
+                   {u"Разовое"_s, u"07.03.2026 09:00"_s, {}, u"Позвонить маме"_s, u"голос"_s, u"вкл."_s},
+                   {u"Третье"_s, u"09:00"_s, {}, u"Полить цветы"_s, u"голос"_s, u"вкл."_s}});
+        QStringList delivered;
+        ReminderActions actions;
+        actions.store = [this] { SaveOTable(m_table); };
+        actions.speak = [&](const QStringList &texts) { delivered.append(texts); };
+        actions.show = [&](const QString &message) { delivered.append(message.section(u"\r\n"_s, 1)); };
+        ReminderScheduler scheduler(m_table, clock, actions);
+        auto w = makeOrganizer();
+        auto deliver = [&] {
+            scheduler.onTick();
+            QCoreApplication::sendPostedEvents();
+        };
+        deliver();
+        QCOMPARE(delivered, (QStringList{u"Позвонить маме"_s, u"Полить цветы"_s, u"Пора вставать"_s}));
+        QCOMPARE(w->rowAt(0)[ReminderTable::LastFired], QString()); // the list shows the state at opening
+
+        auto *grid = child<QTableWidget>(*w, u"StringGrid"_s);
+        m_editorAnswer = [](ReminderTable::Row &row) {
+            row[ReminderTable::Text] = u"Полить кактус"_s;
+            return true;
+        };
+        grid->setCurrentCell(2, 0);
+        click(*w, u"SpeedButton3"_s);
+        grid->setCurrentCell(0, 0);
+        click(*w, u"SpeedButton4"_s);
+        click(*w, u"StaticText1"_s);
+
+        const QList<ReminderTable::Row> expected{
+            {u"Разовое"_s, u"07.03.2026 09:00"_s, u"07.03.2026"_s, u"Позвонить маме"_s, u"голос"_s, u"выкл."_s},
+            {u"Первое"_s, u"09:00"_s, u"07.03.2026"_s, u"Пора вставать"_s, u"текст"_s, u"вкл."_s},
+            {u"Третье"_s, u"09:00"_s, {}, u"Полить кактус"_s, u"голос"_s, u"вкл."_s}};
+        QCOMPARE(m_table.reminders(), expected);
+        ReminderTable stored;
+        QVERIFY(ShowOTable(stored));
+        QCOMPARE(stored.reminders(), expected);
+
+        // Later in the same minute only the reminder the user saved anew fires again.
+        delivered.clear();
+        clock.moment = clock.moment.addSecs(5);
+        deliver();
+        QCOMPARE(delivered, QStringList{u"Полить кактус"_s});
+    }
+
     void failedStoreIsReported()
     {
         qputenv("VELMIRA_HOME", m_home->filePath(u"нет такой папки"_s).toUtf8());
@@ -378,6 +442,31 @@ private slots:
             QVERIFY(!message->isChecked());
             click(*editor, u"StaticText1"_s);
         }));
+        QCOMPARE(row[ReminderTable::Kind], u"голос"_s);
+    }
+
+    void choicesFollowTheirStateWhenAScreenReaderTogglesThem()
+    {
+        auto editor = makeEditor();
+        ReminderTable::Row row{u"Имя"_s, u"09:05"_s, {}, u"Текст"_s, u"текст"_s, u"вкл."_s};
+        QVERIFY(runEditor(*editor, row, [&] {
+            auto *calendar = child<QCalendarWidget>(*editor, u"MonthCalendar1"_s);
+            QVERIFY(!calendar->isEnabled());
+            toggleAsScreenReader(child<QRadioButton>(*editor, u"RadioButton2"_s));
+            QVERIFY(calendar->isEnabled());
+            QVERIFY(child<QWidget>(*editor, u"StaticText5"_s)->isEnabled());
+            toggleAsScreenReader(child<QRadioButton>(*editor, u"RadioButton1"_s));
+            QVERIFY(!calendar->isEnabled());
+            toggleAsScreenReader(child<QRadioButton>(*editor, u"RadioButton2"_s));
+            calendar->setSelectedDate(QDate(2027, 3, 7));
+            // Unticking the only way of notifying ticks the other.
+            auto *message = child<QCheckBox>(*editor, u"CheckBox2"_s);
+            toggleAsScreenReader(message);
+            QVERIFY(!message->isChecked());
+            QVERIFY(child<QCheckBox>(*editor, u"CheckBox1"_s)->isChecked());
+            click(*editor, u"StaticText1"_s);
+        }));
+        QCOMPARE(row[ReminderTable::When], u"07.03.2027 09:05"_s);
         QCOMPARE(row[ReminderTable::Kind], u"голос"_s);
     }
 
@@ -520,7 +609,7 @@ private slots:
         } clock;
         storeFile({{u"Обед"_s, u"07.03.2026 09:05"_s, {}, u"Пора обедать"_s, u"голос+текст"_s, u"вкл."_s}});
         QWidget owner;
-        Organizer organizer(&owner, m_prompter, [this](const QString &text) { m_spoken.append(text); },
+        Organizer organizer(&owner, m_prompter, [this](const QStringList &texts) { m_spoken.append(texts); },
                             [](const QString &) {}, &clock);
         organizer.ShowOTable();
         QVERIFY(organizer.hasActiveReminder());
@@ -530,6 +619,7 @@ private slots:
         qputenv("VELMIRA_HOME", m_home->filePath(u"нет такой папки"_s).toUtf8());
         organizer.onTick();
         organizer.onTick();
+        QCoreApplication::sendPostedEvents();
         qputenv("VELMIRA_HOME", m_home->path().toUtf8());
         QCOMPARE(m_spoken, QStringList{u"Пора обедать"_s});
         QCOMPARE(m_prompter.messages(), QStringList{u"Напоминание от программы Вельмира 6.1:\r\nПора обедать"_s});

@@ -129,6 +129,31 @@ private slots:
         checkPositions(speed, pitch);
     }
 
+    void storedVoiceIsFoundByName_data()
+    {
+        QTest::addColumn<QByteArray>("stored");
+        QTest::addColumn<int>("chosen");
+        // Voices installed since then moved the remembered one; its name still finds it.
+        QTest::newRow("moved") << QByteArray("Engine=0\r\nEngineVoice=English\r\n") << 1;
+        // Its synthesiser was removed: the first voice stands in, whatever the old position.
+        QTest::newRow("removed") << QByteArray("Engine=1\r\nEngineVoice=RHVoice:Elena\r\n") << 0;
+        QTest::newRow("removed, position beyond the list") << QByteArray("Engine=9\r\nEngineVoice=RHVoice:Elena\r\n") << 0;
+        // A settings file from before voices were named: the position, as ever.
+        QTest::newRow("no name") << QByteArray("Engine=1\r\nEngineVoice=\r\n") << 1;
+    }
+
+    void storedVoiceIsFoundByName()
+    {
+        QFETCH(QByteArray, stored);
+        QFETCH(int, chosen);
+        settings(stored);
+        makeController();
+        m_reading->startUp();
+        QCOMPARE(m_host.chosenVoice, chosen);
+        QCOMPARE(m_speech->selected(), chosen + 1);
+        QCOMPARE(m_host.identities, (QStringList{u"Русский"_s, u"English"_s}));
+    }
+
     void userChangeOfEngineStartsFromItsDefaults()
     {
         settings("ReadSpeed=200\r\nReadPitch=60\r\n");
@@ -251,6 +276,11 @@ private slots:
         QCOMPARE(m_speech->calls, (QStringList{u"Speak:Привет, мир"_s, u"AudioResume"_s, u"AudioReset"_s,
                                                u"Speak:Откройте интер нэт эксплорер"_s}));
         m_speech->clear();
+        // Several texts, as the hour and the reminders of one minute: cut off once, spoken in turn.
+        m_reading->ReadText(QStringList{u"Системное время: 9 часов."_s, u"Откройте internet explorer"_s});
+        QCOMPARE(m_speech->calls, (QStringList{u"AudioReset"_s, u"Speak:Системное время: 9 часов."_s,
+                                               u"Speak:Откройте интер нэт эксплорер"_s}));
+        m_speech->clear();
         m_selection = u"щелкните ctrl"_s;
         m_reading->Read();
         QCOMPARE(m_speech->spoken, QStringList{u"щёлкните контрол"_s});
@@ -270,6 +300,8 @@ private slots:
         QCOMPARE(box.caption, u"Вельмира 6.1"_s);
         QCOMPARE(box.text, u"Ошибка! Возможно, звуковая карта занята другим приложением."_s);
         QCOMPARE(box.buttons, Prompter::Buttons(Prompter::Button::Ok));
+        m_reading->ReadText(QStringList{u"Первое"_s, u"Второе"_s, u"Третье"_s});
+        QCOMPARE(m_prompter.asked.size(), 2); // one box for the lot
 
         // Pause and Stop leave their failures to the program's general error box.
         QVERIFY_THROWS_EXCEPTION(SpeechError, m_reading->Pause());

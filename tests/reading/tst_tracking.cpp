@@ -285,8 +285,7 @@ private slots:
     {
         Window w;
         setClipboard(u"Новое"_s);
-        w.clipboard->setChecked(true);
-        w.tracking->applyClipboardButton();
+        w.clipboard->toggle();
         QVERIFY(w.timer.isActive());
         QTRY_COMPARE_WITH_TIMEOUT(w.speech.spoken, QStringList{u"Новое"_s}, 2000);
     }

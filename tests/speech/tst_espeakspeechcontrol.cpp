@@ -4,6 +4,7 @@
 
 #include "support/listeningaudiooutput.h"
 #include "support/wavfile.h"
+#include "voicenumber.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -20,6 +21,7 @@ using namespace velmira;
 namespace {
 
 const QString Sentence = u"Съешь же ещё этих мягких французских булок, да выпей чаю."_s;
+const QString EspeakRussian = u"espeak-ng:zle/ru"_s;
 
 struct Listening
 {
@@ -33,6 +35,7 @@ Listening listening(double pace)
     Listening l;
     l.output = output.get();
     l.control = std::make_unique<EspeakSpeechControl>(std::move(output));
+    l.control->Select(voiceNumber(*l.control, EspeakRussian));
     return l;
 }
 
@@ -75,8 +78,9 @@ private slots:
     void soundOutputFromTheEnvironment();
 
 private:
-    // `text` written to a file by a control of its own: what the listener should hear.
-    WavFile record(const QString &text, int speed = 175, int engine = 1, int pitch = 50);
+    // `text` written to a file by a control of its own: what the listener should hear. Engine 0 is
+    // espeak-ng's Russian voice.
+    WavFile record(const QString &text, int speed = 175, int engine = 0, int pitch = 50);
     QString path(const QString &name) const { return m_dir.filePath(name); }
 
     QTemporaryDir m_dir;
@@ -92,7 +96,7 @@ WavFile TestEspeakSpeechControl::record(const QString &text, int speed, int engi
 {
     EspeakSpeechControl control(std::make_unique<ListeningAudioOutput>());
     const QString file = path(u"образец-%1.wav"_s.arg(++m_files));
-    control.Select(engine);
+    control.Select(engine > 0 ? engine : voiceNumber(control, EspeakRussian));
     control.setSpeed(speed);
     control.setPitch(pitch);
     control.setFileName(file);
@@ -108,7 +112,9 @@ void TestEspeakSpeechControl::enginesAndLimits()
     EspeakSpeechControl control(std::make_unique<ListeningAudioOutput>());
     const int count = control.CountEngines();
     QVERIFY(count > 10);
-    QCOMPARE(control.ModeName(1), u"Русский (zle/ru)"_s);
+    const int russian = voiceNumber(control, EspeakRussian);
+    QVERIFY(russian > 0);
+    QCOMPARE(control.ModeName(russian), u"Русский (espeak-ng)"_s);
 
     QStringList names;
     bool pastRussian = false;
@@ -117,18 +123,24 @@ void TestEspeakSpeechControl::enginesAndLimits()
         QVERIFY(!names.contains(name));
         names << name;
         // Russian voices come first, all together.
-        const bool russian = name.startsWith(u"Русский"_s);
-        QVERIFY2(!(russian && pastRussian), qPrintable(name));
-        pastRussian = pastRussian || !russian;
+        const bool isRussian = name.startsWith(u"Русский"_s) || name.endsWith(u"(RHVoice)"_s);
+        QVERIFY2(!(isRussian && pastRussian), qPrintable(name));
+        pastRussian = pastRussian || !isRussian;
     }
     // A second control (the recording one) lists the same engines in the same order.
     EspeakSpeechControl second(std::make_unique<ListeningAudioOutput>());
-    for (int i = 1; i <= count; ++i)
+    QStringList identities;
+    for (int i = 1; i <= count; ++i) {
         QCOMPARE(second.ModeName(i), names.at(i - 1));
+        QCOMPARE(second.VoiceIdentity(i), control.VoiceIdentity(i));
+        QVERIFY(!identities.contains(control.VoiceIdentity(i)));
+        identities << control.VoiceIdentity(i);
+    }
 
     for (int bad : {0, -1, count + 1}) {
         QVERIFY_THROWS_EXCEPTION(SpeechError, control.Select(bad));
         QVERIFY_THROWS_EXCEPTION(SpeechError, control.ModeName(bad));
+        QVERIFY_THROWS_EXCEPTION(SpeechError, control.VoiceIdentity(bad));
     }
 
     control.Select(count);
@@ -162,8 +174,8 @@ void TestEspeakSpeechControl::speedAndPitchShapeTheSpeech()
     QVERIFY2(slow.seconds() > 2.5 * fast.seconds(),
              qPrintable(u"%1 s at 80, %2 s at 450"_s.arg(slow.seconds()).arg(fast.seconds())));
 
-    const WavFile low = record(Sentence, 175, 1, 0);
-    const WavFile high = record(Sentence, 175, 1, 100);
+    const WavFile low = record(Sentence, 175, 0, 0);
+    const WavFile high = record(Sentence, 175, 0, 100);
     QVERIFY(low.isValid() && high.isValid());
     QVERIFY(low.samples != high.samples);
 }
@@ -230,6 +242,7 @@ void TestEspeakSpeechControl::resetCutsOffAtOnce()
 void TestEspeakSpeechControl::resetStopsALongRecordingAtOnce()
 {
     EspeakSpeechControl control(std::make_unique<ListeningAudioOutput>());
+    control.Select(voiceNumber(control, EspeakRussian));
     QSignalSpy finished(&control, &SpeechControl::finished);
     const QString file = path(u"прерванная запись.wav"_s);
     control.setFileName(file);
@@ -263,6 +276,7 @@ void TestEspeakSpeechControl::wordPositionsPointIntoTheText()
     const QString second = u"Второй текст."_s;
 
     EspeakSpeechControl control(std::make_unique<ListeningAudioOutput>());
+    control.Select(voiceNumber(control, EspeakRussian));
     QList<Word> reported;
     connect(&control, &SpeechControl::wordReached, this,
             [&](quint64 serial, int position, int length) { reported.append({serial, position, length}); });
@@ -357,7 +371,7 @@ void TestEspeakSpeechControl::twoControlsShareTheSynthesisThread()
     {
         EspeakSpeechControl probe(std::make_unique<ListeningAudioOutput>());
         for (int i = 1; i <= probe.CountEngines() && !englishEngine; ++i) {
-            if (probe.ModeName(i).contains(u"(gmw/en"_s))
+            if (probe.VoiceIdentity(i).startsWith(u"espeak-ng:gmw/en"_s))
                 englishEngine = i;
         }
     }
@@ -365,11 +379,11 @@ void TestEspeakSpeechControl::twoControlsShareTheSynthesisThread()
     const QString spoken = u"Hello there. Two voices share one engine without trouble."_s;
     const QString written = longText(60);
     const WavFile spokenAlone = record(spoken, 450, englishEngine);
-    const WavFile writtenAlone = record(written, 80, 1);
+    const WavFile writtenAlone = record(written, 80);
     QVERIFY(spokenAlone.isValid() && writtenAlone.isValid());
 
     EspeakSpeechControl recorder(std::make_unique<ListeningAudioOutput>());
-    recorder.Select(1);
+    recorder.Select(voiceNumber(recorder, EspeakRussian));
     recorder.setSpeed(80);
     const QString file = path(u"вместе.wav"_s);
     recorder.setFileName(file);
@@ -417,6 +431,7 @@ void TestEspeakSpeechControl::destroyingAControlMidSpeech()
     const QString file = path(u"до закрытия.wav"_s);
     {
         auto control = std::make_unique<EspeakSpeechControl>(std::make_unique<ListeningAudioOutput>());
+        control->Select(voiceNumber(*control, EspeakRussian));
         control->setFileName(file);
         control->Speak(longText(6000));
         QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(file).size() > 1'000'000, 20000);

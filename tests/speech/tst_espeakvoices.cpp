@@ -1,5 +1,6 @@
-// The order and names of espeak-ng's voices in the program's engine list.
+// The order and names of the voices in the program's engine list.
 #include "speech/espeakvoices.h"
+#include "speech/voicelist.h"
 
 #include <QTest>
 
@@ -14,6 +15,7 @@ private slots:
     void russianFirstThenByLanguage();
     void displayNames_data();
     void displayNames();
+    void bothSynthesisersInOneList();
 };
 
 namespace {
@@ -60,15 +62,15 @@ void TestEspeakVoices::displayNames_data()
     QTest::addColumn<QByteArray>("language");
     QTest::addColumn<QString>("displayName");
 
-    QTest::newRow("Russian") << QByteArray("zle/ru") << u"Russian"_s << QByteArray("ru") << u"Русский (zle/ru)"_s;
+    QTest::newRow("Russian") << QByteArray("zle/ru") << u"Russian"_s << QByteArray("ru") << u"Русский"_s;
     QTest::newRow("regional Russian") << QByteArray("zle/ru-LV") << u"Russian (Latvia)"_s << QByteArray("ru-lv")
-                                      << u"Русский (zle/ru-LV)"_s;
+                                      << u"Русский"_s;
     QTest::newRow("British English") << QByteArray("gmw/en") << u"English (Great Britain)"_s << QByteArray("en-gb")
-                                     << u"British English (gmw/en)"_s;
+                                     << u"British English"_s;
     QTest::newRow("script without title capitals") << QByteArray("ccs/ka") << u"Georgian"_s << QByteArray("ka")
-                                                   << u"ქართული (ccs/ka)"_s;
+                                                   << u"ქართული"_s;
     QTest::newRow("language the locale data does not know")
-        << QByteArray("art/qdb") << u"Lang_Belta"_s << QByteArray("qdb") << u"Lang Belta (art/qdb)"_s;
+        << QByteArray("art/qdb") << u"Lang_Belta"_s << QByteArray("qdb") << u"Lang Belta"_s;
 }
 
 void TestEspeakVoices::displayNames()
@@ -80,6 +82,39 @@ void TestEspeakVoices::displayNames()
 
     const QList<EspeakVoice> ordered = orderVoices({voice(identifier.constData(), name, {language})});
     QCOMPARE(ordered.first().displayName, displayName);
+}
+
+void TestEspeakVoices::bothSynthesisersInOneList()
+{
+    const auto voice = [](const char *engine, const char *identifier, const char *language, const QString &name) {
+        return Voice{QString::fromLatin1(engine), identifier, language, name};
+    };
+    // As the synthesisers hand them over: espeak-ng's in its own order, then RHVoice's.
+    const QList<Voice> listed = {
+        voice("espeak-ng", "zle/ru", "ru", u"Русский"_s),
+        voice("espeak-ng", "zle/ru-LV", "ru-lv", u"Русский"_s),
+        voice("espeak-ng", "gmw/de", "de", u"Deutsch"_s),
+        voice("espeak-ng", "gmw/en", "en-gb", u"British English"_s),
+        voice("espeak-ng", "zle/uk", "uk", u"Українська"_s),
+        voice("RHVoice", "Aleksandr", "ru", u"Александр"_s),
+        voice("RHVoice", "Anna", "ru", u"Анна"_s),
+        voice("RHVoice", "Alan", "en-gb", u"Alan"_s),
+    };
+    const QStringList expected = {
+        u"Александр (RHVoice)"_s,          u"Анна (RHVoice)"_s,
+        u"Русский (espeak-ng)"_s,          u"Русский (espeak-ng, zle/ru-LV)"_s,
+        u"Deutsch (espeak-ng)"_s,          u"Alan (RHVoice)"_s,
+        u"British English (espeak-ng)"_s,  u"Українська (espeak-ng)"_s,
+    };
+    QStringList names;
+    for (const Voice &v : listVoices(listed))
+        names << v.displayName;
+    QCOMPARE(names, expected);
+
+    // Without RHVoice, espeak-ng's Russian voice comes first.
+    const QList<Voice> espeakOnly = listVoices({listed.at(3), listed.at(0)});
+    QCOMPARE(espeakOnly.first().displayName, u"Русский (espeak-ng)"_s);
+    QCOMPARE(espeakOnly.first().identity(), u"espeak-ng:zle/ru"_s);
 }
 
 QTEST_GUILESS_MAIN(TestEspeakVoices)

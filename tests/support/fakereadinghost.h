@@ -27,6 +27,8 @@ struct FakeReadingHost : ReadingHost, VoicePanel
     // tells `controller`, as the real bars do.
     ReadingController *controller = nullptr;
     QStringList voices;
+    // What names each voice across runs, as the list keeps it.
+    QStringList identities;
     int chosenVoice = 0;
     int minSpeed = 0, maxSpeed = 500, chosenSpeed = 0;
     int minPitch = 0, maxPitch = 500, chosenPitch = 0;
@@ -42,7 +44,11 @@ struct FakeReadingHost : ReadingHost, VoicePanel
     int speed() const override { return chosenSpeed; }
     int pitch() const override { return chosenPitch; }
 
-    void addVoice(const QString &name) override { voices << name; }
+    void addVoice(const QString &name, const QString &identity) override
+    {
+        voices << name;
+        identities << identity;
+    }
     int voiceCount() const override { return int(voices.size()); }
     void chooseVoice(int position) override { chosenVoice = position; }
     void setLimits(int lowSpeed, int highSpeed, int lowPitch, int highPitch) override

@@ -18,7 +18,28 @@ QString withSlash(QString path)
     return path;
 }
 
+bool liesIn(const QString &path, const QString &prefix)
+{
+    return path == prefix || path.startsWith(prefix + u'/');
+}
+
 } // namespace
+
+bool folderHoldsUserData(const QString &folder)
+{
+    const QString path = QDir::cleanPath(QDir(folder).absolutePath());
+    // A program installed system-wide is shared by every user, root included: its folder is no place
+    // for anyone's settings even when root may write there.
+    static const char16_t *const systemPrefixes[] = {u"/usr", u"/bin", u"/sbin", u"/lib", u"/lib64", u"/opt"};
+    for (const char16_t *prefix : systemPrefixes) {
+        if (liesIn(path, QString::fromUtf16(prefix)))
+            return false;
+    }
+    const QFileInfo info(path);
+    if (info.fileName() == u"bin" && QFileInfo(info.dir().filePath(QStringLiteral("share"))).isDir())
+        return false;
+    return info.isWritable();
+}
 
 QString executablePath()
 {
@@ -31,7 +52,7 @@ QString programFolder()
     if (!home.isEmpty())
         return withSlash(QDir(home).absolutePath());
     const QString exeDir = QCoreApplication::applicationDirPath();
-    if (QFileInfo(exeDir).isWritable())
+    if (folderHoldsUserData(exeDir))
         return withSlash(exeDir);
     const QString dataDir =
         QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + u"/velmira"_s;

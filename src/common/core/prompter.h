@@ -33,6 +33,13 @@ public:
     virtual Button message(QWidget *owner, const QString &caption, const QString &text, Icon icon,
                            Buttons buttons, Button defaultButton = Button::Ok) = 0;
 
+    // A message box with one OK button that does not wait: the program goes on at once, and several may
+    // be open together. The default waits like `message`, which is what a scripted fake needs.
+    virtual void notify(QWidget *owner, const QString &caption, const QString &text, Icon icon)
+    {
+        message(owner, caption, text, icon, Button::Ok);
+    }
+
     // A file-open box. `filter` is written as "Description|*.ext|Description|*.*"; `name` is the name
     // shown at first. Returns the chosen path, empty when cancelled.
     virtual QString openFileName(QWidget *owner, const QString &title, const QString &filter,

@@ -36,6 +36,9 @@ inline constexpr Setting<bool> Greeting{u"Greeting", true};
 inline constexpr Setting<bool> Time{u"Time", true};
 // Reading: the engine's position in the list, its speed and pitch, the repetition count.
 inline constexpr Setting<int> Engine{u"Engine", 0};
+// The chosen voice by name ("RHVoice:Aleksandr"), which finds it wherever voices installed or removed
+// since have moved it in the list; empty in files written before voices were named.
+inline constexpr Setting<QStringView> EngineVoice{u"EngineVoice", u""};
 inline constexpr OpenSetting ReadSpeed{u"ReadSpeed"};
 inline constexpr OpenSetting ReadPitch{u"ReadPitch"};
 inline constexpr Setting<QStringView> ReadCount{u"ReadCount", u"1"};

@@ -6,6 +6,7 @@
 #include <QFileDialog>
 #include <QFontDatabase>
 #include <QFontDialog>
+#include <QFontInfo>
 #include <QFormLayout>
 #include <QLabel>
 #include <QMessageBox>
@@ -83,12 +84,12 @@ QString qtFileFilter(const QString &filter)
             if (pattern == u"*.*")
                 pattern = u"*"_s;
         }
-        // Qt reads the patterns from the parentheses; a description that shows them already keeps its
-        // own words, and the parentheses we add hold the patterns Qt uses.
+        // Qt reads the patterns from the last parentheses, which the file boxes hide
+        // (FileDialogOptions): the user sees the description as written, "Все файлы (*.*)" included,
+        // and one without patterns of its own shows them.
         QString shown = description;
-        const qsizetype open = shown.lastIndexOf(u'(');
-        if (open > 0 && shown.endsWith(u')'))
-            shown = shown.left(open).trimmed();
+        if (!shown.endsWith(u')'))
+            shown += u" (%1)"_s.arg(parts[i + 1].trimmed().replace(u';', u' '));
         filters.append(u"%1 (%2)"_s.arg(shown, patterns.join(u' ')));
     }
     return filters.join(u";;"_s);
@@ -96,7 +97,10 @@ QString qtFileFilter(const QString &filter)
 
 QFont fontForFontBox(const QFont &font)
 {
-    const QString family = font.family();
+    // The family the text is drawn with: a family that is not installed ("Times New Roman" on most
+    // Linux desktops) is drawn with a stand-in, and the font box, not finding the name, would start on
+    // its first family and give that back on OK.
+    const QString family = QFontInfo(font).family();
     const bool italic = font.style() != QFont::StyleNormal;
     QString best;
     int bestDistance = std::numeric_limits<int>::max();
@@ -110,6 +114,7 @@ QFont fontForFontBox(const QFont &font)
         }
     }
     QFont named = font;
+    named.setFamily(family);
     if (!best.isEmpty())
         named.setStyleName(best);
     return named;
@@ -153,10 +158,27 @@ Prompter::Button QtPrompter::message(QWidget *owner, const QString &caption, con
     return Button::Ok;
 }
 
+void QtPrompter::notify(QWidget *owner, const QString &caption, const QString &text, Icon icon)
+{
+    QString shown = text;
+    shown.replace(u"\r\n"_s, u"\n"_s);
+    auto *box = new QMessageBox(toQt(icon), caption, shown, QMessageBox::Ok, owner);
+    box->setObjectName(u"MessageBox"_s);
+    box->setTextFormat(Qt::PlainText);
+    // Modal like every message box of the program, so that it can be answered while another dialog is
+    // open; but shown without waiting, so that nothing stops behind it.
+    box->setWindowModality(Qt::ApplicationModal);
+    // The box goes when the user closes it, or with its owner at the end of the run.
+    QObject::connect(box, &QDialog::finished, box, &QObject::deleteLater);
+    box->show();
+    box->raise();
+    box->activateWindow();
+}
+
 QString QtPrompter::openFileName(QWidget *owner, const QString &title, const QString &filter,
                                  const QString &name)
 {
-    return QFileDialog::getOpenFileName(owner, title, name, qtFileFilter(filter));
+    return QFileDialog::getOpenFileName(owner, title, name, qtFileFilter(filter), nullptr, FileDialogOptions);
 }
 
 QString QtPrompter::saveFileName(QWidget *owner, const QString &title, const QString &filter,
@@ -164,7 +186,7 @@ QString QtPrompter::saveFileName(QWidget *owner, const QString &title, const QSt
 {
     // The commands ask about an existing file themselves where they have to.
     return QFileDialog::getSaveFileName(owner, title, name, qtFileFilter(filter), nullptr,
-                                        QFileDialog::DontConfirmOverwrite);
+                                        FileDialogOptions | QFileDialog::DontConfirmOverwrite);
 }
 
 std::optional<Prompter::FontChoice> QtPrompter::chooseFont(QWidget *owner, const FontChoice &initial)

@@ -440,6 +440,7 @@ private:
 
     // The font table entry being read.
     bool m_fontOpen = false;
+    qsizetype m_fontDepth = 0; // the group depth at which the entry began
     int m_fontNumber = 0;
     int m_fontCharset = -1;
     int m_fontCodepage = 0;
@@ -584,7 +585,8 @@ void Parser::popGroup()
     m_stack.pop_back();
     if (endsPicture)
         finishPicture();
-    if (closed == Destination::FontTable)
+    // An entry ends with the group it began in, not with a group inside it ({\*\panose ...}).
+    if (closed == Destination::FontTable && qsizetype(m_stack.size()) < m_fontDepth)
         finishFont();
     if (closed == Destination::ColorTable && m_colourSet)
         finishColour();
@@ -889,6 +891,7 @@ void Parser::handleKeyword(const Keyword &keyword, const Word &word)
         if (s.destination == Destination::FontTable) {
             finishFont();
             m_fontOpen = true;
+            m_fontDepth = qsizetype(m_stack.size());
             m_fontNumber = param;
             m_fontCharset = -1;
             m_fontCodepage = 0;

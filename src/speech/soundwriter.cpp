@@ -1,0 +1,63 @@
+// Writing speech to a sound file, in the format its name asks for.
+#include "soundwriter.h"
+
+#include "sndfilewriter.h"
+#include "wavwriter.h"
+
+#include <QFileInfo>
+
+#include <array>
+#include <utility>
+
+using namespace Qt::StringLiterals;
+
+namespace velmira {
+
+namespace {
+
+constexpr std::array<std::pair<SoundFormat, QStringView>, 5> Extensions = {{
+    {SoundFormat::Wav, u"wav"},
+    {SoundFormat::Mp3, u"mp3"},
+    {SoundFormat::OggVorbis, u"ogg"},
+    {SoundFormat::Opus, u"opus"},
+    {SoundFormat::Flac, u"flac"},
+}};
+
+} // namespace
+
+std::optional<SoundFormat> soundFormatNamed(const QString &name)
+{
+    for (const auto &[format, extension] : Extensions) {
+        if (name.compare(extension, Qt::CaseInsensitive) == 0)
+            return format;
+    }
+    return std::nullopt;
+}
+
+std::optional<SoundFormat> soundFormatForPath(const QString &path)
+{
+    const QString fileName = QFileInfo(path).fileName();
+    const qsizetype dot = fileName.lastIndexOf(u'.');
+    if (dot < 0)
+        return std::nullopt;
+    return soundFormatNamed(fileName.mid(dot + 1));
+}
+
+QString soundFormatExtension(SoundFormat format)
+{
+    for (const auto &[f, extension] : Extensions) {
+        if (f == format)
+            return u"."_s + extension.toString();
+    }
+    Q_UNREACHABLE();
+    return {};
+}
+
+std::unique_ptr<SoundWriter> createSoundWriter(const QString &path, int sampleRate, SoundFormat format)
+{
+    if (format == SoundFormat::Wav)
+        return std::make_unique<WavWriter>(path, sampleRate);
+    return std::make_unique<SndfileWriter>(path, sampleRate, format);
+}
+
+} // namespace velmira

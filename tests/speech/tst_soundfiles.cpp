@@ -1,0 +1,159 @@
+// Speech written to sound files of every format: full length, playable, also when cut off.
+#include "support/soundfile.h"
+#include "speech/espeakspeechcontrol.h"
+#include "speech/pacedaudiooutput.h"
+#include "speech/sndfilewriter.h"
+#include "speech/soundwriter.h"
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cmath>
+#include <sndfile.h>
+
+using namespace velmira;
+using namespace Qt::StringLiterals;
+
+class TestSoundFiles : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+
+    // A control that writes `text` to `path` and waits until it is written.
+    static void speakToFile(EspeakSpeechControl &speech, const QString &path, const QString &text)
+    {
+        QSignalSpy finished(&speech, &SpeechControl::finished);
+        speech.setFileName(path);
+        speech.Speak(text);
+        QVERIFY(finished.wait(30000));
+        speech.setFileName(QString());
+    }
+
+private slots:
+    void formatComesFromTheExtensionInAnyCase_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("format");
+        QTest::newRow("wav") << u"речь.wav"_s << int(SoundFormat::Wav);
+        QTest::newRow("MP3") << u"речь.MP3"_s << int(SoundFormat::Mp3);
+        QTest::newRow("Ogg") << u"/папка.flac/речь.Ogg"_s << int(SoundFormat::OggVorbis);
+        QTest::newRow("opus") << u"речь.opus"_s << int(SoundFormat::Opus);
+        QTest::newRow("flac") << u"речь.fLaC"_s << int(SoundFormat::Flac);
+        QTest::newRow("other") << u"речь.mp4"_s << -1;
+        QTest::newRow("folder dot") << u"/папка.mp3/речь"_s << -1;
+        QTest::newRow("no dot") << u"mp3"_s << -1;
+    }
+
+    void formatComesFromTheExtensionInAnyCase()
+    {
+        QFETCH(QString, name);
+        QFETCH(int, format);
+        const std::optional<SoundFormat> found = soundFormatForPath(name);
+        QCOMPARE(found ? int(*found) : -1, format);
+    }
+
+    // A sine tone of exactly 2.5 s comes back from every format as 2.5 s of sound, Opus included,
+    // which is resampled on the way.
+    void everyFormatKeepsTheLength_data()
+    {
+        QTest::addColumn<QString>("extension");
+        QTest::addColumn<int>("fileRate");
+        QTest::newRow("wav") << u"wav"_s << 22050;
+        QTest::newRow("mp3") << u"mp3"_s << 22050;
+        QTest::newRow("ogg") << u"ogg"_s << 22050;
+        QTest::newRow("opus") << u"opus"_s << 24000;
+        QTest::newRow("flac") << u"flac"_s << 22050;
+    }
+
+    void everyFormatKeepsTheLength()
+    {
+        QFETCH(QString, extension);
+        QFETCH(int, fileRate);
+        const QString path = m_dir.filePath(u"тон."_s + extension);
+        std::vector<qint16> tone(22050 * 5 / 2);
+        for (size_t i = 0; i < tone.size(); ++i)
+            tone[i] = qint16(10000 * std::sin(double(i) * 2 * M_PI * 440 / 22050));
+        {
+            auto writer = createSoundWriter(path, 22050, *soundFormatForPath(path));
+            // Blocks of odd sizes, as the engine hands them over.
+            for (size_t at = 0; at < tone.size(); at += 1103)
+                writer->write(tone.data() + at, qsizetype(std::min<size_t>(1103, tone.size() - at)));
+            writer->finish();
+        }
+        const SoundFile sound = SoundFile::read(path);
+        QVERIFY2(sound.isValid(), qPrintable(sound.problem));
+        QCOMPARE(sound.sampleRate, fileRate);
+        QVERIFY2(std::abs(sound.seconds() - 2.5) < 0.01, qPrintable(QString::number(sound.seconds())));
+        QVERIFY(sound.peak > 8000 && sound.peak < 13000);
+    }
+
+    void compressedFileIsPlayableWhenTheWriterIsDroppedUnfinished()
+    {
+        const QString path = m_dir.filePath(u"брошен.ogg"_s);
+        std::vector<qint16> noise(22050, 3000);
+        {
+            SndfileWriter writer(path, 22050, SoundFormat::OggVorbis);
+            writer.write(noise.data(), qsizetype(noise.size()));
+        }
+        const SoundFile sound = SoundFile::read(path);
+        QVERIFY2(sound.isValid(), qPrintable(sound.problem));
+        QVERIFY(std::abs(sound.seconds() - 1.0) < 0.01);
+    }
+
+    void closedWriterRefusesMoreAndBadPathsThrow()
+    {
+        SndfileWriter writer(m_dir.filePath(u"закрыт.flac"_s), 22050, SoundFormat::Flac);
+        const qint16 sample = 1;
+        writer.write(&sample, 1);
+        writer.finish();
+        QVERIFY(writer.isClosed());
+        QVERIFY_THROWS_EXCEPTION(SpeechError, writer.write(&sample, 1));
+        QVERIFY_THROWS_EXCEPTION(SpeechError,
+                                 SndfileWriter(m_dir.filePath(u"нет папки/a.mp3"_s), 22050, SoundFormat::Mp3));
+    }
+
+    // The same speech lasts as long in every format as in WAV.
+    void speechHasTheSameLengthInEveryFormat()
+    {
+        EspeakSpeechControl speech(std::make_unique<PacedAudioOutput>());
+        const QString text = u"Съешь же ещё этих мягких французских булок, да выпей чаю."_s;
+        speakToFile(speech, m_dir.filePath(u"образец.wav"_s), text);
+        const SoundFile wav = SoundFile::read(m_dir.filePath(u"образец.wav"_s));
+        QVERIFY2(wav.isValid() && wav.seconds() > 2, qPrintable(wav.problem));
+        for (const QString &extension : {u"MP3"_s, u"ogg"_s, u"opus"_s, u"flac"_s}) {
+            const QString path = m_dir.filePath(u"образец."_s + extension);
+            speakToFile(speech, path, text);
+            const SoundFile sound = SoundFile::read(path);
+            QVERIFY2(sound.isValid(), qPrintable(extension + u": "_s + sound.problem));
+            // espeak-ng's pauses vary by a few hundredths of a second between runs of the same text.
+            QVERIFY2(std::abs(sound.seconds() - wav.seconds()) < 0.1,
+                     qPrintable(u"%1: %2 s against %3 s"_s.arg(extension).arg(sound.seconds()).arg(wav.seconds())));
+            QVERIFY(sound.peak > 1000);
+        }
+    }
+
+    // Cutting a recording off completes a compressed file at once (an unfinished FLAC file tells
+    // players it is empty): it plays up to the cut, and the control takes no more speech for it.
+    void resetCompletesACompressedFile()
+    {
+        EspeakSpeechControl speech(std::make_unique<PacedAudioOutput>());
+        const QString path = m_dir.filePath(u"прервано.flac"_s);
+        QString text;
+        for (int i = 0; i < 200; ++i)
+            text += u"Это предложение повторяется, чтобы запись шла долго. "_s;
+        speech.setFileName(path);
+        speech.Speak(text);
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(path).size() > 20'000, 20000);
+        speech.AudioReset();
+        const SoundFile sound = SoundFile::read(path);
+        QVERIFY2(sound.isValid(), qPrintable(sound.problem));
+        QVERIFY(sound.seconds() > 2);
+        QVERIFY_THROWS_EXCEPTION(SpeechError, speech.Speak(u"Ещё."_s));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSoundFiles)
+#include "tst_soundfiles.moc"
