@@ -167,7 +167,7 @@ void writeBenchmark(benchmark::State &state, bool pictures)
     report(state, input);
 }
 
-void BM_ReadRussianText(benchmark::State &state)
+void BM_ParseRussianTextWithoutLayout(benchmark::State &state)
 {
     readBenchmark(state, false);
 }
@@ -175,7 +175,7 @@ void BM_WriteRussianText(benchmark::State &state)
 {
     writeBenchmark(state, false);
 }
-void BM_ReadPictures(benchmark::State &state)
+void BM_ParsePicturesWithoutLayout(benchmark::State &state)
 {
     readBenchmark(state, true);
 }
@@ -187,9 +187,9 @@ void BM_WritePictures(benchmark::State &state)
 } // namespace
 
 // Sizes in megabytes: of the text in Windows-1251, of the pictures' data.
-BENCHMARK(BM_ReadRussianText)->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ParseRussianTextWithoutLayout)->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_WriteRussianText)->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_ReadPictures)->Arg(3)->Arg(30)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ParsePicturesWithoutLayout)->Arg(3)->Arg(30)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_WritePictures)->Arg(3)->Arg(30)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char **argv)

@@ -55,7 +55,7 @@ int espeakRussian(const SpeechControl &control)
     return 0;
 }
 
-void BM_FirstSampleOf1MbText(benchmark::State &state)
+void BM_SpeakToFirstSampleHandedOn(benchmark::State &state)
 {
     const QString text = russianText(1 << 20);
     auto output = std::make_unique<FirstSampleOutput>();
@@ -73,7 +73,7 @@ void BM_FirstSampleOf1MbText(benchmark::State &state)
     }
     state.counters["text_bytes"] = double(text.toUtf8().size());
 }
-BENCHMARK(BM_FirstSampleOf1MbText)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
+BENCHMARK(BM_SpeakToFirstSampleHandedOn)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
 
 void BM_Write100KbToWav(benchmark::State &state)
 {

@@ -1,5 +1,6 @@
-// Start-up: from creating the main window, with a remembered text of about 1 MB and the real speech
-// control, to the window shown.
+// The inner part of start-up: from creating the main window, in a process already running, with a
+// remembered text of about 1 MB and the real speech control, to the window exposed offscreen. What
+// the user waits for from the start of the program is timed by bench_heard and bench_shown.
 #include "app/application.h"
 #include "app/mainwindow.h"
 #include "common/core/prompter.h"
@@ -56,7 +57,7 @@ QByteArray rememberedText()
     return rtf;
 }
 
-void BM_StartupToWindowShown(benchmark::State &state)
+void BM_WindowBuiltAndExposedOffscreen(benchmark::State &state)
 {
     QTemporaryDir home;
     qputenv("VELMIRA_HOME", home.path().toUtf8());
@@ -81,7 +82,7 @@ void BM_StartupToWindowShown(benchmark::State &state)
     }
     state.counters["rtf_bytes"] = double(rtf.size());
 }
-BENCHMARK(BM_StartupToWindowShown)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_WindowBuiltAndExposedOffscreen)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 } // namespace
 

@@ -10,7 +10,10 @@ set(VELMIRA_APP_ID "org.example.velmira" CACHE STRING
 set(VELMIRA_SCREENSHOT_URL "${VELMIRA_SITE}/help" CACHE STRING
     "Web folder that serves the user guide's pictures (resources/help/*.png) for AppStream's screenshots")
 # The types the program opens (keep in step with the open-with entries of the desktop integration).
-set(VELMIRA_MIME_TYPES "text/plain;application/rtf;text/rtf;")
+set(VELMIRA_MIME_TYPES "text/plain;application/rtf;text/rtf;application/x-fictionbook+xml;\
+application/x-zip-compressed-fb2;application/epub+zip;\
+application/vnd.openxmlformats-officedocument.wordprocessingml.document;\
+application/vnd.oasis.opendocument.text;text/html;application/xhtml+xml;application/pdf;")
 set(VELMIRA_DOC_DIR "${CMAKE_INSTALL_PREFIX}/${VELMIRA_INSTALL_DOCDIR}")
 
 set(packaging ${PROJECT_SOURCE_DIR}/packaging)

@@ -35,7 +35,9 @@ for arg in "$@"; do
       # espeak-ng's own command line is the yardstick of the speech benchmarks.
       packages+=(libbenchmark-dev espeak-ng)
       # the book benchmark compares opening books with LibreOffice's conversion
-      packages+=(libreoffice-writer-nogui) ;;
+      packages+=(libreoffice-writer-nogui)
+      # bench_heard runs the program on an X server and a sound server of its own.
+      packages+=(xvfb x11-utils xdotool pulseaudio pulseaudio-utils) ;;
     --package)
       # dpkg-shlibdeps finds the package's dependencies; file tells it which files are programs.
       packages+=(dpkg-dev file) ;;

@@ -15,7 +15,6 @@
 #include "editor/formatcommands.h"
 #include "editor/highlightingwindow.h"
 #include "editor/richedit.h"
-#include "editor/rtf/rtfreader.h"
 #include "editor/rtf/rtfwriter.h"
 #include "editor/wordexport.h"
 #include "organizer/organizer.h"
@@ -699,7 +698,7 @@ void MainWindow::FormCreate()
             m_documents->openAtStart(first);
         } else if (readSetting(settings::RemText) && QFileInfo::exists(remembered)) {
             const QByteArray bytes = readFileBytes(remembered);
-            if (!readRtf(bytes, *m_editor->document()))
+            if (!m_editor->setRtfContent(bytes))
                 m_editor->setPlainContent(plainDocumentText(bytes));
             m_editor->setSelStart(readSetting(settings::SelStart));
             m_editor->setSelLength(readSetting(settings::SelLength));

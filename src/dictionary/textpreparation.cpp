@@ -370,14 +370,21 @@ QString applyCorrections(const QString &text, const QStringList &lines)
 
 QString prepareText(const QString &text)
 {
-    if (!CorrectionDictionary::isInUse())
+    if (!CorrectionDictionary::isInUse() || !QFileInfo::exists(CorrectionDictionary::filePath()))
         return text;
+    return applyCorrections(text, correctionLinesInUse());
+}
+
+QStringList correctionLinesInUse()
+{
+    if (!CorrectionDictionary::isInUse())
+        return {};
     const QString path = CorrectionDictionary::filePath();
     if (!QFileInfo::exists(path))
-        return text;
+        return {};
     CorrectionDictionary dictionary;
     dictionary.load(path);
-    return applyCorrections(text, dictionary.lines());
+    return dictionary.lines();
 }
 
 } // namespace velmira

@@ -27,6 +27,10 @@ private:
 // Throws Error when the dictionary file cannot be read, DictionaryRunaway as applyCorrections does.
 QString prepareText(const QString &text);
 
+// The dictionary lines prepareText applies: those of "Dictionary.txt" when the dictionary is switched
+// on and the file exists, otherwise none. Throws Error when the file cannot be read.
+QStringList correctionLinesInUse();
+
 // Applies the entries among dictionary lines to a text, in the order of the lines, each to the text as
 // the lines before it left it, with ReplaceAll: case-sensitive, inside words too, searching again from
 // the start after every replacement. An entry whose replacement contains its word replaces only the

@@ -3,6 +3,7 @@
 #include "common/core/error.h"
 #include "common/core/prompter.h"
 #include "common/core/textfile.h"
+#include "deferredlayout.h"
 #include "formats/documentfile.h"
 #include "formats/documentreader.h"
 #include "richedit.h"
@@ -24,7 +25,11 @@ void LoadDocument(RichEdit &editor, const QString &path)
         editor.setPlainContent(plainDocumentText(bytes));
         return;
     }
+    // A long document is shown from its start and laid out as far as it is seen, the rest a piece at a
+    // time between events (the readers write through cursors of their own, which carry the caret along).
+    const DeferredLayout layout(*editor.document());
     readDocument(path, bytes, *editor.document());
+    editor.moveCursor(QTextCursor::Start);
 }
 
 DocumentCommands::DocumentCommands(RichEdit &editor, Prompter &prompter,

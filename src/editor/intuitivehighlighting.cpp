@@ -1,5 +1,6 @@
 #include "intuitivehighlighting.h"
 
+#include "deferredlayout.h"
 #include "selectionformat.h"
 #include "textpositions.h"
 
@@ -79,13 +80,9 @@ private:
     QElapsedTimer m_clock;
 };
 
-void setBold(QTextDocument &document, int from, int to, bool on)
+void setBold(QTextCharFormat &format, bool on)
 {
-    QTextCursor cursor(&document);
-    cursor.setPosition(from);
-    cursor.setPosition(to, QTextCursor::KeepAnchor);
-    changeSelectionFormat(cursor,
-                          [on](QTextCharFormat &format) { setStyleFlag(format, StyleFlag::Bold, on); });
+    setStyleFlag(format, StyleFlag::Bold, on);
 }
 
 } // namespace
@@ -105,7 +102,10 @@ HighlightOutcome intuitiveHighlight(QTextDocument &document, bool mark, const Hi
 {
     Turns turns(turn, interval, crLfLength(document));
 
-    // One edit block: one step of undo, and one layout of the document when it ends.
+    // One edit block: one step of undo, and one layout of the document when it ends, which goes from the
+    // start of the document a piece at a time, so that the window is not held while a long text is
+    // laid out.
+    const DeferredLayout layout(document);
     QTextCursor edit(&document);
     edit.beginEditBlock();
     const auto endEdit = qScopeGuard([&edit] { edit.endEditBlock(); });
@@ -113,8 +113,9 @@ HighlightOutcome intuitiveHighlight(QTextDocument &document, bool mark, const Hi
     // Every run starts from a text without bold. Once stopped, the removal is finished without turns.
     bool stopped = false;
     const int last = std::max(0, document.characterCount() - 1);
+    FormatSweep removal(document, [](QTextCharFormat &format) { setBold(format, false); });
     for (int from = 0; from < last; from += RemovalPiece) {
-        setBold(document, from, std::min(from + RemovalPiece, last), false);
+        removal.change(from, std::min(from + RemovalPiece, last));
         if (!stopped && !turns.take(0))
             stopped = true;
     }
@@ -125,6 +126,7 @@ HighlightOutcome intuitiveHighlight(QTextDocument &document, bool mark, const Hi
 
     // Paragraph by paragraph; a paragraph end is CR LF, so it counts as two characters of its token.
     TokenScan scan;
+    FormatSweep marking(document, [](QTextCharFormat &format) { setBold(format, true); });
     int position = 0;
     for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
         const QString text = block.text();
@@ -132,7 +134,7 @@ HighlightOutcome intuitiveHighlight(QTextDocument &document, bool mark, const Hi
             scan.scan(text, position, block.position(), [&](const TextSpan &span, int from, int to) {
                 if (!turns.take(span.start))
                     return false;
-                setBold(document, from, to, true);
+                marking.change(from, to);
                 return true;
             });
         if (!goOn || !turns.take(position))

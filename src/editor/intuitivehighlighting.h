@@ -37,7 +37,8 @@ using HighlightTurn = std::function<bool(int position, int length)>;
 // Removes bold from the whole document and then, when `mark` is true, sets the tokens of intuitiveMarks
 // in bold. Only the weight changes: italic, underline, strike-out, fonts, sizes and colours stay as each
 // character has them, and pictures are left alone. The whole run is one step of the undo history, and
-// the document is laid out again once, at its end.
+// the document is laid out again once, at its end, from its start and a piece at a time between the
+// window's events (see DeferredLayout).
 //
 // `turn` is called whenever `interval` has passed since the last call (so the caller can keep its
 // window alive and offer a way to stop). When it returns false while bold is being removed, the removal

@@ -1,5 +1,7 @@
 #include "richedit.h"
 
+#include "deferredlayout.h"
+#include "rtf/rtfreader.h"
 #include "selectiondocument.h"
 #include "textpositions.h"
 
@@ -91,6 +93,16 @@ void RichEdit::setPlainContent(const QString &text)
     // just above.
     setPlainText(text);
     moveCursor(QTextCursor::Start);
+}
+
+bool RichEdit::setRtfContent(const QByteArray &bytes)
+{
+    const DeferredLayout layout(*document());
+    if (!readRtf(bytes, *document()))
+        return false;
+    // The reader writes through a cursor of its own, which carries the view's caret along to the end.
+    moveCursor(QTextCursor::Start);
+    return true;
 }
 
 QMimeData *RichEdit::createMimeDataFromSelection() const

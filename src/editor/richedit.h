@@ -40,6 +40,11 @@ public:
     // Replaces the whole content with plain text in the editor's own font; the undo history starts
     // afresh.
     void setPlainContent(const QString &text);
+    // Replaces the whole content with the RTF document `bytes` and returns true; returns false, with
+    // the content left alone, when they are not RTF. The document is shown from its start, the caret
+    // there, and is laid out as far as it is seen, the rest a piece at a time between events, so that
+    // a long document neither holds the window nor opens scrolled to its end.
+    bool setRtfContent(const QByteArray &bytes);
 
 signals:
     // The right mouse button was released over the editor at `globalPos`.

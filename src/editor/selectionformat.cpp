@@ -11,48 +11,11 @@ namespace velmira {
 
 namespace {
 
-// A stretch of the selection whose characters share one format. Paragraph ends between two stretches
-// of the same format belong to the stretch.
-struct Run
+std::vector<FormatRun> selectedRuns(const QTextCursor &cursor)
 {
-    int start;
-    int end;
-    int formatIndex;
-    QTextCharFormat format;
-};
-
-// The selection's stretches of text, in order; pictures and other embedded objects are left out,
-// since they have no font.
-std::vector<Run> selectedRuns(const QTextCursor &cursor)
-{
-    std::vector<Run> runs;
-    const int start = cursor.selectionStart();
-    const int end = cursor.selectionEnd();
-    if (start == end)
-        return runs;
-    const QTextDocument &document = *cursor.document();
-    // A run never reaches over an object: writing a text format over a picture would lose it.
-    bool joinable = false;
-    for (QTextBlock block = document.findBlock(start); block.isValid() && block.position() < end;
-         block = block.next()) {
-        for (auto it = block.begin(); !it.atEnd(); ++it) {
-            const QTextFragment fragment = it.fragment();
-            const int from = std::max(fragment.position(), start);
-            const int to = std::min(fragment.position() + fragment.length(), end);
-            if (from >= to)
-                continue;
-            const int index = fragment.charFormatIndex();
-            if (joinable && runs.back().formatIndex == index) {
-                runs.back().end = to;
-                continue;
-            }
-            QTextCharFormat format = fragment.charFormat();
-            joinable = format.objectType() == QTextFormat::NoObject;
-            if (joinable)
-                runs.push_back({from, to, index, std::move(format)});
-        }
-    }
-    return runs;
+    if (!cursor.hasSelection())
+        return {};
+    return FormatRuns(*cursor.document()).runs(cursor.selectionStart(), cursor.selectionEnd());
 }
 
 } // namespace
@@ -87,7 +50,7 @@ qreal pointSizeOf(const QFont &font)
 QTextCharFormat selectionFormat(const QTextCursor &cursor)
 {
     if (cursor.hasSelection()) {
-        const std::vector<Run> runs = selectedRuns(cursor);
+        const std::vector<FormatRun> runs = selectedRuns(cursor);
         if (!runs.empty())
             return runs.front().format;
     }
@@ -98,9 +61,9 @@ bool selectionHasStyle(const QTextCursor &cursor, StyleFlag flag)
 {
     const QTextDocument &document = *cursor.document();
     if (cursor.hasSelection()) {
-        const std::vector<Run> runs = selectedRuns(cursor);
+        const std::vector<FormatRun> runs = selectedRuns(cursor);
         if (!runs.empty()) {
-            return std::all_of(runs.begin(), runs.end(), [&](const Run &run) {
+            return std::all_of(runs.begin(), runs.end(), [&](const FormatRun &run) {
                 return hasFlag(effectiveFont(run.format, document), flag);
             });
         }
@@ -132,21 +95,77 @@ void changeSelectionFormat(QTextCursor &cursor, const std::function<void(QTextCh
         cursor.setCharFormat(format);
         return;
     }
-    const std::vector<Run> runs = selectedRuns(cursor);
     const int anchor = cursor.anchor();
     const int position = cursor.position();
     cursor.beginEditBlock();
-    for (const Run &run : runs) {
-        QTextCursor part(cursor.document());
-        part.setPosition(run.start);
-        part.setPosition(run.end, QTextCursor::KeepAnchor);
-        QTextCharFormat format = run.format;
-        change(format);
-        part.setCharFormat(format);
-    }
+    FormatSweep(*cursor.document(), change).change(cursor.selectionStart(), cursor.selectionEnd());
     cursor.endEditBlock();
     cursor.setPosition(anchor);
     cursor.setPosition(position, QTextCursor::KeepAnchor);
+}
+
+FormatRuns::FormatRuns(const QTextDocument &document) : m_document(document) {}
+
+void FormatRuns::enter(const QTextBlock &block)
+{
+    m_block = block;
+    m_fragments.clear();
+    m_next = 0;
+    if (!block.isValid())
+        return;
+    for (auto it = block.begin(); !it.atEnd(); ++it) {
+        const QTextFragment fragment = it.fragment();
+        m_fragments.push_back({fragment.position(), fragment.position() + fragment.length(),
+                               fragment.charFormatIndex(), fragment.charFormat()});
+    }
+}
+
+std::vector<FormatRun> FormatRuns::runs(int from, int to)
+{
+    std::vector<FormatRun> runs;
+    if (from >= to)
+        return runs;
+    if (!m_block.isValid() || from < m_reached || from >= m_block.position() + m_block.length())
+        enter(m_document.findBlock(from));
+    m_reached = to;
+    // A run never reaches over an object: writing a text format over a picture would lose it.
+    bool joinable = false;
+    while (m_block.isValid()) {
+        // Fragments wholly before this stretch are behind every later one too.
+        while (m_next < m_fragments.size() && m_fragments[m_next].end <= from)
+            ++m_next;
+        for (size_t i = m_next; i < m_fragments.size() && m_fragments[i].start < to; ++i) {
+            const Fragment &fragment = m_fragments[i];
+            const int start = std::max(fragment.start, from);
+            const int end = std::min(fragment.end, to);
+            if (joinable && runs.back().formatIndex == fragment.formatIndex) {
+                runs.back().end = end;
+                continue;
+            }
+            joinable = fragment.format.objectType() == QTextFormat::NoObject;
+            if (joinable)
+                runs.push_back({start, end, fragment.formatIndex, fragment.format});
+        }
+        if (m_block.position() + m_block.length() >= to)
+            break;
+        enter(m_block.next());
+    }
+    return runs;
+}
+
+FormatSweep::FormatSweep(QTextDocument &document, std::function<void(QTextCharFormat &)> change)
+    : m_runs(document), m_cursor(&document), m_change(std::move(change))
+{}
+
+void FormatSweep::change(int from, int to)
+{
+    for (const FormatRun &run : m_runs.runs(from, to)) {
+        m_cursor.setPosition(run.start);
+        m_cursor.setPosition(run.end, QTextCursor::KeepAnchor);
+        QTextCharFormat format = run.format;
+        m_change(format);
+        m_cursor.setCharFormat(format);
+    }
 }
 
 void setStyleFlag(QTextCharFormat &format, StyleFlag flag, bool on)

@@ -3,10 +3,12 @@
 
 #include <QColor>
 #include <QFont>
+#include <QTextBlock>
 #include <QTextCharFormat>
+#include <QTextCursor>
 #include <functional>
+#include <vector>
 
-class QTextCursor;
 class QTextDocument;
 
 namespace velmira {
@@ -43,6 +45,67 @@ QColor selectionColor(const QTextCursor &cursor, const QColor &fallback);
 // each character had them. The change is one step of the undo history. With nothing selected, the
 // attributes at the caret are changed, so that they apply to what is typed next there.
 void changeSelectionFormat(QTextCursor &cursor, const std::function<void(QTextCharFormat &)> &change);
+
+// A stretch of a document whose characters share one format. Paragraph ends between two stretches of
+// the same format belong to the stretch.
+struct FormatRun
+{
+    int start;
+    int end;
+    int formatIndex;
+    QTextCharFormat format;
+};
+
+// The runs of stretches of one document, asked for in order, found in one walk over its paragraphs:
+// a paragraph of many formats is walked once for all the stretches in it, not again for each. Only
+// formats may change between two questions (text keeps its positions), and only before the end of the
+// stretch last asked for.
+class FormatRuns
+{
+public:
+    explicit FormatRuns(const QTextDocument &document);
+
+    // The runs of [from, to), in order; pictures and other embedded objects are left out, since they
+    // have no font. `from` is not before the end of the previous stretch, or the walk starts afresh.
+    std::vector<FormatRun> runs(int from, int to);
+
+private:
+    struct Fragment
+    {
+        int start;
+        int end;
+        int formatIndex;
+        QTextCharFormat format;
+    };
+
+    void enter(const QTextBlock &block);
+
+    const QTextDocument &m_document;
+    QTextBlock m_block;
+    // The fragments of m_block as they were when it was entered; m_next is the first that may still
+    // reach into a stretch asked for.
+    std::vector<Fragment> m_fragments;
+    size_t m_next = 0;
+    // The end of the stretch last asked for.
+    int m_reached = 0;
+};
+
+// Changes the attributes of stretches of one document, given in order, as changeSelectionFormat does
+// for a selection, in one walk (see FormatRuns). Not an undo step of its own: the caller opens an edit
+// block around its changes.
+class FormatSweep
+{
+public:
+    FormatSweep(QTextDocument &document, std::function<void(QTextCharFormat &)> change);
+
+    // Changes every character of [from, to); `from` is not before the end of the previous stretch.
+    void change(int from, int to);
+
+private:
+    FormatRuns m_runs;
+    QTextCursor m_cursor;
+    std::function<void(QTextCharFormat &)> m_change;
+};
 
 // Format changes for changeSelectionFormat.
 void setStyleFlag(QTextCharFormat &format, StyleFlag flag, bool on);

@@ -41,9 +41,9 @@ QString menuEntryFileName(ShellEntry entry)
 // documents that its readers take.
 QString documentMimeTypes()
 {
-    return QStringLiteral("application/rtf;text/rtf;application/x-fictionbook+xml;application/x-zip-compressed-fb2;"
-                          "application/epub+zip;application/vnd.openxmlformats-officedocument.wordprocessingml.document;"
-                          "application/vnd.oasis.opendocument.text;text/html;application/xhtml+xml;application/pdf;");
+    return u"application/rtf;text/rtf;application/x-fictionbook+xml;application/x-zip-compressed-fb2;"
+           u"application/epub+zip;application/vnd.openxmlformats-officedocument.wordprocessingml.document;"
+           u"application/vnd.oasis.opendocument.text;text/html;application/xhtml+xml;application/pdf;"_s;
 }
 
 bool isOpenWith(ShellEntry entry)

@@ -3,6 +3,7 @@
 #include "common/core/prompter.h"
 #include "common/core/settings.h"
 #include "reading/readinghost.h"
+#include "reading/readingqueue.h"
 #include "reading/wordfollower.h"
 #include "speech/speechcontrol.h"
 
@@ -13,8 +14,21 @@ using namespace Qt::StringLiterals;
 namespace velmira {
 
 ReadingController::ReadingController(ReadingHost &host, VoicePanel &panel, QObject *parent)
-    : QObject(parent), m_host(host), m_panel(panel), m_speaker(host)
-{}
+    : QObject(parent), m_host(host), m_panel(panel), m_speaker(host),
+      m_queue(new ReadingQueue([&host] { return host.speech(); }, this))
+{
+    connect(m_queue, &ReadingQueue::dictionaryFailed, this, [this](const QString &message) {
+        m_speaker.showInBox(message);
+    });
+    connect(m_queue, &ReadingQueue::speechFailed, this, [this] { m_host.statusMessage(speechFailureText()); });
+    connect(m_queue, &ReadingQueue::queued, this,
+            [this](quint64 textId, bool fromSelection, const QString &original, const QString &spoken,
+                   qsizetype offset) {
+                SpeechControl *speech = m_host.speech();
+                if (WordFollower *follower = m_host.wordFollower(); follower && speech)
+                    follower->followPiece(*speech, textId, fromSelection, original, spoken, offset);
+            });
+}
 
 void ReadingController::startUp()
 {
@@ -122,12 +136,12 @@ void ReadingController::Read()
         return;
     }
     const QString selected = m_host.selectedText();
-    const QString &text = selected.isEmpty() ? whole : selected;
-    QString spoken;
-    if (!m_speaker.say(text, Speaker::Turn::QueueAndResume, Speaker::Report::StatusBar, &spoken))
-        return;
-    if (WordFollower *follower = m_host.wordFollower())
-        follower->follow(*m_host.speech(), text, spoken, !selected.isEmpty());
+    m_speaker.attempt(
+        [&](SpeechControl &speech) {
+            m_queue->read(selected.isEmpty() ? whole : selected, !selected.isEmpty());
+            speech.AudioResume();
+        },
+        Speaker::Report::StatusBar);
 }
 
 void ReadingController::Pause()
@@ -140,6 +154,7 @@ void ReadingController::Stop()
 {
     if (WordFollower *follower = m_host.wordFollower())
         follower->stop();
+    m_queue->discard();
     if (SpeechControl *speech = m_host.speech())
         speech->AudioReset();
 }

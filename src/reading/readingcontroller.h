@@ -11,6 +11,7 @@
 namespace velmira {
 
 class ReadingHost;
+class ReadingQueue;
 class SpeechControl;
 
 // The settings panel as the reading controller fills it: the list of voices and the speed and pitch
@@ -57,11 +58,13 @@ public:
     void pitchMoved(int position);
 
     // Read: speaks the selection, or the whole text when nothing is selected, after text preparation,
-    // behind whatever is queued, and resumes held speech. Reports failures in the status bar.
+    // behind whatever is queued, and resumes held speech. A long text is heard before it is prepared
+    // whole (see ReadingQueue). Reports failures in the status bar.
     void Read();
     // Holds the speech; the next Read resumes it. Failures are thrown to the caller.
     void Pause();
-    // Stops the speech and discards everything queued. Failures are thrown to the caller.
+    // Stops the speech and discards everything queued, texts still being prepared included. Failures
+    // are thrown to the caller.
     void Stop();
     // Cuts off whatever is being spoken and speaks `text` after text preparation, with the control's
     // current voice even when no engine is chosen in the list. Reports failures in a message box.
@@ -77,6 +80,7 @@ private:
     ReadingHost &m_host;
     VoicePanel &m_panel;
     Speaker m_speaker;
+    ReadingQueue *m_queue;
     // The list position of the engine last set up, or -1.
     int m_engineSetUp = -1;
 };

@@ -29,13 +29,22 @@ void Speaker::sayOrThrow(const QString &text, Turn turn, QString *spoken)
 
 bool Speaker::say(const QString &text, Turn turn, Report report, QString *spoken)
 {
+    return attempt(
+        [&](SpeechControl &speech) {
+            QString prepared = speak(speech, text, turn);
+            if (spoken)
+                *spoken = std::move(prepared);
+        },
+        report);
+}
+
+bool Speaker::attempt(const std::function<void(SpeechControl &)> &action, Report report)
+{
     SpeechControl *speech = m_host.speech();
     if (!speech)
         return false;
     try {
-        QString prepared = speak(*speech, text, turn);
-        if (spoken)
-            *spoken = std::move(prepared);
+        action(*speech);
         return true;
     } catch (const DictionaryRunaway &runaway) {
         // Not the sound card: say which line of the dictionary to mend.

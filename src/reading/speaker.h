@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include <functional>
+
 namespace velmira {
 
 class ReadingHost;
@@ -35,9 +37,13 @@ public:
     // preparation and the control throw.
     static QString speak(SpeechControl &speech, const QString &text, Turn turn);
 
-private:
+    // Runs `action` on the main speech control and reports its failure as say does. Without a control
+    // nothing happens. Returns whether the action ran without failing.
+    bool attempt(const std::function<void(SpeechControl &)> &action, Report report);
+    // Shows `text` in a message box over the main window, as a failure is reported there.
     void showInBox(const QString &text);
 
+private:
     ReadingHost &m_host;
 };
 

@@ -5,6 +5,8 @@
 #include <QScrollBar>
 #include <QTextEdit>
 
+#include <algorithm>
+
 namespace velmira {
 
 namespace {
@@ -40,19 +42,39 @@ void WordFollower::setOn(bool on)
 void WordFollower::follow(SpeechControl &speech, const QString &original, const QString &spoken,
                           bool fromSelection, int repetitions)
 {
-    if (m_speech != &speech) {
-        if (m_speech)
-            disconnect(m_speech, nullptr, this, nullptr);
-        m_speech = &speech;
-        connect(&speech, &SpeechControl::wordReached, this, &WordFollower::wordReached);
-        // Everything queued has been spoken, or speech broke off.
-        connect(&speech, &SpeechControl::finished, this, &WordFollower::stop);
-        connect(&speech, &SpeechControl::failed, this, &WordFollower::stop);
-    }
+    listenTo(speech);
     QTextCursor start(m_editor.document());
     start.setPosition(fromSelection ? m_editor.textCursor().selectionStart() : 0);
     m_readings.push_back(
-        {speech.lastSerial(), std::make_unique<SpokenTextMap>(original, spoken, repetitions), start});
+        {speech.lastSerial(), std::make_unique<SpokenTextMap>(original, spoken, repetitions), start, 0, 0});
+}
+
+void WordFollower::followPiece(SpeechControl &speech, quint64 textId, bool fromSelection,
+                               const QString &original, const QString &spoken, qsizetype offset)
+{
+    listenTo(speech);
+    QTextCursor start(m_editor.document());
+    const auto earlier = std::find_if(m_readings.rbegin(), m_readings.rend(),
+                                      [textId](const Reading &reading) { return reading.textId == textId; });
+    if (earlier != m_readings.rend())
+        start = earlier->start; // the rest of a text: where its start was read from
+    else
+        start.setPosition(fromSelection ? m_editor.textCursor().selectionStart() : 0);
+    m_readings.push_back(
+        {speech.lastSerial(), std::make_unique<SpokenTextMap>(original, spoken), start, textId, offset});
+}
+
+void WordFollower::listenTo(SpeechControl &speech)
+{
+    if (m_speech == &speech)
+        return;
+    if (m_speech)
+        disconnect(m_speech, nullptr, this, nullptr);
+    m_speech = &speech;
+    connect(&speech, &SpeechControl::wordReached, this, &WordFollower::wordReached);
+    // Everything queued has been spoken, or speech broke off.
+    connect(&speech, &SpeechControl::finished, this, &WordFollower::stop);
+    connect(&speech, &SpeechControl::failed, this, &WordFollower::stop);
 }
 
 void WordFollower::stop()
@@ -79,7 +101,7 @@ void WordFollower::wordReached(quint64 serial, int position, int length)
     if (!m_on)
         return;
     Reading &reading = m_readings.front();
-    if (const auto range = reading.map->editorRange(position, length)) {
+    if (const auto range = reading.map->editorRange(int(position + reading.offset), length)) {
         const int base = reading.start.position();
         showMark(base + range->first, base + range->second);
     }

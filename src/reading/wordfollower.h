@@ -38,6 +38,11 @@ public:
     // whole text. With `repetitions`, repeated reading spoke it that many times.
     void follow(SpeechControl &speech, const QString &original, const QString &spoken, bool fromSelection,
                 int repetitions = 1);
+    // A piece of the editor's text read through the reading queue: `spoken` from `offset` on has just
+    // been queued on `speech`, prepared from `original`. The pieces of one text share `textId` and the
+    // place in the editor where the first of them began.
+    void followPiece(SpeechControl &speech, quint64 textId, bool fromSelection, const QString &original,
+                     const QString &spoken, qsizetype offset);
     // The editor's text is no longer spoken: the mark goes and everything followed is forgotten.
     void stop();
 
@@ -54,7 +59,13 @@ private:
         std::unique_ptr<SpokenTextMap> map;
         // Where the text read began; it moves with what the user types before it.
         QTextCursor start;
+        // The reading queue's number of the text (0 for texts not read through it), and where the
+        // piece given to Speak begins in `map`'s spoken text.
+        quint64 textId = 0;
+        qsizetype offset = 0;
     };
+
+    void listenTo(SpeechControl &speech);
 
     void wordReached(quint64 serial, int position, int length);
     void showMark(int from, int to);

@@ -191,6 +191,7 @@ void EspeakSpeechControl::AudioReset()
     m_output->reset();
     m_outputStart = 0;
     m_paused = false;
+    emit discarded();
 }
 
 void EspeakSpeechControl::clearQueue()

@@ -82,6 +82,8 @@ signals:
     // The word at `position`, `length` characters long, of the text of Speak call `serial` is being
     // spoken now.
     void wordReached(quint64 serial, int position, int length);
+    // AudioReset discarded what was queued; whoever still means to queue the rest of a text drops it.
+    void discarded();
 
 protected:
     // Gives a Speak call that queues its text the next serial number.

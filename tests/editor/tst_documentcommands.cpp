@@ -49,6 +49,7 @@ private slots:
         QCOMPARE(w.editor().toPlainText(), u"Жирное начало и конец."_s);
         QVERIFY(isBoldAt(*w.editor().document(), 0));
         QVERIFY(!isBoldAt(*w.editor().document(), 16));
+        QCOMPARE(w.editor().textCursor().position(), 0);
     }
 
     void otherFilesAreReadAsPlainText_data()
@@ -283,6 +284,8 @@ private slots:
         EditorWindow w({path});
         QCOMPARE(w.editor().toPlainText(), u"Жирное начало и конец."_s);
         QVERIFY(isBoldAt(*w.editor().document(), 0));
+        // Shown from its start, not scrolled to where the reader stopped writing.
+        QCOMPARE(w.editor().textCursor().position(), 0);
 
         // One too large to open is refused; the program starts all the same.
         QFile big(folder.filePath(u"огромный.txt"_s));

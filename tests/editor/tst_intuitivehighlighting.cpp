@@ -4,6 +4,7 @@
 #include "editor/selectionformat.h"
 #include "editor/textpositions.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QImage>
 #include <QRandomGenerator>
 #include <QTest>
@@ -206,6 +207,30 @@ private slots:
         QVERIFY(at.charFormat().isImageFormat());
         QCOMPARE(at.charFormat().toImageFormat().name(), u"rtfimage:красный"_s);
         QVERIFY(has(document, 19, StyleFlag::Bold)); // «пять», which with the picture is five characters
+    }
+
+    // The editor is not laid out all at once when a run on a long text ends (the window would freeze),
+    // but from its start, the rest while events go on.
+    void aLongTextIsLaidOutAfterwardsAPieceAtATime()
+    {
+        RichEdit editor;
+        editor.resize(500, 300);
+        editor.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&editor));
+        QString text;
+        for (int i = 0; i < 3000; ++i)
+            text += u"Длинная строка текста для выделения слов номер %1\n"_s.arg(i);
+        editor.setPlainContent(text);
+        QTextDocument &document = *editor.document();
+        document.documentLayout()->documentSize();
+        QVERIFY(document.lastBlock().layout()->lineCount() > 0);
+        const QSizeF page = document.pageSize();
+
+        QCOMPARE(intuitiveHighlight(document, true, {}), HighlightOutcome::Completed);
+        QCOMPARE(document.lastBlock().layout()->lineCount(), 0);
+        QTRY_VERIFY(document.lastBlock().layout()->lineCount() > 0);
+        // The page keeps the size the editor gave it.
+        QCOMPARE(document.pageSize(), page);
     }
 
     // Stopped while bold is being removed, the removal still ends, and nothing is marked.

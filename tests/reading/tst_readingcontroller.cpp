@@ -2,7 +2,9 @@
 // speed and pitch, and the reading commands.
 #include "common/core/textfile.h"
 #include "dictionary/correctiondictionary.h"
+#include "dictionary/textpreparation.h"
 #include "reading/readingcontroller.h"
+#include "reading/readingqueue.h"
 #include "support/fakeprompter.h"
 #include "support/fakereadinghost.h"
 #include "support/fakespeechcontrol.h"
@@ -284,6 +286,45 @@ private slots:
         m_selection = u"щелкните ctrl"_s;
         m_reading->Read();
         QCOMPARE(m_speech->spoken, QStringList{u"щёлкните контрол"_s});
+    }
+
+    // A long text is heard before the whole of it is prepared: its start goes to the speech control at
+    // once, the rest when it is ready, and together they are the whole text prepared. A text read
+    // meanwhile waits for that rest; Stop drops a rest still being prepared.
+    void longTextStartsAtOnceTheRestFollows()
+    {
+        startUp();
+        writeFileAtomically(m_home->filePath(u"Dictionary.txt"_s), u"кот=кошка\r\nмышь=мышка\r\n"_s.toUtf8());
+        CorrectionDictionary::setInUse(true);
+        QString text;
+        for (int i = 0; text.size() < 50'000; ++i)
+            text += u"Кот %1 и кот видят мышь. "_s.arg(i);
+        m_text = text;
+        const QString prepared = prepareText(text);
+        QVERIFY(prepared != text);
+
+        m_reading->Read();
+        QCOMPARE(m_speech->spoken.size(), 1);
+        QVERIFY(m_speech->spoken[0].size() < 2 * ReadingQueue::StartLength);
+        QVERIFY(prepared.startsWith(m_speech->spoken[0]));
+        m_selection = u"кот"_s;
+        m_reading->Read();
+        QCOMPARE(m_speech->spoken.size(), 1);
+        QTRY_COMPARE(m_speech->spoken.size(), 3);
+        QCOMPARE(m_speech->spoken[0] + m_speech->spoken[1], prepared);
+        QCOMPARE(m_speech->spoken[2], u"кошка"_s);
+
+        m_speech->clear();
+        m_selection.clear();
+        m_reading->Read();
+        m_reading->Stop();
+        m_text = u"Кот и кот. "_s.repeated(500);
+        m_reading->Read();
+        QTRY_COMPARE(m_speech->spoken.size(), 3);
+        QTest::qWait(500);
+        QCOMPARE(m_speech->spoken.size(), 3);
+        QVERIFY(m_speech->spoken[1].startsWith(u"Кот и кошка."_s));
+        QCOMPARE(m_speech->spoken[1] + m_speech->spoken[2], u"Кот и кошка. "_s.repeated(500));
     }
 
     void failures()

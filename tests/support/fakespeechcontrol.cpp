@@ -98,6 +98,7 @@ void FakeSpeechControl::AudioResume()
 void FakeSpeechControl::AudioReset()
 {
     record(u"AudioReset"_s);
+    emit discarded();
 }
 
 void FakeSpeechControl::LexiconDlg(QWidget *, const QString &title)

@@ -1,0 +1,226 @@
+// What the user sees of long texts: from the command to the editor drawn again, and the longest time
+// the window does not answer (no event handled, so no repaint) until the editor has laid out the
+// whole text. The editor is a real window: on the X display named by DISPLAY when there is one
+// (QT_QPA_PLATFORM=xcb), otherwise offscreen.
+//
+// Opening an RTF document ("Открыть...", and a document named on the command line, which go the same
+// way), and intuitive highlighting, on texts in many paragraphs and in one.
+#include "app/application.h"
+#include "common/ui/labelbutton.h"
+#include "common/core/textfile.h"
+#include "editor/documentcommands.h"
+#include "editor/highlightingwindow.h"
+#include "editor/richedit.h"
+#include "editor/rtf/rtfwriter.h"
+
+#include "benchsupport.h"
+
+#include <QElapsedTimer>
+#include <QEvent>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTimer>
+#include <benchmark/benchmark.h>
+
+using namespace velmira;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+bool isLaidOut(const RichEdit &editor)
+{
+    return editor.document()->lastBlock().layout()->lineCount() > 0;
+}
+
+// Notes when the editor is drawn, and the longest time between two turns of the event loop.
+class Watch : public QObject
+{
+public:
+    explicit Watch(RichEdit &editor) : m_editor(editor)
+    {
+        editor.viewport()->installEventFilter(this);
+        m_ticks.setInterval(0);
+        connect(&m_ticks, &QTimer::timeout, this, [this] {
+            const qint64 now = m_clock.nsecsElapsed();
+            // The editor is drawn once its paint event is over, when the event loop turns again.
+            if (m_painted && m_firstPaint < 0)
+                m_firstPaint = now;
+            m_longest = std::max(m_longest, now - m_lastTick);
+            m_lastTick = now;
+        });
+    }
+
+    // Starts the clock; what the user waits for begins now.
+    void start()
+    {
+        m_clock.start();
+        m_lastTick = 0;
+        m_longest = 0;
+        m_firstPaint = -1;
+        m_painted = false;
+        m_ticks.start();
+    }
+
+    // Milliseconds from start() to the editor drawn after the command has returned, waiting for it with
+    // the event loop running; -1 when it was not drawn within a minute.
+    double firstPaint()
+    {
+        m_firstPaint = -1;
+        m_painted = false;
+        if (!QTest::qWaitFor([this] { return m_firstPaint >= 0; }, 60000))
+            return -1;
+        return double(m_firstPaint) * 1e-6;
+    }
+
+    // Waits for the editor to have laid out the whole text, the event loop running meanwhile, and
+    // returns the longest time in milliseconds that the event loop did not turn.
+    double longestGapUntilLaidOut()
+    {
+        if (!QTest::qWaitFor([this] { return isLaidOut(m_editor); }, 120000))
+            return -1;
+        QTest::qWait(20);
+        m_ticks.stop();
+        return double(m_longest) * 1e-6;
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint && m_clock.isValid())
+            m_painted = true;
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    RichEdit &m_editor;
+    QElapsedTimer m_clock;
+    QTimer m_ticks;
+    qint64 m_lastTick = 0;
+    qint64 m_longest = 0;
+    qint64 m_firstPaint = -1;
+    bool m_painted = false;
+};
+
+// About `characters` characters of Russian in paragraphs of about a hundred words, or in one.
+QString russianCharacters(qsizetype characters, bool oneParagraph)
+{
+    QString text = bench::russianText(characters * 2);
+    text.truncate(characters);
+    if (oneParagraph)
+        text.replace(u'\n', u' ');
+    return text;
+}
+
+void showEditor(RichEdit &editor, benchmark::State &state)
+{
+    editor.resize(1000, 700);
+    editor.show();
+    if (!QTest::qWaitForWindowExposed(&editor))
+        state.SkipWithError("the editor was not shown");
+}
+
+// "Открыть..." of an RTF document with some bold, or of a plain text file, from the command to the
+// editor drawn with the document's start; "longest_gap_ms" until the whole text is laid out.
+// Arguments: characters; RTF (1) or plain text in UTF-8 (0).
+void BM_OpenUntilShown(benchmark::State &state)
+{
+    QTemporaryDir folder;
+    const bool rtf = state.range(1) != 0;
+    const QString path = folder.filePath(rtf ? u"книга.rtf"_s : u"книга.txt"_s);
+    if (!rtf) {
+        writeFileAtomically(path, russianCharacters(state.range(0), false).toUtf8());
+    } else {
+        QTextDocument document;
+        QTextCursor cursor(&document);
+        QTextCharFormat bold;
+        bold.setFontWeight(QFont::Bold);
+        const QString text = russianCharacters(state.range(0), false);
+        for (qsizetype at = 0; at < text.size(); at += 400) {
+            cursor.insertText(text.mid(at, 300), QTextCharFormat());
+            cursor.insertText(text.mid(at + 300, 100), bold);
+        }
+        writeFileAtomically(path, writeRtf(document));
+    }
+    RichEdit editor;
+    showEditor(editor, state);
+    double longest = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        editor.setPlainContent(QString());
+        QCoreApplication::processEvents();
+        Watch watch(editor);
+        state.ResumeTiming();
+        watch.start();
+        LoadDocument(editor, path);
+        const double shown = watch.firstPaint();
+        if (shown < 0)
+            state.SkipWithError("the editor was not drawn");
+        state.SetIterationTime(shown / 1000);
+        if (editor.verticalScrollBar()->value() != 0)
+            state.SkipWithError("the document was not shown from its start");
+        longest = std::max(longest, watch.longestGapUntilLaidOut());
+    }
+    state.counters["longest_gap_ms"] = longest;
+}
+BENCHMARK(BM_OpenUntilShown)
+    ->Args({1000 * 1000, 1})
+    ->Args({10 * 1000 * 1000, 1})
+    ->Args({1000 * 1000, 0})
+    ->Args({10 * 1000 * 1000, 0})
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
+
+// Intuitive highlighting from "OK" to the editor drawn with the marks; "longest_gap_ms" until the whole
+// text is laid out again, the end of the run included. Arguments: characters; one paragraph (1) or
+// many (0).
+void BM_HighlightUntilShown(benchmark::State &state)
+{
+    const QString text = russianCharacters(state.range(0), state.range(1) != 0);
+    RichEdit editor;
+    showEditor(editor, state);
+    HighlightingWindow window(
+        editor, [](const QString &) {}, &editor);
+    auto *ok = window.findChild<LabelButton *>(u"StaticText1"_s);
+    double longest = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        editor.setPlainContent(text);
+        Watch watch(editor);
+        if (!QTest::qWaitFor([&] { return isLaidOut(editor); }, 120000))
+            state.SkipWithError("the text was not laid out");
+        window.show();
+        QCoreApplication::processEvents();
+        state.ResumeTiming();
+        watch.start();
+        QTest::mouseClick(ok, Qt::LeftButton);
+        if (window.isVisible())
+            state.SkipWithError("the window stayed open");
+        const double shown = watch.firstPaint();
+        if (shown < 0)
+            state.SkipWithError("the editor was not drawn");
+        state.SetIterationTime(shown / 1000);
+        longest = std::max(longest, watch.longestGapUntilLaidOut());
+    }
+    state.counters["longest_gap_ms"] = longest;
+}
+BENCHMARK(BM_HighlightUntilShown)
+    ->Args({300 * 1000, 1})
+    ->Args({1000 * 1000, 0})
+    ->Args({10 * 1000 * 1000, 0})
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (!qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "xcb");
+    return bench::runWidgetBenchmarks<Application>(argc, argv);
+}

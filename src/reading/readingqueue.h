@@ -1,0 +1,87 @@
+// Handing the texts that are read aloud to the speech control without holding the window while a long
+// text is prepared.
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+
+#include <deque>
+#include <functional>
+#include <memory>
+#include <vector>
+
+class QThread;
+
+namespace velmira {
+
+class SpeechControl;
+
+// Speaks texts after text preparation, in the order they were given. A long text is heard at once: its
+// start is prepared and spoken straight away, while the whole text is prepared on a thread of its own,
+// and the rest follows when it is ready. The speech therefore is what preparing the whole text at once
+// gives; only when a correction reaches across the end of the start (a word of the dictionary that
+// spans a sentence end) is the rest joined where the two preparations first differ.
+class ReadingQueue : public QObject
+{
+    Q_OBJECT
+
+public:
+    // A text longer than this is spoken in two steps.
+    static constexpr qsizetype StartLength = 2000;
+
+    explicit ReadingQueue(std::function<SpeechControl *()> speech, QObject *parent = nullptr);
+    // Waits for a preparation that is under way.
+    ~ReadingQueue() override;
+
+    // Queues `text` behind what is queued: a text given while another is still being prepared waits
+    // for it. Throws what text preparation throws for the dictionary file and for the start of the
+    // text (Error, DictionaryRunaway), and what the speech control's Speak throws.
+    void read(const QString &text, bool fromSelection = false);
+    // Drops the texts and rests still being prepared (the speech was stopped, or another text cuts in).
+    void discard();
+    // Whether a text is still being prepared.
+    bool isPreparing() const { return m_preparing; }
+
+signals:
+    // Preparing the rest of a text stopped at a line of the dictionary: `message` names it.
+    void dictionaryFailed(const QString &message);
+    // The speech control refused the rest of a text.
+    void speechFailed();
+    // `spoken` from `offset` on has just been queued on the speech control for the text numbered
+    // `textId` (read from the editor's selection when `fromSelection`); `original` is the text, or its
+    // start, that `spoken` was prepared from. A long text comes in two pieces with the same number.
+    void queued(quint64 textId, bool fromSelection, const QString &original, const QString &spoken,
+                qsizetype offset);
+
+private:
+    struct Text
+    {
+        QString text;
+        QStringList lines;
+        quint64 id = 0;
+        bool fromSelection = false;
+    };
+    struct Prepared
+    {
+        QString whole;
+        QString failure;
+    };
+
+    void start(const Text &text);
+    void restPrepared(quint64 generation, const Text &text, const QString &opening,
+                      const std::shared_ptr<Prepared> &prepared);
+    void speak(const Text &text, const QString &original, const QString &spoken, qsizetype offset = 0);
+
+    std::function<SpeechControl *()> m_speech;
+    // Texts given while another was being prepared, with the dictionary lines they were given with.
+    std::deque<Text> m_waiting;
+    quint64 m_lastTextId = 0;
+    std::vector<QPointer<QThread>> m_threads;
+    // Counts discards: a rest prepared for an earlier generation is not spoken.
+    quint64 m_generation = 0;
+    bool m_preparing = false;
+};
+
+} // namespace velmira
