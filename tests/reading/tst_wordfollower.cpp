@@ -143,6 +143,29 @@ private slots:
         QVERIFY(m_editor->textCursor().hasSelection());
     }
 
+    // A long text with the dictionary on is spoken as its start and then the rest: words of both pieces
+    // mark the editor's own words.
+    void longTextInTwoPieces()
+    {
+        writeFileAtomically(m_home->filePath(u"Dictionary.txt"_s), CorrectionDictionary::serialize({u"т.е.=то есть"_s}));
+        CorrectionDictionary::setInUse(true);
+        QString text;
+        for (int i = 0; i < 100; ++i)
+            text += u"Предложение номер %1, т.е. длинное. "_s.arg(i);
+        text += u"Конец книги."_s;
+        m_editor->setPlainText(text);
+
+        m_reading->Read();
+        QCOMPARE(m_speech->spoken.size(), 1);
+        hear(u"есть"_s);
+        QCOMPARE(marked(), u"т.е."_s);
+        QCOMPARE(markStart(), text.indexOf(u"т.е."_s));
+        QTRY_COMPARE(m_speech->spoken.size(), 2);
+        hear(u"книги"_s);
+        QCOMPARE(marked(), u"книги"_s);
+        QCOMPARE(markStart(), text.indexOf(u"книги"_s));
+    }
+
     // Texts that are not the editor's, the end of reading and switching following off leave no mark;
     // every repetition of repeated reading is marked.
     void onlyTheEditorsTextWhileItIsRead()
