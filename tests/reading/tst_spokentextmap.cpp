@@ -77,6 +77,33 @@ private slots:
         }
     }
 
+    // In phrases that repeat, each corrected word marks its own original, however close together
+    // the corrections stand.
+    void correctionsInRepeatedPhrases_data()
+    {
+        QTest::addColumn<QString>("original");
+        QTest::newRow("words between") << u"Итак, т.е. да, т.е. да, т.е. да, т.е. нет."_s;
+        QTest::newRow("short words between") << u"Мы, т.е. я, т.е. он, т.е. она, т.е. мы."_s;
+        QTest::newRow("nothing between") << u"т.е. т.е. т.е. т.е. т.е. конец"_s;
+    }
+
+    void correctionsInRepeatedPhrases()
+    {
+        QFETCH(QString, original);
+        const QString spoken = applyCorrections(original, {u"т.е.=то есть"_s});
+        SpokenTextMap map(original, spoken, 1);
+        qsizetype at = -1;
+        qsizetype spokenAt = 0;
+        while ((at = original.indexOf(u"т.е."_s, at + 1)) >= 0) {
+            spokenAt = spoken.indexOf(u"то есть"_s, spokenAt);
+            QVERIFY(spokenAt >= 0);
+            const std::pair expected{int(at), int(at + 4)};
+            QCOMPARE(map.editorRange(int(spokenAt), 2), expected);
+            QCOMPARE(map.editorRange(int(spokenAt + 3), 4), expected);
+            spokenAt += 7;
+        }
+    }
+
     // A word asked for again, or out of order, is still found; nonsense positions mark nothing.
     void anyOrderAndBadPositions()
     {
