@@ -6,9 +6,11 @@ namespace velmira {
 
 namespace {
 
-// How far apart, in either text, the two ends of a correction may lie, and how many agreeing
-// characters show that the texts run together again. Corrections are words and short phrases.
+// How far apart, in either text, the two ends of a correction may lie; the first window compared,
+// which grows up to that while the end of the change is not in it; and how many agreeing letters
+// within a word show that the texts run together again.
 constexpr qsizetype MaxReach = 256;
+constexpr qsizetype FirstWindow = 32;
 constexpr qsizetype Anchor = 6;
 
 bool isWordCharacter(QChar c)
@@ -38,44 +40,77 @@ QChar SpokenTextMap::originalAt(qsizetype i) const
     return r < n ? m_original[r] : (r == n ? QChar(u'.') : QChar(u' '));
 }
 
-bool SpokenTextMap::agree(qsizetype original, qsizetype spoken, qsizetype count) const
-{
-    for (qsizetype k = 0; k < count; ++k) {
-        if (originalAt(original + k) != m_spoken[spoken + k])
-            return false;
-    }
-    return true;
-}
-
 SpokenTextMap::Change SpokenTextMap::findChange() const
 {
     const qsizetype from = m_at;
     const qsizetype spokenFrom = m_spokenAt;
-    const qsizetype spokenSize = m_spoken.size();
-    const auto agreesFrom = [&](qsizetype o, qsizetype s) {
-        if (o > m_originalSize || s > spokenSize)
-            return false;
-        const qsizetype leftOriginal = m_originalSize - o;
-        const qsizetype leftSpoken = spokenSize - s;
-        const qsizetype k = std::min({Anchor, leftOriginal, leftSpoken});
-        // Close to the end the texts must end together.
-        if (k < Anchor && leftOriginal != leftSpoken)
-            return false;
-        return agree(o, s, k);
-    };
-    // The nearest place from which the texts agree again (or both end): the fewest characters
-    // skipped in the longer side first, then the sides closest in length, since short words recur
-    // and could agree by chance a little further on in one text only.
-    for (qsizetype reach = 1; reach <= MaxReach; ++reach) {
-        for (qsizetype other = reach; other >= 0; --other) {
-            if (agreesFrom(from + reach, spokenFrom + other))
-                return {from, from + reach, spokenFrom, spokenFrom + other};
-            if (other != reach && agreesFrom(from + other, spokenFrom + reach))
-                return {from, from + other, spokenFrom, spokenFrom + reach};
+    const qsizetype leftOriginal = m_originalSize - from;
+    const qsizetype leftSpoken = m_spoken.size() - spokenFrom;
+    const auto same = [&](qsizetype i, qsizetype j) { return originalAt(from + i) == m_spoken[spokenFrom + j]; };
+    for (qsizetype window = FirstWindow;; window *= 2) {
+        const qsizetype n = std::min(window, leftOriginal);
+        const qsizetype m = std::min(window, leftSpoken);
+        const bool wholeRest = n == leftOriginal && m == leftSpoken;
+        // The best way the two stretches share letters, from every pair of places on, counting a
+        // shared letter once and once more when it follows another: stretches that run together
+        // weigh more than letters that agree here and there by chance. `run` holds the scores of
+        // going on right after a shared letter, `gap` those after a letter of one text only.
+        const qsizetype stride = m + 1;
+        std::vector<int> run(size_t((n + 1) * stride), 0);
+        std::vector<int> gap(size_t((n + 1) * stride), 0);
+        const auto cell = [stride](qsizetype i, qsizetype j) { return size_t(i * stride + j); };
+        for (qsizetype i = n; i >= 0; --i) {
+            for (qsizetype j = m; j >= 0; --j) {
+                if (i == n || j == m)
+                    continue;
+                const int skip = std::max(gap[cell(i + 1, j)], gap[cell(i, j + 1)]);
+                const int shared = same(i, j) ? 1 + run[cell(i + 1, j + 1)] : -1;
+                gap[cell(i, j)] = std::max(skip, shared);
+                run[cell(i, j)] = std::max(skip, shared < 0 ? -1 : shared + 1);
+            }
         }
+        // Follow the best way from the start; the change ends where a shared stretch begins that
+        // is no part of a correction: one that holds a blank or punctuation (the texts are between
+        // words again), that is long, or that runs to the end of both texts. Short stretches inside
+        // a word ("е" of "т.е." and "то есть") belong to the change.
+        qsizetype i = 0, j = 0;
+        bool afterShared = false;
+        qsizetype stretchI = 0, stretchJ = 0, stretch = 0;
+        bool between = false;
+        const auto endsChange = [&](bool atTheEnd) {
+            return stretch > 0 && (between || stretch >= Anchor || (atTheEnd && wholeRest));
+        };
+        while (i < n && j < m) {
+            const std::vector<int> &scores = afterShared ? run : gap;
+            const int here = scores[cell(i, j)];
+            if (same(i, j) && here == 1 + (afterShared ? 1 : 0) + run[cell(i + 1, j + 1)]) {
+                if (stretch == 0) {
+                    stretchI = i;
+                    stretchJ = j;
+                    between = false;
+                }
+                between = between || !isWordCharacter(originalAt(from + i));
+                ++stretch;
+                ++i;
+                ++j;
+                afterShared = true;
+                continue;
+            }
+            if (endsChange(false))
+                return {from, from + stretchI, spokenFrom, spokenFrom + stretchJ};
+            stretch = 0;
+            afterShared = false;
+            if (gap[cell(i + 1, j)] >= gap[cell(i, j + 1)])
+                ++i;
+            else
+                ++j;
+        }
+        if (endsChange(i == n && j == m))
+            return {from, from + stretchI, spokenFrom, spokenFrom + stretchJ};
+        // Nothing in reach agrees: take the stretch as one change and look again beyond it.
+        if (wholeRest || window >= MaxReach)
+            return {from, from + n, spokenFrom, spokenFrom + m};
     }
-    // Nothing in reach agrees: take the stretch as one change and look again beyond it.
-    return {from, std::min(from + MaxReach, m_originalSize), spokenFrom, std::min(spokenFrom + MaxReach, spokenSize)};
 }
 
 qsizetype SpokenTextMap::locate(qsizetype target, bool isEnd, bool &changed)

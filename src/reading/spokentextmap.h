@@ -36,7 +36,7 @@ private:
     };
 
     QChar originalAt(qsizetype i) const;
-    bool agree(qsizetype original, qsizetype spoken, qsizetype count) const;
+    // The change that starts where the walk stands, where the texts differ.
     Change findChange() const;
     // The original position of spoken position `target`; `isEnd` says whether it ends a range.
     // Sets `changed` when the position fell inside a change.
