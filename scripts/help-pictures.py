@@ -2,9 +2,10 @@
 """Takes the pictures of the user guide into resources/help/: the main window, every button of the
 toolbar and of the formatting group, and every window the program has.
 
-Run it on the throw-away desktop (its environment set in the shell), with the program built:
+Run it on an X desktop with a window manager and the accessibility bus (DISPLAY and
+DBUS_SESSION_BUS_ADDRESS set in the shell; tests/e2e/velmira_desktop.py shows how to start a private
+one), with the program built:
 
-    eval "$(../shared/tools/desktop start)"
     scripts/help-pictures.py build/dev/src/app/velmira
     cmake --build build/dev --target userguide
 
