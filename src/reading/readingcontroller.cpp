@@ -152,8 +152,6 @@ void ReadingController::Pause()
 
 void ReadingController::Stop()
 {
-    if (WordFollower *follower = m_host.wordFollower())
-        follower->stop();
     m_queue->discard();
     if (SpeechControl *speech = m_host.speech())
         speech->AudioReset();
@@ -163,15 +161,11 @@ void ReadingController::ReadText(const QString &text)
 {
     // No engine check here, unlike Read: a reminder is spoken with whatever voice the control has. Once
     // the main window has closed there is no control, and nothing speaks any more.
-    if (WordFollower *follower = m_host.wordFollower())
-        follower->stop();
     m_speaker.say(text, Speaker::Turn::CutOff, Speaker::Report::MessageBox);
 }
 
 void ReadingController::ReadText(const QStringList &texts)
 {
-    if (WordFollower *follower = m_host.wordFollower())
-        follower->stop();
     Speaker::Turn turn = Speaker::Turn::CutOff;
     for (const QString &text : texts) {
         // After a failure the rest would fail as well: one box tells of them all.

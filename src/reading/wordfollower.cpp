@@ -72,9 +72,11 @@ void WordFollower::listenTo(SpeechControl &speech)
         disconnect(m_speech, nullptr, this, nullptr);
     m_speech = &speech;
     connect(&speech, &SpeechControl::wordReached, this, &WordFollower::wordReached);
-    // Everything queued has been spoken, or speech broke off.
+    // Everything queued has been spoken, speech broke off, or someone cut it off (Stop, a reminder,
+    // the clipboard): no word of the editor is heard any more.
     connect(&speech, &SpeechControl::finished, this, &WordFollower::stop);
     connect(&speech, &SpeechControl::failed, this, &WordFollower::stop);
+    connect(&speech, &SpeechControl::discarded, this, &WordFollower::stop);
 }
 
 void WordFollower::stop()
@@ -124,7 +126,6 @@ void WordFollower::showMark(int from, int to)
         mark.cursor.setPosition(from);
         mark.cursor.setPosition(to, QTextCursor::KeepAnchor);
         mark.format.setBackground(markColor());
-        mark.format.setForeground(QColor(Qt::black));
         selections.append(mark);
         keepInView(mark.cursor);
     }
