@@ -25,8 +25,9 @@ SpokenTextMap::SpokenTextMap(QString original, QString spoken, int repetitions)
       m_period(repetitions > 1 ? m_original.size() + 2 : 0),
       m_originalSize(repetitions > 1 ? m_period * repetitions : m_original.size())
 {
-    for (qsizetype i = 0; i + 1 < m_original.size(); ++i) {
-        if (m_original[i] == u'\r' && m_original[i + 1] == u'\n')
+    // A search for one character is the fast one; the text of a book is read here at once.
+    for (qsizetype i = m_original.indexOf(u'\r'); i >= 0; i = m_original.indexOf(u'\r', i + 1)) {
+        if (i + 1 < m_original.size() && m_original[i + 1] == u'\n')
             m_crlf.push_back(i);
     }
 }

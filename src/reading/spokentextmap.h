@@ -44,8 +44,9 @@ private:
     // The editor's position of an original (repeated) position, or nothing between repetitions.
     std::optional<qsizetype> toEditor(qsizetype position, bool isEnd) const;
 
-    QString m_original;
-    QString m_spoken;
+    // Const, so that reading them never copies the long texts shared with the caller.
+    const QString m_original;
+    const QString m_spoken;
     qsizetype m_period;
     qsizetype m_originalSize;
     // Every CR that is followed by LF in the original: the editor counts the pair as one.
