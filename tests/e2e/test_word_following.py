@@ -44,7 +44,7 @@ def test(desktop):
     check(all(boxes), "no mark while the text is heard: %s" % boxes)
     for left, top, right, bottom, count in boxes:
         # One word on one line: a line's height, a word's width, filled but for the letters on it.
-        check(8 <= bottom - top <= 40 and 6 <= right - left <= 300, "the mark is not word-sized: %s" % boxes)
+        check(8 <= bottom - top <= 40 and 4 <= right - left <= 300, "the mark is not word-sized: %s" % boxes)
         check(count >= (right - left) * (bottom - top) // 3, "the mark is not one box: %s" % boxes)
     places = [box[:2] for box in boxes]
     check(all(a != b for a, b in zip(places, places[1:])), "the mark does not move on: %s" % boxes)
