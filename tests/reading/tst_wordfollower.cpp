@@ -143,23 +143,32 @@ private slots:
         QVERIFY(m_editor->textCursor().hasSelection());
     }
 
-    // A long text with the dictionary on is spoken as its start and then the rest: words of both pieces
-    // mark the editor's own words.
+    // A long selection with the dictionary on is spoken as its start and then the rest: words of both
+    // pieces mark the editor's own words, even when the start was heard to its end and the user moved
+    // the selection before the rest came.
     void longTextInTwoPieces()
     {
         writeFileAtomically(m_home->filePath(u"Dictionary.txt"_s), CorrectionDictionary::serialize({u"т.е.=то есть"_s}));
         CorrectionDictionary::setInUse(true);
-        QString text;
+        QString text = u"Заголовок.\n"_s;
         for (int i = 0; i < 100; ++i)
             text += u"Предложение номер %1, т.е. длинное. "_s.arg(i);
         text += u"Конец книги."_s;
         m_editor->setPlainText(text);
+        QTextCursor selection(m_editor->document());
+        selection.setPosition(11);
+        selection.setPosition(int(text.size()), QTextCursor::KeepAnchor);
+        m_editor->setTextCursor(selection);
 
         m_reading->Read();
         QCOMPARE(m_speech->spoken.size(), 1);
         hear(u"есть"_s);
         QCOMPARE(marked(), u"т.е."_s);
         QCOMPARE(markStart(), text.indexOf(u"т.е."_s));
+        emit m_speech->finished();
+        QCOMPARE(marked(), QString());
+        m_editor->setTextCursor(QTextCursor(m_editor->document()));
+
         QTRY_COMPARE(m_speech->spoken.size(), 2);
         hear(u"книги"_s);
         QCOMPARE(marked(), u"книги"_s);
