@@ -46,22 +46,22 @@ void WordFollower::follow(SpeechControl &speech, const QString &original, const 
     QTextCursor start(m_editor.document());
     start.setPosition(fromSelection ? m_editor.textCursor().selectionStart() : 0);
     m_readings.push_back(
-        {speech.lastSerial(), std::make_unique<SpokenTextMap>(original, spoken, repetitions), start, 0, 0});
+        {speech.lastSerial(), std::make_unique<SpokenTextMap>(original, spoken, repetitions), start, 0});
 }
 
 void WordFollower::followPiece(SpeechControl &speech, quint64 textId, bool fromSelection,
                                const QString &original, const QString &spoken, qsizetype offset)
 {
     listenTo(speech);
-    QTextCursor start(m_editor.document());
-    const auto earlier = std::find_if(m_readings.rbegin(), m_readings.rend(),
-                                      [textId](const Reading &reading) { return reading.textId == textId; });
-    if (earlier != m_readings.rend())
-        start = earlier->start; // the rest of a text: where its start was read from
-    else
+    // The rest of a text begins where its start was read from, even when the start has been heard
+    // to its end meanwhile and the user has moved the selection.
+    if (m_pieceStart.first != textId) {
+        QTextCursor start(m_editor.document());
         start.setPosition(fromSelection ? m_editor.textCursor().selectionStart() : 0);
-    m_readings.push_back(
-        {speech.lastSerial(), std::make_unique<SpokenTextMap>(original, spoken), start, textId, offset});
+        m_pieceStart = {textId, start};
+    }
+    m_readings.push_back({speech.lastSerial(), std::make_unique<SpokenTextMap>(original, spoken),
+                          m_pieceStart.second, offset});
 }
 
 void WordFollower::listenTo(SpeechControl &speech)

@@ -59,9 +59,7 @@ private:
         std::unique_ptr<SpokenTextMap> map;
         // Where the text read began; it moves with what the user types before it.
         QTextCursor start;
-        // The reading queue's number of the text (0 for texts not read through it), and where the
-        // piece given to Speak begins in `map`'s spoken text.
-        quint64 textId = 0;
+        // Where the piece given to Speak begins in `map`'s spoken text.
         qsizetype offset = 0;
     };
 
@@ -75,6 +73,8 @@ private:
     bool m_on = true;
     QPointer<SpeechControl> m_speech;
     std::deque<Reading> m_readings;
+    // The reading queue's number of the text last read through it, and where that text began.
+    std::pair<quint64, QTextCursor> m_pieceStart;
     std::optional<std::pair<int, int>> m_marked;
     // Since the user last scrolled the editor.
     QElapsedTimer m_userScrolled;
