@@ -1,6 +1,7 @@
 #include "richedit.h"
 
 #include "deferredlayout.h"
+#include "longwords.h"
 #include "rtf/rtfreader.h"
 #include "selectiondocument.h"
 #include "textpositions.h"
@@ -28,6 +29,9 @@ RichEdit::RichEdit(QWidget *parent) : QTextEdit(parent)
     setPalette(pal);
     document()->setDefaultFont(defaultFont());
     setFont(defaultFont());
+    // Seen before the document lays the change out, so that a very long word is never laid out slowly.
+    connect(document(), &QTextDocument::contentsChange, this,
+            [this](int from, int, int added) { fitWrapModeToChange(*document(), from, added); });
 }
 
 QFont RichEdit::defaultFont()
