@@ -1,6 +1,6 @@
 #include "longwords.h"
 
-#include <QTextCursor>
+#include <QTextBlock>
 #include <QTextDocument>
 #include <QTextOption>
 
@@ -9,13 +9,6 @@
 namespace velmira {
 
 namespace {
-
-// Where Qt may break a line between words. Hyphens and the like are break points too but are left out:
-// a word taken for longer than it is only gets its lines broken anywhere.
-bool isSpaceAt(const QTextDocument &document, int position)
-{
-    return document.characterAt(position).isSpace();
-}
 
 void setWrapMode(QTextDocument &document, QTextOption::WrapMode mode)
 {
@@ -30,25 +23,26 @@ void setWrapMode(QTextDocument &document, QTextOption::WrapMode mode)
 
 bool hasLongWordAround(const QTextDocument &document, int from, int to)
 {
-    const int end = document.characterCount() - 1;
-    from = std::clamp(from, 0, end);
-    to = std::clamp(to, from, end);
-    // The words cut by the change's ends reach out of it; looking a word's length further is enough.
-    int first = from;
-    while (first > 0 && from - first <= LongestWrappedWord && !isSpaceAt(document, first - 1))
-        --first;
-    int last = to;
-    while (last < end && last - to <= LongestWrappedWord && !isSpaceAt(document, last))
-        ++last;
-    QTextCursor cursor(const_cast<QTextDocument *>(&document));
-    cursor.setPosition(first);
-    cursor.setPosition(last, QTextCursor::KeepAnchor);
-    const QString text = cursor.selectedText();
-    qsizetype word = 0;
-    for (const QChar c : text) {
-        word = c.isSpace() ? 0 : word + 1;
-        if (word > LongestWrappedWord)
-            return true;
+    // A word cut by an end of the change reaches out of it; a word's length further on each side is
+    // enough to see it whole or too long. A paragraph break ends a word, so only paragraphs longer than
+    // a long word are looked at: a text of many short lines is passed over quickly.
+    const int first = std::max(0, from - LongestWrappedWord - 1);
+    const int last = to + LongestWrappedWord + 1;
+    for (QTextBlock block = document.findBlock(first); block.isValid() && block.position() <= last;
+         block = block.next()) {
+        if (block.length() <= LongestWrappedWord)
+            continue;
+        const QString text = block.text();
+        const qsizetype begin = std::max(0, first - block.position());
+        const qsizetype end = std::min(text.size(), qsizetype(last) - block.position());
+        qsizetype word = 0;
+        // Hyphens and the like are break points for Qt too, but are left out here: a word taken for
+        // longer than it is only gets its lines broken anywhere.
+        for (qsizetype i = begin; i < end; ++i) {
+            word = text[i].isSpace() ? 0 : word + 1;
+            if (word > LongestWrappedWord)
+                return true;
+        }
     }
     return false;
 }

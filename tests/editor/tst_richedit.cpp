@@ -1,4 +1,5 @@
-// The editor's lines break anywhere while its text holds a very long word, and the text stays as it was.
+// The editor: its text as the program reads and saves it, and its lines broken anywhere while the text
+// holds a very long word, the text staying as it was.
 #include "editor/longwords.h"
 #include "editor/richedit.h"
 #include "editor/rtf/rtfreader.h"
@@ -39,11 +40,31 @@ void insertAt(RichEdit &editor, int position, const QString &text)
 
 } // namespace
 
-class TestLongWords : public QObject
+class TestRichEdit : public QObject
 {
     Q_OBJECT
 
 private slots:
+    void textWithCrLf()
+    {
+        RichEdit editor;
+        QTextCursor cursor(editor.document());
+        cursor.insertText(u"Первый абзац\u00A0и\tтаб"_s);
+        cursor.insertBlock();
+        cursor.insertText(u"строка"_s);
+        cursor.insertText(QString(QChar::LineSeparator));
+        cursor.insertText(u"вторая строка"_s);
+        cursor.insertBlock();
+        cursor.insertBlock();
+        QCOMPARE(editor.plainTextCrLf(), u"Первый абзац\u00A0и\tтаб\r\nстрока\nвторая строка\r\n\r\n"_s);
+        cursor.setPosition(7);
+        cursor.setPosition(20, QTextCursor::KeepAnchor);
+        editor.setTextCursor(cursor);
+        QCOMPARE(editor.selectedTextCrLf(), u"абзац\u00A0и\tтаб\r\nс"_s);
+        QCOMPARE(withCrLf(QString()), QString());
+        QCOMPARE(withCrLf(QString(QChar::ParagraphSeparator)), u"\r\n"_s);
+    }
+
     void aLongWordIsShownBrokenAnywhereAndKeptWhole()
     {
         RichEdit editor;
@@ -115,5 +136,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestLongWords)
-#include "tst_longwords.moc"
+QTEST_MAIN(TestRichEdit)
+#include "tst_richedit.moc"
