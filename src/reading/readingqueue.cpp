@@ -23,16 +23,16 @@ ReadingQueue::~ReadingQueue()
     }
 }
 
-void ReadingQueue::read(const QString &text)
+void ReadingQueue::read(const QString &text, bool fromSelection)
 {
-    const std::shared_ptr<const Corrections> corrections = correctionsInUse();
+    if (!shareIfEqual(m_lastRead, text))
+        m_lastRead = text;
+    Text queued{m_lastRead, correctionsInUse(), ++m_lastTextId, fromSelection};
     if (m_preparing) {
-        QString waiting = text;
-        shareIfEqual(waiting, m_waiting.empty() ? m_preparingText : m_waiting.back().first);
-        m_waiting.emplace_back(std::move(waiting), corrections);
+        m_waiting.push_back(std::move(queued));
         return;
     }
-    start(text, corrections);
+    start(queued);
 }
 
 void ReadingQueue::discard()
@@ -40,10 +40,15 @@ void ReadingQueue::discard()
     ++m_generation;
     m_waiting.clear();
     m_preparing = false;
-    m_preparingText.clear();
 }
 
-void ReadingQueue::speak(const QString &text)
+void ReadingQueue::speak(const Text &text, const QString &original, const QString &spoken)
+{
+    speak(text, original, spoken, 0, spoken);
+}
+
+void ReadingQueue::speak(const Text &text, const QString &original, const QString &spoken, qsizetype offset,
+                         const QString &rest)
 {
     SpeechControl *speech = m_speech();
     if (!speech)
@@ -51,29 +56,31 @@ void ReadingQueue::speak(const QString &text)
     // Speech cut off by anyone (a reminder, the clipboard, the dictionary window) takes the rests
     // still being prepared with it.
     connect(speech, &SpeechControl::discarded, this, &ReadingQueue::discard, Qt::UniqueConnection);
-    speech->Speak(text);
+    speech->Speak(rest);
+    emit queued(text.id, text.fromSelection, original, spoken, offset);
 }
 
-void ReadingQueue::start(const QString &text, const std::shared_ptr<const Corrections> &corrections)
+void ReadingQueue::start(const Text &queued)
 {
+    const QString &text = queued.text;
+    const std::shared_ptr<const Corrections> &corrections = queued.corrections;
     // Without a dictionary nothing is prepared: the speech control cuts the text into pieces itself.
     if (!corrections || text.size() <= StartLength) {
-        speak(corrections ? corrections->apply(text) : text);
+        speak(queued, text, corrections ? corrections->apply(text) : text);
         return;
     }
     if (corrections == m_last.corrections && m_last.source == text) {
-        speak(m_last.opening);
-        if (!m_last.rest.isEmpty())
-            speak(m_last.rest);
+        speak(queued, m_last.openingSource, m_last.opening);
+        if (m_last.same < m_last.whole.size())
+            speak(queued, text, m_last.whole, m_last.same, m_last.rest);
         return;
     }
     // The start ends where the synthesiser would cut the text anyway, so that it sounds the same.
     const qsizetype cut = findPieceEnd(text, 0, StartLength).end;
-    Parts parts{text, corrections, corrections->apply(text.first(cut)), {}};
-    speak(parts.opening);
+    Parts parts{text, corrections, text.first(cut), corrections->apply(text.first(cut)), {}, 0, {}};
+    speak(queued, parts.openingSource, parts.opening);
 
     m_preparing = true;
-    m_preparingText = text;
     const quint64 generation = m_generation;
     auto prepared = std::make_shared<Prepared>();
     QThread *thread = QThread::create([text, corrections, prepared] {
@@ -83,21 +90,20 @@ void ReadingQueue::start(const QString &text, const std::shared_ptr<const Correc
             prepared->failure = error.message();
         }
     });
-    connect(thread, &QThread::finished, this, [this, thread, generation, parts = std::move(parts), prepared] {
+    connect(thread, &QThread::finished, this, [this, thread, generation, queued, parts = std::move(parts), prepared] {
         std::erase(m_threads, QPointer<QThread>(thread));
         thread->deleteLater();
-        restPrepared(generation, parts, prepared);
+        restPrepared(generation, queued, parts, prepared);
     });
     m_threads.emplace_back(thread);
     thread->start();
 }
 
-void ReadingQueue::restPrepared(quint64 generation, Parts parts, const std::shared_ptr<Prepared> &prepared)
+void ReadingQueue::restPrepared(quint64 generation, const Text &text, Parts parts, const std::shared_ptr<Prepared> &prepared)
 {
     if (generation != m_generation)
         return;
     m_preparing = false;
-    m_preparingText.clear();
     if (!prepared->failure.isEmpty()) {
         // What was queued behind the text is not read either, as when Read itself reports.
         m_waiting.clear();
@@ -110,15 +116,17 @@ void ReadingQueue::restPrepared(quint64 generation, Parts parts, const std::shar
     const qsizetype common = std::min(opening.size(), whole.size());
     while (same < common && opening[same] == whole[same])
         ++same;
+    parts.whole = whole;
+    parts.same = same;
     parts.rest = whole.sliced(same);
     m_last = std::move(parts);
     try {
-        if (!m_last.rest.isEmpty())
-            speak(m_last.rest);
+        if (same < whole.size())
+            speak(text, text.text, m_last.whole, same, m_last.rest);
         while (!m_preparing && !m_waiting.empty()) {
-            const auto [text, corrections] = std::move(m_waiting.front());
+            const Text next = std::move(m_waiting.front());
             m_waiting.pop_front();
-            start(text, corrections);
+            start(next);
         }
     } catch (const DictionaryRunaway &error) {
         m_waiting.clear();

@@ -39,7 +39,7 @@ public:
     // Queues `text` behind what is queued: a text given while another is still being prepared waits
     // for it. Throws what text preparation throws for the dictionary file and for the start of the
     // text (Error, DictionaryRunaway), and what the speech control's Speak throws.
-    void read(const QString &text);
+    void read(const QString &text, bool fromSelection = false);
     // Drops the texts and rests still being prepared (the speech was stopped, or another text cuts in).
     void discard();
     // Whether a text is still being prepared.
@@ -50,34 +50,55 @@ signals:
     void dictionaryFailed(const QString &message);
     // The speech control refused the rest of a text.
     void speechFailed();
+    // `spoken` from `offset` on has just been queued on the speech control for the text numbered
+    // `textId` (read from the editor's selection when `fromSelection`); `original` is the text, or its
+    // start, that `spoken` was prepared from. A long text comes in two pieces with the same number.
+    void queued(quint64 textId, bool fromSelection, const QString &original, const QString &spoken,
+                qsizetype offset);
 
 private:
+    struct Text
+    {
+        QString text;
+        std::shared_ptr<const Corrections> corrections;
+        quint64 id = 0;
+        bool fromSelection = false;
+    };
     struct Prepared
     {
         QString whole;
         QString failure;
     };
 
-    // A long text as it was prepared: the start spoken at once and the rest that followed.
+    // A long text as it was prepared: its start as read and as spoken, and the whole text prepared,
+    // whose `rest` from `same` on follows the start.
     struct Parts
     {
         QString source;
         std::shared_ptr<const Corrections> corrections;
+        QString openingSource;
         QString opening;
+        QString whole;
+        qsizetype same = 0;
         QString rest;
     };
 
-    void start(const QString &text, const std::shared_ptr<const Corrections> &corrections);
-    void restPrepared(quint64 generation, Parts parts, const std::shared_ptr<Prepared> &prepared);
-    void speak(const QString &text);
+    void start(const Text &text);
+    void restPrepared(quint64 generation, const Text &text, Parts parts, const std::shared_ptr<Prepared> &prepared);
+    // Speaks `spoken` (from `original`) whole, or its rest from `offset` on, which is `rest`.
+    void speak(const Text &text, const QString &original, const QString &spoken);
+    void speak(const Text &text, const QString &original, const QString &spoken, qsizetype offset,
+               const QString &rest);
 
     std::function<SpeechControl *()> m_speech;
     // Texts given while another was being prepared, with the dictionary they were given with.
-    std::deque<std::pair<QString, std::shared_ptr<const Corrections>>> m_waiting;
-    // The text being prepared, and the last long text prepared: the same text read again (Read pressed
-    // over and over) is neither prepared nor held once more.
-    QString m_preparingText;
+    std::deque<Text> m_waiting;
+    // The last text read, and the last long text prepared: the same text read again (Read pressed
+    // over and over, each time with a copy of the editor's text of its own) shares their memory, here,
+    // in the speech control's queue and wherever word following keeps it, and is not prepared again.
+    QString m_lastRead;
     Parts m_last;
+    quint64 m_lastTextId = 0;
     std::vector<QPointer<QThread>> m_threads;
     // Counts discards: a rest prepared for an earlier generation is not spoken.
     quint64 m_generation = 0;

@@ -101,7 +101,7 @@ void EspeakSpeechControl::Speak(const QString &text)
             if (shareIfEqual(queued, it->text))
                 break;
         }
-        m_channel->texts.push_back({++m_serial, std::move(queued), 0});
+        m_channel->texts.push_back({nextSerial(), std::move(queued), 0});
         ++m_channel->unfinished;
     }
     m_active = true;
