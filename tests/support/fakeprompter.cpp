@@ -6,6 +6,8 @@ Prompter::Button FakePrompter::message(QWidget *, const QString &caption, const 
                                        Buttons buttons, Button defaultButton)
 {
     asked.append({Asked::Kind::Message, caption, text, icon, buttons, defaultButton, {}, {}, -1, -1});
+    if (whenAsked)
+        whenAsked();
     if (!answers.isEmpty())
         return answers.dequeue();
     if (buttons.testFlag(Button::Ok))
@@ -19,6 +21,8 @@ int FakePrompter::choose(QWidget *, const QString &caption, const QString &text,
                          const QStringList &offered, int defaultChoice, int escapeChoice)
 {
     asked.append({Asked::Kind::Message, caption, text, icon, {}, Button::Ok, {}, offered, defaultChoice, escapeChoice});
+    if (whenAsked)
+        whenAsked();
     if (choices.isEmpty())
         return escapeChoice;
     const QString answer = choices.dequeue();

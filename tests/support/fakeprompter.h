@@ -6,6 +6,7 @@
 #include <QList>
 #include <QQueue>
 #include <QStringList>
+#include <functional>
 
 namespace velmira {
 
@@ -34,6 +35,9 @@ public:
     // Answers to boxes that offer choices, as the text of the button pressed; with nothing queued such
     // a box is answered as Esc answers it.
     QQueue<QString> choices;
+    // Called whenever a message box is shown, after it is recorded and before it is answered: what the
+    // user does elsewhere while the box is open.
+    std::function<void()> whenAsked;
     // Answers to file boxes, in order; an empty string cancels. When empty a file box is cancelled.
     QQueue<QString> files;
     // Answers to the font box; nothing queued cancels.
