@@ -715,7 +715,7 @@ bool MainWindow::loadRememberedText(const QString &path)
         prompter().message(this, programCaption(),
                            u"Сохранённый текст не загружен.\r\n%1\r\n\r\nПрограмма начинает работу с пустой "
                            "рабочей областью. Файл «%2» останется как есть, пока Вы не наберёте или не откроете "
-                           "другой текст."_s.arg(error.message(), QDir::toNativeSeparators(path)),
+                           "другой текст."_s.arg(error.message(), QFileInfo(path).fileName()),
                            Prompter::Icon::Warning, Prompter::Button::Ok);
         return false;
     }
