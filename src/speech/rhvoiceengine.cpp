@@ -9,6 +9,8 @@
 #include <QLibrary>
 #include <QThread>
 
+#include <fcntl.h>
+#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -276,30 +278,78 @@ public:
     bool deliver(const qint16 *, qint64, std::span<const EngineWord>) override { return true; }
 };
 
+// Set in the environment of a copy of this program started to try out one voice: the voice, the
+// sample rate and RHVoice's data and configuration folders, one per line, percent-encoded.
+constexpr char VoiceTrialVariable[] = "VELMIRA_RHVOICE_TRIAL";
+
+// A copy of the program started to try out a voice does that before anything else runs, and ends.
+[[gnu::constructor]] void answerVoiceTrial()
+{
+    const char *request = std::getenv(VoiceTrialVariable);
+    if (request)
+        _exit(RhvoiceEngine::tryVoice(QByteArray(request)));
+}
+
 } // namespace
+
+int RhvoiceEngine::tryVoice(const QByteArray &request)
+{
+    const QList<QByteArray> fields = request.split('\n');
+    if (fields.size() != 4)
+        return 2;
+    // A crash is the answer here, not something to report or trace.
+    for (int sig : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT})
+        std::signal(sig, SIG_DFL);
+    // RHVoice exits on a missing file; that exit must not read as success.
+    std::atexit([] { _exit(1); });
+    try {
+        RhvoiceEngine engine(QString::fromUtf8(QByteArray::fromPercentEncoding(fields[2])),
+                             QString::fromUtf8(QByteArray::fromPercentEncoding(fields[3])));
+        DiscardingSink sink;
+        const QString failure = engine.speak(QByteArray::fromPercentEncoding(fields[0]), 0, 50, u"Да."_s,
+                                             fields[1].toInt(), sink);
+        return failure.isEmpty() ? 0 : 1;
+    } catch (...) {
+        return 1;
+    }
+}
 
 bool RhvoiceEngine::speaksSafely(const QByteArray &identifier, int sampleRate)
 {
     // RHVoice loads a voice's data when the voice first speaks, and a voice whose files are missing
     // or damaged ends the process there (it exits, or crashes on the bad data). So a voice first
-    // speaks a word in a child process, which only this thread's RHVoice runs in.
-    std::fflush(nullptr);
-    const pid_t child = fork();
-    if (child == 0) {
-        // A crash here is the answer, not something to report or trace.
-        for (int sig : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT})
-            std::signal(sig, SIG_DFL);
-        // RHVoice exits on a missing file: the program's own exit handlers, which run first in
-        // reverse order, must not run in this copy of it.
-        std::atexit([] { _exit(1); });
-        DiscardingSink sink;
-        const QString failure = speak(identifier, 0, 50, u"Да."_s, sampleRate, sink);
-        _exit(failure.isEmpty() ? 0 : 1);
+    // speaks a word in a fresh copy of this program. Not a forked one: a fork of a process with
+    // threads may hang on a lock another thread held at that moment.
+    const QByteArray request = identifier.toPercentEncoding() + '\n' + QByteArray::number(sampleRate) + '\n' +
+                               m_dataPath.toUtf8().toPercentEncoding() + '\n' +
+                               m_configPath.toUtf8().toPercentEncoding();
+    std::vector<QByteArray> environment;
+    const QByteArray prefix = QByteArray(VoiceTrialVariable) + '=';
+    for (char **variable = environ; *variable; ++variable) {
+        if (!QByteArray(*variable).startsWith(prefix))
+            environment.emplace_back(*variable);
     }
-    if (child < 0)
+    environment.push_back(prefix + request);
+    std::vector<char *> envp;
+    for (QByteArray &variable : environment)
+        envp.push_back(variable.data());
+    envp.push_back(nullptr);
+    char program[] = "/proc/self/exe";
+    char name[] = "velmira-voice-trial";
+    char *argv[] = {name, nullptr};
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    pid_t child = 0;
+    const int spawned = posix_spawn(&child, program, &actions, nullptr, argv, envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0)
         return true; // no way to find out: the voice is taken as it is
+
     int status = 0;
-    // Loading a voice takes a fraction of a second; a child that hangs is as bad as one that crashes.
+    // Loading a voice takes a fraction of a second; a trial that hangs is as bad as one that crashes.
     for (int waited = 0;; waited += 5) {
         const pid_t done = waitpid(child, &status, WNOHANG);
         if (done == child)
@@ -317,6 +367,8 @@ bool RhvoiceEngine::speaksSafely(const QByteArray &identifier, int sampleRate)
 }
 
 RhvoiceEngine::RhvoiceEngine(const QString &dataPath, const QString &configPath)
+    : m_dataPath(dataPath)
+    , m_configPath(configPath)
 {
     const QByteArray data = dataPath.toUtf8();
     const QByteArray config = configPath.toUtf8();

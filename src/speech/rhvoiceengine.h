@@ -28,7 +28,7 @@ public:
 
     QList<Voice> voices() const override;
     // A voice whose data is missing or damaged fails with a message naming it; the first piece of
-    // each voice is tried out in a child process first, as RHVoice would end the program on such data.
+    // each voice is tried out in another process first, as RHVoice would end the program on such data.
     QString synthesise(const PieceVoice &voice, QStringView piece, bool sentenceEnd, int sampleRate,
                        PieceSink &sink) override;
     // Tries the voice out and loads its data, so that the first piece of a reading starts at once.
@@ -39,11 +39,17 @@ public:
 
     struct Library;
 
+    // What a copy of the program started by speaksSafely() does before anything else: speaks a word
+    // with the voice `request` names and gives the exit status (0: it speaks).
+    static int tryVoice(const QByteArray &request);
+
 private:
-    // Whether the voice speaks without bringing the process down, tried out in a child process.
+    // Whether the voice speaks without bringing the process down, tried out in another process.
     bool speaksSafely(const QByteArray &identifier, int sampleRate);
     QString speak(const QByteArray &identifier, int rate, int pitch, QStringView piece, int sampleRate, PieceSink &sink);
 
+    QString m_dataPath;
+    QString m_configPath;
     const Library *m_library = nullptr;
     RHVoice_tts_engine_struct *m_engine = nullptr;
     QList<Voice> m_voices;

@@ -12,7 +12,9 @@ def test(desktop):
     program = Program(desktop)
     main = program.wait_window()
     desktop.xdotool("windowactivate", "--sync", main, check_rc=False)
-    desktop.xdotool("type", "--delay", "30", "Мой текст")
+    # Latin letters: xdotool types Cyrillic by remapping a key for each letter, and on a loaded
+    # machine letters get lost on the way; this test is about the tray, not the keyboard.
+    desktop.xdotool("type", "--delay", "30", "My text")
 
     for round_ in range(2):
         program.do_action(program.find("Свернуть программу в трей", pyatspi.ROLE_PUSH_BUTTON), "Press")
@@ -24,8 +26,7 @@ def test(desktop):
         program.check_running()
 
     check(program.close() == 0, "the program ended with a failure")
-    # xdotool may lose the first letter while it maps the keyboard for Cyrillic.
-    check("й текст" in program.saved_text(), "Text.rtf does not hold the typed text: " + program.saved_text()[-80:])
+    check("My text" in program.saved_text(), "Text.rtf does not hold the typed text: " + program.saved_text()[-80:])
     check(os.path.exists(program.file("Settings.ini")), "Settings.ini was not written")
 
 
