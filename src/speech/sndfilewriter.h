@@ -34,13 +34,24 @@ public:
     // The sample rate of the file written.
     int fileSampleRate() const { return m_fileRate; }
 
+    // The open file libsndfile writes through, and the first error a write met.
+    struct FileAccess
+    {
+        int descriptor = -1;
+        int error = 0;
+    };
+
 private:
+    void failOnWriteError();
+    // Closes the file's descriptor; false when closing it failed (errno says why).
+    bool releaseDescriptor();
     void resampleAndWrite(const qint16 *samples, qsizetype count, bool last);
     void writeFloats(const float *samples, qsizetype count);
     void close();
     [[noreturn]] void fail(const QString &reason);
 
     QString m_path;
+    FileAccess m_access;
     sf_private_tag *m_file = nullptr;
     SRC_STATE_tag *m_resampler = nullptr;
     int m_sampleRate;

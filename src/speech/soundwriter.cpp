@@ -1,6 +1,7 @@
 // Writing speech to a sound file, in the format its name asks for.
 #include "soundwriter.h"
 
+#include "backgroundwriter.h"
 #include "sndfilewriter.h"
 #include "wavwriter.h"
 
@@ -57,7 +58,10 @@ std::unique_ptr<SoundWriter> createSoundWriter(const QString &path, int sampleRa
 {
     if (format == SoundFormat::Wav)
         return std::make_unique<WavWriter>(path, sampleRate);
-    return std::make_unique<SndfileWriter>(path, sampleRate, format);
+    // FLAC costs about as little as WAV; the lossy encoders cost more than the synthesis itself.
+    if (format == SoundFormat::Flac)
+        return std::make_unique<SndfileWriter>(path, sampleRate, format);
+    return std::make_unique<BackgroundSoundWriter>(std::make_unique<SndfileWriter>(path, sampleRate, format));
 }
 
 } // namespace velmira

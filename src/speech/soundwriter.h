@@ -35,6 +35,9 @@ public:
     virtual void write(const qint16 *samples, qsizetype count) = 0;
     // Brings what was given so far to the file as far as the format allows. Throws SpeechError.
     virtual void flush() = 0;
+    // Waits until everything given so far has reached the file's encoder, and throws SpeechError
+    // when it could not be written: the end of a text is not reported before its sound is safe.
+    virtual void drain() {}
     // Completes the file so that players see all of it. A WAV file may grow further afterwards;
     // a compressed one is closed and takes no more samples. Throws SpeechError.
     virtual void finish() = 0;

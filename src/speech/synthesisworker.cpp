@@ -47,6 +47,10 @@ struct SynthesisWorker::Job : PieceSink
     qsizetype end = 0;
     bool sentenceEnd = true;
     bool lastPiece = false;
+    // The last piece of the last text queued when it was taken.
+    bool lastQueued = false;
+    // Only blanks: nothing for the engine to say.
+    bool blank = false;
     int voice = 0;
     int rate = 0;
     int pitch = 0;
@@ -251,10 +255,11 @@ bool SynthesisWorker::takePiece(SpeechChannel &channel, Job &job)
     job.lastPiece = job.end >= text.text.size();
     if (job.lastPiece)
         channel.texts.pop_front();
-    for (qsizetype i = job.start; i < job.end; ++i) {
-        if (!job.text[i].isSpace())
-            return true;
-    }
+    job.lastQueued = job.lastPiece && channel.texts.empty();
+    job.blank = std::all_of(job.text.cbegin() + job.start, job.text.cbegin() + job.end, [](QChar c) { return c.isSpace(); });
+    // A file's sound is waited for at the end of the queue even when its last piece says nothing.
+    if (!job.blank || (job.lastQueued && job.file))
+        return true;
     // Nothing to say in this piece (blanks between sentences, an empty text).
     if (job.lastPiece) {
         --channel.unfinished;
@@ -267,13 +272,19 @@ void SynthesisWorker::synthesise(Job &job)
 {
     const int voice = std::clamp(job.voice, 0, int(m_voices.size()) - 1);
     const PieceVoice settings{m_voices.at(voice).identifier, job.rate, job.pitch};
-    const QString failure = m_voiceEngines.at(size_t(voice))->synthesise(settings, job.piece(), job.sentenceEnd, m_sampleRate, job);
+    const QString failure = job.blank ? QString()
+                                      : m_voiceEngines.at(size_t(voice))->synthesise(settings, job.piece(), job.sentenceEnd,
+                                                                                     m_sampleRate, job);
     if (job.failure.isEmpty() && !job.abandoned())
         job.failure = failure;
 
     if (job.file) {
         try {
             job.file->flush();
+            // Encoding may lag behind synthesis; the end of the queue waits for it, so that a
+            // file that could not be written is reported as failed, never as finished.
+            if (job.lastQueued && !job.abandoned())
+                job.file->drain();
         } catch (const SpeechError &e) {
             if (job.failure.isEmpty())
                 job.failure = e.message();

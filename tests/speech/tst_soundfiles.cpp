@@ -2,6 +2,7 @@
 #include "support/soundfile.h"
 #include "speech/espeakspeechcontrol.h"
 #include "speech/pacedaudiooutput.h"
+#include "speech/backgroundwriter.h"
 #include "speech/sndfilewriter.h"
 #include "speech/soundwriter.h"
 
@@ -12,6 +13,7 @@
 #include <QTest>
 
 #include <cmath>
+#include <numeric>
 #include <sndfile.h>
 
 using namespace velmira;
@@ -134,6 +136,89 @@ private slots:
             QVERIFY2(std::abs(sound.seconds() - wav.seconds()) < 0.1,
                      qPrintable(u"%1: %2 s against %3 s"_s.arg(extension).arg(sound.seconds()).arg(wav.seconds())));
             QVERIFY(sound.peak > 1000);
+        }
+    }
+
+    // The encoder's own thread hands every sample on in order, and a failure behind it reaches the
+    // caller at a later call instead of being lost, without a full queue holding the caller up.
+    void backgroundEncodingKeepsOrderAndFailures()
+    {
+        struct Collecting : SoundWriter
+        {
+            QString name = u"запись.mp3"_s;
+            std::vector<qint16> *written;
+            qsizetype failAfter;
+            bool closed = false;
+            Collecting(std::vector<qint16> *w, qsizetype f) : written(w), failAfter(f) {}
+            void write(const qint16 *samples, qsizetype count) override
+            {
+                if (closed)
+                    throw SpeechError(u"закрыт"_s);
+                if (qsizetype(written->size()) + count > failAfter) {
+                    closed = true;
+                    throw SpeechError(u"Нет места на диске."_s);
+                }
+                written->insert(written->end(), samples, samples + count);
+            }
+            void flush() override {}
+            void finish() override { closed = true; }
+            bool isClosed() const override { return closed; }
+            const QString &path() const override { return name; }
+        };
+
+        std::vector<qint16> block(4000);
+        std::vector<qint16> written;
+        {
+            BackgroundSoundWriter writer(std::make_unique<Collecting>(&written, 1'000'000));
+            for (int i = 0; i < 200; ++i) {
+                std::iota(block.begin(), block.end(), qint16(i));
+                writer.write(block.data(), qsizetype(block.size()));
+            }
+            writer.drain();
+            QCOMPARE(written.size(), size_t(800'000));
+            writer.finish();
+            QVERIFY(writer.isClosed());
+        }
+        for (int i = 0; i < 200; ++i)
+            QCOMPARE(written[size_t(i) * 4000 + 3999], qint16(i + 3999));
+
+        written.clear();
+        BackgroundSoundWriter failing(std::make_unique<Collecting>(&written, 100'000));
+        QString reported;
+        try {
+            for (int i = 0; i < 1000; ++i)
+                failing.write(block.data(), qsizetype(block.size()));
+            failing.drain();
+        } catch (const SpeechError &e) {
+            reported = e.message();
+        }
+        QCOMPARE(reported, u"Нет места на диске."_s);
+        QVERIFY(failing.isClosed());
+        QVERIFY_THROWS_EXCEPTION(SpeechError, failing.write(block.data(), 10));
+    }
+
+    // A recording whose compressed file cannot be written ends as failed, never as finished, also
+    // when the failure comes from the encoder's thread after the last words were made.
+    void aFullDiskIsAFailureNotAFinish()
+    {
+        if (!QFileInfo::exists(u"/dev/full"_s))
+            QSKIP("no /dev/full here");
+        for (const QString &name : {u"полный.mp3"_s, u"полный.ogg"_s, u"полный.opus"_s}) {
+            const QString path = m_dir.filePath(name);
+            QVERIFY(QFile::link(u"/dev/full"_s, path));
+            EspeakSpeechControl speech(std::make_unique<PacedAudioOutput>());
+            QSignalSpy finished(&speech, &SpeechControl::finished);
+            QSignalSpy failed(&speech, &SpeechControl::failed);
+            try {
+                speech.setFileName(path);
+                speech.Speak(u"Этот текст записать некуда: на диске нет места."_s);
+                QTRY_VERIFY_WITH_TIMEOUT(failed.count() + finished.count() > 0, 30000);
+                QTest::qWait(100);
+                QVERIFY2(finished.isEmpty(), qPrintable(name));
+            } catch (const SpeechError &) {
+                // Refused at once is as good.
+            }
+            QFile::remove(path);
         }
     }
 
