@@ -11,8 +11,8 @@
 #include "common/core/textfile.h"
 #include "dictionary/dictionarywindow.h"
 #include "editor/documentcommands.h"
-#include "editor/formats/documentfile.h"
 #include "editor/formatcommands.h"
+#include "editor/formats/documentfile.h"
 #include "editor/highlightingwindow.h"
 #include "editor/richedit.h"
 #include "editor/wordexport.h"
@@ -31,8 +31,8 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDesktopServices>
-#include <QFile>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -712,11 +712,12 @@ bool MainWindow::loadRememberedText(const QString &path)
     } catch (const Error &error) {
         // The program starts all the same; the file may hold the user's only copy of the text.
         keepRememberedTextUntilEdited();
-        prompter().message(this, programCaption(),
-                           u"Сохранённый текст не загружен.\r\n%1\r\n\r\nПрограмма начинает работу с пустой "
-                           "рабочей областью. Файл «%2» останется как есть, пока Вы не наберёте или не откроете "
-                           "другой текст."_s.arg(error.message(), QFileInfo(path).fileName()),
-                           Prompter::Icon::Warning, Prompter::Button::Ok);
+        prompter().message(
+            this, programCaption(),
+            u"Сохранённый текст не загружен.\r\n%1\r\n\r\nПрограмма начинает работу с пустой "
+            "рабочей областью. Файл «%2» останется как есть, пока Вы не наберёте или не откроете "
+            "другой текст."_s.arg(error.message(), QFileInfo(path).fileName()),
+            Prompter::Icon::Warning, Prompter::Button::Ok);
         return false;
     }
 }
@@ -980,8 +981,8 @@ MainWindow::ClosingSave MainWindow::saveBeforeClosing(const std::function<void()
         offer(Choice::CloseAnyway, u"&Закрыть без сохранения"_s);
         offer(Choice::Stay, u"Отмена"_s);
         const QString what = isText ? u"текст"_s : u"настройки"_s;
-        const QString loss = isText ? u"текст из рабочей области не сохранится"_s
-                                    : u"настройки этого сеанса не сохранятся"_s;
+        const QString loss =
+            isText ? u"текст из рабочей области не сохранится"_s : u"настройки этого сеанса не сохранятся"_s;
         const QString text =
             u"Не удалось сохранить %1 в файл «%2».\r\n%3\r\n\r\nЕсли закрыть программу без сохранения, %4. "
             "«Отмена» вернёт Вас к работе."_s.arg(what, QDir::toNativeSeparators(path), reason, loss);

@@ -56,7 +56,8 @@ std::unique_ptr<ScriptedPrompter> ScriptedPrompter::fromEnvironment()
     return std::make_unique<ScriptedPrompter>(qEnvironmentVariable("VELMIRA_ANSWERS"));
 }
 
-void ScriptedPrompter::write(const QString &caption, Icon icon, const QString &defaultAnswer, const QString &text)
+void ScriptedPrompter::write(const QString &caption, Icon icon, const QString &defaultAnswer,
+                             const QString &text)
 {
     QString shown = text;
     shown.replace(u"\r\n"_s, u"\\n"_s);

@@ -24,8 +24,8 @@
 #include <QStatusBar>
 #include <QSystemTrayIcon>
 #include <QTemporaryDir>
-#include <QTextDocument>
 #include <QTest>
+#include <QTextDocument>
 #include <QTimer>
 #include <QToolButton>
 
@@ -349,7 +349,8 @@ private slots:
     // The choices of the box that a failed save at closing shows.
     static QStringList closingChoices(bool text)
     {
-        return text ? QStringList{u"&Повторить"_s, u"&Сохранить как..."_s, u"&Закрыть без сохранения"_s, u"Отмена"_s}
+        return text ? QStringList{u"&Повторить"_s, u"&Сохранить как..."_s, u"&Закрыть без сохранения"_s,
+                                  u"Отмена"_s}
                     : QStringList{u"&Повторить"_s, u"&Закрыть без сохранения"_s, u"Отмена"_s};
     }
 

@@ -71,10 +71,14 @@ private slots:
         // binary file of it.
         const QString unicode = u"первая строка, line\r\nвторая"_s;
         QTest::newRow("UTF-16 with its byte-order mark")
-            << u"юникод.txt"_s << QByteArray(QStringEncoder(QStringConverter::Utf16LE, QStringConverter::Flag::WriteBom).encode(unicode))
+            << u"юникод.txt"_s
+            << QByteArray(QStringEncoder(QStringConverter::Utf16LE, QStringConverter::Flag::WriteBom)
+                              .encode(unicode))
             << u"первая строка, line\r\nвторая\r\n"_s;
         QTest::newRow("UTF-16 big-endian in an rtf name")
-            << u"юникод.rtf"_s << QByteArray(QStringEncoder(QStringConverter::Utf16BE, QStringConverter::Flag::WriteBom).encode(unicode))
+            << u"юникод.rtf"_s
+            << QByteArray(QStringEncoder(QStringConverter::Utf16BE, QStringConverter::Flag::WriteBom)
+                              .encode(unicode))
             << u"первая строка, line\r\nвторая\r\n"_s;
     }
 
@@ -119,7 +123,8 @@ private slots:
         QCOMPARE(message.caption, u"Вельмира 6.1"_s);
         QCOMPARE(message.icon, Prompter::Icon::Critical);
         // One byte over: the size says so, not "64,0 МБ".
-        QVERIFY2(message.text.contains(u"огромный.txt"_s) && message.text.contains(u"67\u00A0108\u00A0865 байт"_s) &&
+        QVERIFY2(message.text.contains(u"огромный.txt"_s) &&
+                     message.text.contains(u"67\u00A0108\u00A0865 байт"_s) &&
                      message.text.contains(u"64 МБ (67\u00A0108\u00A0864 байт)"_s),
                  qPrintable(message.text));
     }

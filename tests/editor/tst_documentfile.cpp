@@ -111,14 +111,16 @@ private slots:
         QTest::newRow("RTF of a 20 MB Russian text") << u"Text.rtf"_s << qint64(67'600'000) << QString();
         QTest::newRow("RTF of the longest Russian text") << u"Text.rtf"_s << qint64(227'000'000) << QString();
         QTest::newRow("RTF beyond any text")
-            << u"книга.RTF"_s << 300 * mb << u"Файл «книга.RTF» слишком велик: 300,0 МБ. Открываются файлы не больше 256 МБ."_s;
+            << u"книга.RTF"_s << 300 * mb
+            << u"Файл «книга.RTF» слишком велик: 300,0 МБ. Открываются файлы не больше 256 МБ."_s;
         QTest::newRow("plain text at the limit") << u"текст.txt"_s << 64 * mb << QString();
-        QTest::newRow("plain text a byte over")
-            << u"текст.txt"_s << 64 * mb + 1
-            << u"Файл «текст.txt» слишком велик: 67\u00A0108\u00A0865 байт. Открываются файлы не больше 64 МБ "
-               "(67\u00A0108\u00A0864 байт)."_s;
+        QTest::newRow("plain text a byte over") << u"текст.txt"_s << 64 * mb + 1
+                                                << u"Файл «текст.txt» слишком велик: 67\u00A0108\u00A0865 "
+                                                   u"байт. Открываются файлы не больше 64 МБ "
+                                                   "(67\u00A0108\u00A0864 байт)."_s;
         QTest::newRow("plain text far over")
-            << u"текст.txt"_s << 100 * mb << u"Файл «текст.txt» слишком велик: 100,0 МБ. Открываются файлы не больше 64 МБ."_s;
+            << u"текст.txt"_s << 100 * mb
+            << u"Файл «текст.txt» слишком велик: 100,0 МБ. Открываются файлы не больше 64 МБ."_s;
     }
 
     void documentFileSizes()
@@ -147,7 +149,8 @@ private slots:
             saveDocumentRtf(document, path);
             QFAIL("saved");
         } catch (const Error &error) {
-            QVERIFY2(error.message().contains(u"«Text.rtf»"_s) && error.message().contains(u"67\u00A0108\u00A0865"_s),
+            QVERIFY2(error.message().contains(u"«Text.rtf»"_s) &&
+                         error.message().contains(u"67\u00A0108\u00A0865"_s),
                      qPrintable(error.message()));
         }
         QCOMPARE(readFileBytes(path), QByteArray("{\\rtf1 вчерашний текст}"));

@@ -20,7 +20,16 @@ Prompter::Button FakePrompter::message(QWidget *, const QString &caption, const 
 int FakePrompter::choose(QWidget *, const QString &caption, const QString &text, Icon icon,
                          const QStringList &offered, int defaultChoice, int escapeChoice)
 {
-    asked.append({Asked::Kind::Message, caption, text, icon, {}, Button::Ok, {}, offered, defaultChoice, escapeChoice});
+    asked.append({Asked::Kind::Message,
+                  caption,
+                  text,
+                  icon,
+                  {},
+                  Button::Ok,
+                  {},
+                  offered,
+                  defaultChoice,
+                  escapeChoice});
     if (whenAsked)
         whenAsked();
     if (choices.isEmpty())

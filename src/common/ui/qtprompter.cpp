@@ -173,8 +173,8 @@ int QtPrompter::choose(QWidget *owner, const QString &caption, const QString &te
     for (qsizetype i = 0; i < choices.size(); ++i) {
         // Every button keeps its place in the order given: the escape button is the one rejecting, the
         // others act.
-        auto *button = box.addButton(choices[i], i == escapeChoice ? QMessageBox::RejectRole
-                                                                   : QMessageBox::AcceptRole);
+        auto *button =
+            box.addButton(choices[i], i == escapeChoice ? QMessageBox::RejectRole : QMessageBox::AcceptRole);
         button->setObjectName(u"choice%1"_s.arg(i));
         // A screen reader says the text without the key mark.
         button->setAccessibleName(QString(choices[i]).remove(u'&'));

@@ -18,8 +18,7 @@ namespace {
 
 // The lines of a plain text (a QByteArray of 8-bit or UTF-8 text, or a QString), each followed by
 // CR LF, as plainDocumentText describes them.
-template <typename Text>
-Text linesWithCrLf(const Text &in)
+template <typename Text> Text linesWithCrLf(const Text &in)
 {
     using Char = typename Text::value_type;
     const Char cr(u'\r');
@@ -101,8 +100,9 @@ void checkDocumentLength(qint64 length, const QString &path)
     if (length > MaxDocumentLength) {
         const QLocale russian(QLocale::Russian);
         throw Error(u"Текст слишком длинный для файла «%1» (символов: %2). Программа открывает и сохраняет "
-                    "тексты не длиннее %3 символов."_s.arg(QFileInfo(path).fileName(), russian.toString(length),
-                                                        russian.toString(MaxDocumentLength)));
+                    "тексты не длиннее %3 символов."_s.arg(QFileInfo(path).fileName(),
+                                                           russian.toString(length),
+                                                           russian.toString(MaxDocumentLength)));
     }
 }
 
@@ -117,9 +117,10 @@ void saveDocumentRtf(const QTextDocument &document, const QString &path)
     checkDocumentLength(document, path);
     const QByteArray rtf = writeRtf(document);
     if (rtf.size() > MaxRtfSize)
-        throw Error(u"Текст не сохранён в файл «%1»: в формате RTF он занял бы %2, а открываются файлы RTF не "
-                    "больше %3."_s.arg(QFileInfo(path).fileName(), sizeText(rtf.size(), MaxRtfSize),
-                                       limitText(rtf.size(), MaxRtfSize)));
+        throw Error(
+            u"Текст не сохранён в файл «%1»: в формате RTF он занял бы %2, а открываются файлы RTF не "
+            "больше %3."_s.arg(QFileInfo(path).fileName(), sizeText(rtf.size(), MaxRtfSize),
+                               limitText(rtf.size(), MaxRtfSize)));
     writeFileAtomically(path, rtf);
 }
 
