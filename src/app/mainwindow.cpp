@@ -24,6 +24,7 @@
 #include "reading/repeatedreadingwindow.h"
 #include "reading/speaker.h"
 #include "reading/trackingcontroller.h"
+#include "reading/wordfollower.h"
 #include "speech/speechcontrol.h"
 
 #include <QAction>
@@ -258,6 +259,8 @@ MainWindow::MainWindow(MainWindowServices services, QWidget *parent)
     bindEditorCommands();
 
     m_reading = new ReadingController(*this, *this, this);
+    m_follower = new WordFollower(*m_editor, this);
+    connect(action(u"Follow1"_s), &QAction::toggled, m_follower, &WordFollower::setOn);
     // `activated` comes only from the user, never from the program's own changes of the selection.
     connect(m_engineList, &QComboBox::activated, m_reading, [this] { m_reading->voiceChosen(); });
     connect(m_speedBar, &QScrollBar::valueChanged, m_reading, &ReadingController::speedMoved);
@@ -580,7 +583,11 @@ void MainWindow::buildMenus()
                    {u"N21", u"Слежение за набором текста", u"track-typing"},
                    {u"N15", u"Слежение за буфером", u"track-clipboard"},
                    {nullptr, nullptr, nullptr},
-                   {u"N16", u"Запись голоса в файл", u"record"}});
+                   {u"N16", u"Запись голоса в файл", u"record"},
+                   {nullptr, nullptr, nullptr},
+                   {u"Follow1", u"Следить за читаемым словом", u""}});
+    action(u"Follow1"_s)->setCheckable(true);
+    action(u"Follow1"_s)->setChecked(true);
 
     QMenu *more = bar->addMenu(u"Дополнительно"_s);
     more->setObjectName(u"N13"_s);
@@ -697,6 +704,7 @@ void MainWindow::FormCreate()
             m_editor->setSelLength(readSetting(settings::SelLength));
         }
         button(u"SpeedButton5"_s)->setChecked(readSetting(settings::Tracking));
+        action(u"Follow1"_s)->setChecked(readSetting(settings::Follow));
         if (readSetting(settings::Buffer))
             m_tracking->restoreClipboardTracking();
     } catch (const std::exception &) {
@@ -949,6 +957,7 @@ void MainWindow::writeMainSettings(bool withSelection)
     writeSetting(settings::ReadCount, m_repeatWindow->count());
     writeSetting(settings::ReadSpeed, m_speedBar->value());
     writeSetting(settings::ReadPitch, m_pitchBar->value());
+    writeSetting(settings::Follow, action(u"Follow1"_s)->isChecked());
 }
 
 MainWindow::ClosingSave MainWindow::saveBeforeClosing(const std::function<void()> &save, const QString &path,

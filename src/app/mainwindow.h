@@ -39,6 +39,7 @@ class RichEdit;
 class SettingsWindow;
 class TrackingController;
 class WordExport;
+class WordFollower;
 
 // What the main window needs from outside; tests give fakes.
 struct MainWindowServices
@@ -102,6 +103,7 @@ public:
     // The main speech control; null once the window has closed.
     SpeechControl *speech() const override { return m_speech.get(); }
     RichEdit *editor() const { return m_editor; }
+    WordFollower *wordFollower() const override { return m_follower; }
     // The reminders, their scheduler and the organizer's windows.
     Organizer *organizer() const { return m_organizer; }
     Prompter &prompter() const override { return *m_services.prompter; }
@@ -163,6 +165,7 @@ private:
     std::unique_ptr<SpeechControl> m_speech;
     ReadingController *m_reading = nullptr;
     TrackingController *m_tracking = nullptr;
+    WordFollower *m_follower = nullptr;
     RepeatedReadingWindow *m_repeatWindow = nullptr;
     std::unique_ptr<DocumentCommands> m_documents;
     std::unique_ptr<FormatCommands> m_formatting;

@@ -4,6 +4,7 @@
 #include "common/core/settings.h"
 #include "reading/readinghost.h"
 #include "reading/readingqueue.h"
+#include "reading/wordfollower.h"
 #include "speech/speechcontrol.h"
 
 #include <algorithm>
@@ -20,6 +21,13 @@ ReadingController::ReadingController(ReadingHost &host, VoicePanel &panel, QObje
         m_speaker.showInBox(message);
     });
     connect(m_queue, &ReadingQueue::speechFailed, this, [this] { m_host.statusMessage(speechFailureText()); });
+    connect(m_queue, &ReadingQueue::queued, this,
+            [this](quint64 textId, bool fromSelection, const QString &original, const QString &spoken,
+                   qsizetype offset) {
+                SpeechControl *speech = m_host.speech();
+                if (WordFollower *follower = m_host.wordFollower(); follower && speech)
+                    follower->followPiece(*speech, textId, fromSelection, original, spoken, offset);
+            });
 }
 
 void ReadingController::startUp()
@@ -130,7 +138,7 @@ void ReadingController::Read()
     const QString selected = m_host.selectedText();
     m_speaker.attempt(
         [&](SpeechControl &speech) {
-            m_queue->read(selected.isEmpty() ? whole : selected);
+            m_queue->read(selected.isEmpty() ? whole : selected, !selected.isEmpty());
             speech.AudioResume();
         },
         Speaker::Report::StatusBar);

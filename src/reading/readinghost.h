@@ -9,6 +9,7 @@ namespace velmira {
 
 class Prompter;
 class SpeechControl;
+class WordFollower;
 
 // The voice chosen on the settings panel, as the features that speak read it.
 class VoiceChoice
@@ -38,6 +39,8 @@ public:
     // The dialogs, and the window that owns them.
     virtual Prompter &prompter() const = 0;
     virtual QWidget *dialogOwner() const = 0;
+    // What marks the editor's words as they are read; null when nothing does.
+    virtual WordFollower *wordFollower() const { return nullptr; }
 };
 
 } // namespace velmira

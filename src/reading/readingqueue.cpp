@@ -22,14 +22,14 @@ ReadingQueue::~ReadingQueue()
     }
 }
 
-void ReadingQueue::read(const QString &text)
+void ReadingQueue::read(const QString &text, bool fromSelection)
 {
-    const QStringList lines = correctionLinesInUse();
+    Text queued{text, correctionLinesInUse(), ++m_lastTextId, fromSelection};
     if (m_preparing) {
-        m_waiting.emplace_back(text, lines);
+        m_waiting.push_back(std::move(queued));
         return;
     }
-    start(text, lines);
+    start(queued);
 }
 
 void ReadingQueue::discard()
@@ -39,7 +39,7 @@ void ReadingQueue::discard()
     m_preparing = false;
 }
 
-void ReadingQueue::speak(const QString &text)
+void ReadingQueue::speak(const Text &text, const QString &original, const QString &spoken, qsizetype offset)
 {
     SpeechControl *speech = m_speech();
     if (!speech)
@@ -47,20 +47,23 @@ void ReadingQueue::speak(const QString &text)
     // Speech cut off by anyone (a reminder, the clipboard, the dictionary window) takes the rests
     // still being prepared with it.
     connect(speech, &SpeechControl::discarded, this, &ReadingQueue::discard, Qt::UniqueConnection);
-    speech->Speak(text);
+    speech->Speak(offset == 0 ? spoken : spoken.sliced(offset));
+    emit queued(text.id, text.fromSelection, original, spoken, offset);
 }
 
-void ReadingQueue::start(const QString &text, const QStringList &lines)
+void ReadingQueue::start(const Text &queued)
 {
+    const QString &text = queued.text;
+    const QStringList &lines = queued.lines;
     // Without a dictionary nothing is prepared: the speech control cuts the text into pieces itself.
     if (lines.isEmpty() || text.size() <= StartLength) {
-        speak(lines.isEmpty() ? text : applyCorrections(text, lines));
+        speak(queued, text, lines.isEmpty() ? text : applyCorrections(text, lines));
         return;
     }
     // The start ends where the synthesiser would cut the text anyway, so that it sounds the same.
     const qsizetype cut = findPieceEnd(text, 0, StartLength).end;
     const QString opening = applyCorrections(text.first(cut), lines);
-    speak(opening);
+    speak(queued, text.first(cut), opening);
 
     m_preparing = true;
     const quint64 generation = m_generation;
@@ -72,16 +75,17 @@ void ReadingQueue::start(const QString &text, const QStringList &lines)
             prepared->failure = error.message();
         }
     });
-    connect(thread, &QThread::finished, this, [this, thread, generation, opening, prepared] {
+    connect(thread, &QThread::finished, this, [this, thread, generation, queued, opening, prepared] {
         std::erase(m_threads, QPointer<QThread>(thread));
         thread->deleteLater();
-        restPrepared(generation, opening, prepared);
+        restPrepared(generation, queued, opening, prepared);
     });
     m_threads.emplace_back(thread);
     thread->start();
 }
 
-void ReadingQueue::restPrepared(quint64 generation, const QString &opening, const std::shared_ptr<Prepared> &prepared)
+void ReadingQueue::restPrepared(quint64 generation, const Text &text, const QString &opening,
+                                const std::shared_ptr<Prepared> &prepared)
 {
     if (generation != m_generation)
         return;
@@ -99,11 +103,11 @@ void ReadingQueue::restPrepared(quint64 generation, const QString &opening, cons
         ++same;
     try {
         if (same < whole.size())
-            speak(whole.sliced(same));
+            speak(text, text.text, whole, same);
         while (!m_preparing && !m_waiting.empty()) {
-            const auto [text, lines] = std::move(m_waiting.front());
+            const Text next = std::move(m_waiting.front());
             m_waiting.pop_front();
-            start(text, lines);
+            start(next);
         }
     } catch (const DictionaryRunaway &error) {
         m_waiting.clear();

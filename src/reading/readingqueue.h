@@ -38,7 +38,7 @@ public:
     // Queues `text` behind what is queued: a text given while another is still being prepared waits
     // for it. Throws what text preparation throws for the dictionary file and for the start of the
     // text (Error, DictionaryRunaway), and what the speech control's Speak throws.
-    void read(const QString &text);
+    void read(const QString &text, bool fromSelection = false);
     // Drops the texts and rests still being prepared (the speech was stopped, or another text cuts in).
     void discard();
     // Whether a text is still being prepared.
@@ -49,21 +49,35 @@ signals:
     void dictionaryFailed(const QString &message);
     // The speech control refused the rest of a text.
     void speechFailed();
+    // `spoken` from `offset` on has just been queued on the speech control for the text numbered
+    // `textId` (read from the editor's selection when `fromSelection`); `original` is the text, or its
+    // start, that `spoken` was prepared from. A long text comes in two pieces with the same number.
+    void queued(quint64 textId, bool fromSelection, const QString &original, const QString &spoken,
+                qsizetype offset);
 
 private:
+    struct Text
+    {
+        QString text;
+        QStringList lines;
+        quint64 id = 0;
+        bool fromSelection = false;
+    };
     struct Prepared
     {
         QString whole;
         QString failure;
     };
 
-    void start(const QString &text, const QStringList &lines);
-    void restPrepared(quint64 generation, const QString &opening, const std::shared_ptr<Prepared> &prepared);
-    void speak(const QString &text);
+    void start(const Text &text);
+    void restPrepared(quint64 generation, const Text &text, const QString &opening,
+                      const std::shared_ptr<Prepared> &prepared);
+    void speak(const Text &text, const QString &original, const QString &spoken, qsizetype offset = 0);
 
     std::function<SpeechControl *()> m_speech;
     // Texts given while another was being prepared, with the dictionary lines they were given with.
-    std::deque<std::pair<QString, QStringList>> m_waiting;
+    std::deque<Text> m_waiting;
+    quint64 m_lastTextId = 0;
     std::vector<QPointer<QThread>> m_threads;
     // Counts discards: a rest prepared for an earlier generation is not spoken.
     quint64 m_generation = 0;

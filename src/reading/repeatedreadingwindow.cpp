@@ -5,6 +5,7 @@
 #include "common/ui/labelbutton.h"
 #include "dictionary/textpreparation.h"
 #include "reading/readinghost.h"
+#include "reading/wordfollower.h"
 
 #include <QFrame>
 #include <QKeyEvent>
@@ -164,7 +165,11 @@ void RepeatedReadingWindow::StaticText1Click()
     // The repeated text is prepared once more as a whole: a replacement that holds the word of an
     // earlier dictionary line is corrected too.
     const QString repeated = repeatedText(prepareText(source), times);
-    m_speaker.sayOrThrow(repeated, Speaker::Turn::QueueAndResume);
+    QString spoken;
+    m_speaker.sayOrThrow(repeated, Speaker::Turn::QueueAndResume, &spoken);
+    WordFollower *follower = m_host.wordFollower();
+    if (follower && m_host.speech())
+        follower->follow(*m_host.speech(), source, spoken, !selected.isEmpty(), times);
     close();
 }
 

@@ -7,24 +7,35 @@
 
 namespace velmira {
 
-void Speaker::speak(SpeechControl &speech, const QString &text, Turn turn)
+QString Speaker::speak(SpeechControl &speech, const QString &text, Turn turn)
 {
     if (turn == Turn::CutOff)
         speech.AudioReset();
-    speech.Speak(prepareText(text));
+    QString prepared = prepareText(text);
+    speech.Speak(prepared);
     if (turn == Turn::QueueAndResume)
         speech.AudioResume();
+    return prepared;
 }
 
-void Speaker::sayOrThrow(const QString &text, Turn turn)
+void Speaker::sayOrThrow(const QString &text, Turn turn, QString *spoken)
 {
-    if (SpeechControl *speech = m_host.speech())
-        speak(*speech, text, turn);
+    if (SpeechControl *speech = m_host.speech()) {
+        QString prepared = speak(*speech, text, turn);
+        if (spoken)
+            *spoken = std::move(prepared);
+    }
 }
 
-bool Speaker::say(const QString &text, Turn turn, Report report)
+bool Speaker::say(const QString &text, Turn turn, Report report, QString *spoken)
 {
-    return attempt([&](SpeechControl &speech) { speak(speech, text, turn); }, report);
+    return attempt(
+        [&](SpeechControl &speech) {
+            QString prepared = speak(speech, text, turn);
+            if (spoken)
+                *spoken = std::move(prepared);
+        },
+        report);
 }
 
 bool Speaker::attempt(const std::function<void(SpeechControl &)> &action, Report report)

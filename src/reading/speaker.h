@@ -28,12 +28,14 @@ public:
 
     // Prepares `text` and speaks it on the main speech control. Without a control nothing happens.
     // Returns whether the text was handed to the control; a failure is reported where `report` says.
-    bool say(const QString &text, Turn turn, Report report);
+    // When `spoken` is given it receives the prepared text handed to the control.
+    bool say(const QString &text, Turn turn, Report report, QString *spoken = nullptr);
     // The same without reporting: failures are thrown to the caller.
-    void sayOrThrow(const QString &text, Turn turn);
+    void sayOrThrow(const QString &text, Turn turn, QString *spoken = nullptr);
 
-    // Prepares `text` and speaks it on `speech`. Throws what text preparation and the control throw.
-    static void speak(SpeechControl &speech, const QString &text, Turn turn);
+    // Prepares `text` and speaks it on `speech`. Returns the prepared text. Throws what text
+    // preparation and the control throw.
+    static QString speak(SpeechControl &speech, const QString &text, Turn turn);
 
     // Runs `action` on the main speech control and reports its failure as say does. Without a control
     // nothing happens. Returns whether the action ran without failing.

@@ -73,7 +73,7 @@ void EspeakSpeechControl::Speak(const QString &text)
     }
     {
         const std::lock_guard lock(m_worker->mutex());
-        m_channel->texts.push_back({++m_serial, text, 0});
+        m_channel->texts.push_back({nextSerial(), text, 0});
         ++m_channel->unfinished;
     }
     m_active = true;

@@ -90,7 +90,6 @@ private:
     int m_engine = 1;
     int m_speed = 0;
     int m_pitch = 0;
-    quint64 m_serial = 0;
     bool m_toFile = false;
     QString m_fileError;
     bool m_paused = false;

@@ -68,6 +68,9 @@ public:
     // Throws SpeechError when the file cannot be created.
     virtual void setFileName(const QString &path) = 0;
 
+    // The serial number of the last Speak call that queued its text; 0 before the first.
+    quint64 lastSerial() const { return m_lastSerial; }
+
 signals:
     // Everything queued has been played (or written to the file): emitted once for all the texts
     // queued up to then.
@@ -81,6 +84,13 @@ signals:
     void wordReached(quint64 serial, int position, int length);
     // AudioReset discarded what was queued; whoever still means to queue the rest of a text drops it.
     void discarded();
+
+protected:
+    // Gives a Speak call that queues its text the next serial number.
+    quint64 nextSerial() { return ++m_lastSerial; }
+
+private:
+    quint64 m_lastSerial = 0;
 };
 
 } // namespace velmira

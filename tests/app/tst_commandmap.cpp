@@ -94,6 +94,7 @@ private:
         s[u"clipboard"_s] = QGuiApplication::clipboard()->text();
         for (const char *name : {"SpeedButton5", "SpeedButton9", "SpeedButton13"})
             s[QString::fromLatin1(name)] = onOff(w.button(QString::fromLatin1(name))->isChecked());
+        s[u"Follow1"_s] = onOff(w.action(u"Follow1"_s)->isChecked());
         s[u"Panel2"_s] = onOff(w.findChild<QWidget *>(u"Panel2"_s)->isVisibleTo(&w));
         s[u"Timer1"_s] = onOff(w.findChild<QTimer *>(u"Timer1"_s)->isActive());
         s[u"tray"_s] = onOff(w.isInTray());
@@ -271,6 +272,8 @@ private:
         rows({u"button SpeedButton9", u"item N15", u"toggle SpeedButton9"},
              u"SpeedButton5=off; SpeedButton9=on; Timer1=on"_s);
         rows({u"button SpeedButton12", u"item N16", u"item N24"}, u"window: TForm3"_s);
+        // Word following is on at start.
+        rows({u"item Follow1"}, u"Follow1=off"_s);
 
         // Documents and the clipboard; the editor's own keys do the same as the items.
         rows({u"item N2", u"key Ctrl+N"}, u"ask: Очистить рабочую область?"_s);
@@ -378,7 +381,8 @@ private slots:
                  (QStringList{u"N39 Читать текст несколько раз"_s, u"N9 Прочитать текст (Ctrl+Y)"_s,
                               u"N10 Пауза (Ctrl+P)"_s, u"N11 Стоп"_s, u"N12 Прочтать буфер"_s,
                               u"N43 Произнести приветствие"_s, u"-"_s, u"N21 Слежение за набором текста"_s,
-                              u"N15 Слежение за буфером"_s, u"-"_s, u"N16 Запись голоса в файл"_s}));
+                              u"N15 Слежение за буфером"_s, u"-"_s, u"N16 Запись голоса в файл"_s, u"-"_s,
+                              u"Follow1 Следить за читаемым словом"_s}));
         QCOMPARE(menus.value(3),
                  (QStringList{u"N17 Настройки"_s, u"N41 Органайзер"_s, u"N14 Словарь поправок (Ctrl+D)"_s,
                               u"-"_s, u"N42 Сайт разработчиков"_s, u"N4 О программе"_s, u"N19 Справка"_s}));
@@ -412,8 +416,8 @@ private slots:
         for (const auto &entry : table())
             walked << entry.first;
         const QStringList triggers = everyTrigger(*w);
-        // 15 toolbar and 8 formatting buttons, 28 menu items, 9 context-menu items.
-        QCOMPARE(triggers.size(), 60);
+        // 15 toolbar and 8 formatting buttons, 29 menu items, 9 context-menu items.
+        QCOMPARE(triggers.size(), 61);
         for (const QString &trigger : triggers)
             QVERIFY2(walked.contains(trigger), qPrintable(trigger));
     }

@@ -207,6 +207,8 @@ private slots:
             w->editor()->setSelStart(15);
             w->editor()->setSelLength(6);
             QCOMPARE(w->editor()->textCursor().selectedText(), u"Вторая"_s);
+            QVERIFY(w->action(u"Follow1"_s)->isChecked());
+            w->action(u"Follow1"_s)->trigger();
             QVERIFY(w->close());
         }
         const QString ini = decodeText(readFileBytes(file(u"Settings.ini"_s)));
@@ -215,7 +217,7 @@ private slots:
             keys << line.section(u'=', 0, 0);
         QCOMPARE(keys, (QStringList{u"[Global]"_s, u"Panel"_s, u"Buffer"_s, u"Tracking"_s, u"SelStart"_s,
                                     u"SelLength"_s, u"Engine"_s, u"EngineVoice"_s, u"ReadCount"_s, u"ReadSpeed"_s,
-                                    u"ReadPitch"_s}));
+                                    u"ReadPitch"_s, u"Follow"_s}));
         const IniFile settings(file(u"Settings.ini"_s));
         QCOMPARE(settings.readInteger(u"Global"_s, u"SelStart"_s, -1), 15);
         QCOMPARE(settings.readInteger(u"Global"_s, u"SelLength"_s, -1), 6);
@@ -224,6 +226,7 @@ private slots:
         auto again = makeWindow();
         QCOMPARE(again->editor()->plainTextCrLf(), u"Первая строка\r\nВторая строка"_s);
         QCOMPARE(again->editor()->textCursor().selectedText(), u"Вторая"_s);
+        QVERIFY(!again->action(u"Follow1"_s)->isChecked());
     }
 
     void rememberedTextIsLeftAloneWhenNotWanted()

@@ -8,28 +8,6 @@ import time
 from velmira_desktop import Program, check, run, wait_for
 
 
-def pixels(desktop, wid):
-    """The window's pixels as (r, g, b) tuples, read from a binary PPM."""
-    data = subprocess.run(["import", "-window", wid, "-depth", "8", "ppm:-"], env=desktop.env, capture_output=True,
-                          timeout=20).stdout
-    if not data.startswith(b"P6"):
-        return None  # the window went away meanwhile
-    fields = []
-    pos = 0
-    while len(fields) < 4:
-        while data[pos:pos + 1].isspace():
-            pos += 1
-        end = pos
-        while not data[end:end + 1].isspace():
-            end += 1
-        fields.append(data[pos:end])
-        pos = end
-    pos += 1
-    check(fields[0] == b"P6" and fields[3] == b"255", "not a screenshot: %r" % fields)
-    body = data[pos:]
-    return [tuple(body[i:i + 3]) for i in range(0, len(body) - 2, 3)]
-
-
 def window_ids(desktop, title):
     tree = subprocess.run(["xwininfo", "-root", "-tree"], env=desktop.env, capture_output=True, timeout=20).stdout
     marker = ('"%s": (' % title).encode()
@@ -57,9 +35,9 @@ def test(desktop):
     while time.monotonic() < deadline and not window_ids(desktop, "Вельмира 6.1"):
         program.check_running()
         for wid in window_ids(desktop, "Вельмира"):
-            shot = pixels(desktop, wid)
+            shot = desktop.pixels(wid)
             if shot:
-                shots.append(shot)
+                shots.append(shot[1])
         if len(shots) >= 3:
             break
     check(shots, "no splash window was seen")

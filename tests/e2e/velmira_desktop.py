@@ -305,6 +305,32 @@ class Desktop:
     def screenshot(self, wid, path):
         subprocess.run(["import", "-window", wid, path], env=self.env, check=True, timeout=20)
 
+    def pixels(self, wid, crop=None):
+        """The pixels of window `wid` ("root" for the whole screen), or of the part `crop` = (x, y,
+        width, height) of it, as (width, [(r, g, b), …]) read from a binary PPM; None when the window
+        went away meanwhile."""
+        argv = ["import", "-window", wid]
+        if crop:
+            argv += ["-crop", "%dx%d+%d+%d" % (crop[2], crop[3], crop[0], crop[1])]
+        data = subprocess.run(argv + ["-depth", "8", "ppm:-"], env=self.env, capture_output=True,
+                              timeout=20).stdout
+        if not data.startswith(b"P6"):
+            return None
+        fields = []
+        pos = 0
+        while len(fields) < 4:
+            while data[pos:pos + 1].isspace():
+                pos += 1
+            end = pos
+            while not data[end:end + 1].isspace():
+                end += 1
+            fields.append(data[pos:end])
+            pos = end
+        pos += 1
+        check(fields[3] == b"255", "not a screenshot: %r" % fields)
+        body = data[pos:]
+        return int(fields[1]), [tuple(body[i:i + 3]) for i in range(0, len(body) - 2, 3)]
+
     def signal(self, name, signum):
         """Sends `signum` to the service started as `name` (SIGSTOP holds a window manager up)."""
         for started, proc in self.processes:

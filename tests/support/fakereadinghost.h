@@ -21,6 +21,7 @@ struct FakeReadingHost : ReadingHost, VoicePanel
     std::function<QString()> whole = [] { return QString(); };
     std::function<QString()> selected = [] { return QString(); };
     std::function<void(const QString &)> status = [](const QString &) {};
+    WordFollower *follower = nullptr;
 
     // The panel: the voices listed, the one chosen, the bars' limits and positions. A bar that moves
     // tells `controller`, as the real bars do.
@@ -38,6 +39,7 @@ struct FakeReadingHost : ReadingHost, VoicePanel
     void statusMessage(const QString &text) override { status(text); }
     Prompter &prompter() const override { return *dialogs; }
     QWidget *dialogOwner() const override { return owner; }
+    WordFollower *wordFollower() const override { return follower; }
     int voice() const override { return chosenVoice; }
     int speed() const override { return chosenSpeed; }
     int pitch() const override { return chosenPitch; }

@@ -28,6 +28,7 @@ void FakeSpeechControl::Speak(const QString &text)
 {
     record(u"Speak:"_s + text);
     spoken.append(text);
+    nextSerial();
 }
 
 void FakeSpeechControl::Select(int engine)

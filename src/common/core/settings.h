@@ -42,6 +42,8 @@ inline constexpr Setting<QStringView> EngineVoice{u"EngineVoice", u""};
 inline constexpr OpenSetting ReadSpeed{u"ReadSpeed"};
 inline constexpr OpenSetting ReadPitch{u"ReadPitch"};
 inline constexpr Setting<QStringView> ReadCount{u"ReadCount", u"1"};
+// Whether the word being read is marked in the editor.
+inline constexpr Setting<bool> Follow{u"Follow", true};
 // The greeting said last, and whether the correction dictionary is applied.
 inline constexpr Setting<int> LastGreeting{u"LastGreeting", 0};
 inline constexpr Setting<bool> Dictionary{u"Dictionary", false};
