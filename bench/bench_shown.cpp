@@ -4,7 +4,8 @@
 // (QT_QPA_PLATFORM=xcb), otherwise offscreen.
 //
 // Opening an RTF document ("Открыть...", and a document named on the command line, which go the same
-// way), and intuitive highlighting, on texts in many paragraphs and in one.
+// way), and intuitive highlighting, on texts in many paragraphs and in one; opening texts that Qt lays
+// out slowly (one very long word, many short lines, many empty paragraphs, many fonts).
 #include "app/application.h"
 #include "common/ui/labelbutton.h"
 #include "common/core/textfile.h"
@@ -174,6 +175,91 @@ BENCHMARK(BM_OpenUntilShown)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
     ->Iterations(3);
+
+// Texts that Qt lays out slowly, each written to a file as the user would have it.
+enum class Hostile { LongLine, ManyLines, EmptyParagraphs, ManyFonts };
+
+// Writes the text `kind` of about `size` characters (lines, paragraphs or fonts for the others) to a
+// file in `folder` and returns its path.
+QString writeHostile(const QTemporaryDir &folder, Hostile kind, qsizetype size)
+{
+    switch (kind) {
+    case Hostile::LongLine: {
+        // One word with no space in it, as a long link or a base64 block is.
+        QString word;
+        const QString letters = u"абвгдежзийклмнопрстуфхцчшщыэюя"_s;
+        word.reserve(size + letters.size());
+        while (word.size() < size)
+            word += letters;
+        word.truncate(size);
+        const QString path = folder.filePath(u"строка.txt"_s);
+        writeFileAtomically(path, word.toUtf8());
+        return path;
+    }
+    case Hostile::ManyLines: {
+        const QString path = folder.filePath(u"строки.txt"_s);
+        writeFileAtomically(path, QString(u"строка\n"_s).repeated(size).toUtf8());
+        return path;
+    }
+    case Hostile::EmptyParagraphs: {
+        const QString path = folder.filePath(u"пустые.rtf"_s);
+        writeFileAtomically(path, "{\\rtf1\\ansi\\ansicpg1251{\\fonttbl{\\f0 Arial;}}" +
+                                      QByteArray("\\par\n").repeated(size) + '}');
+        return path;
+    }
+    case Hostile::ManyFonts: {
+        QByteArray table;
+        QByteArray body;
+        for (qsizetype i = 0; i < size; ++i) {
+            const QByteArray number = QByteArray::number(i);
+            table += "{\\f" + number + "\\fcharset204 Font" + number + ";}";
+            body += "\\f" + number + " \\'f2\\'e5\\'ea\\'f1\\'f2 ";
+        }
+        const QString path = folder.filePath(u"шрифты.rtf"_s);
+        writeFileAtomically(path, "{\\rtf1\\ansi\\ansicpg1251{\\fonttbl" + table + "}" + body + '}');
+        return path;
+    }
+    }
+    return {};
+}
+
+// "Открыть..." of a text Qt lays out slowly, from the command to the editor drawn; "longest_gap_ms"
+// until the whole text is laid out. Arguments: the kind of text (Hostile) and its size.
+void BM_OpenHostileUntilShown(benchmark::State &state)
+{
+    QTemporaryDir folder;
+    const QString path = writeHostile(folder, Hostile(state.range(0)), state.range(1));
+    RichEdit editor;
+    showEditor(editor, state);
+    double longest = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        editor.setPlainContent(QString());
+        QCoreApplication::processEvents();
+        Watch watch(editor);
+        state.ResumeTiming();
+        watch.start();
+        LoadDocument(editor, path);
+        const double shown = watch.firstPaint();
+        if (shown < 0)
+            state.SkipWithError("the editor was not drawn");
+        state.SetIterationTime(shown / 1000);
+        longest = std::max(longest, watch.longestGapUntilLaidOut());
+    }
+    state.counters["longest_gap_ms"] = longest;
+}
+BENCHMARK(BM_OpenHostileUntilShown)
+    ->ArgNames({"kind", "size"})
+    ->Args({int(Hostile::LongLine), 125 * 1000})
+    ->Args({int(Hostile::LongLine), 1000 * 1000})
+    ->Args({int(Hostile::LongLine), 5 * 1000 * 1000})
+    ->Args({int(Hostile::ManyLines), 500 * 1000})
+    ->Args({int(Hostile::EmptyParagraphs), 2 * 1000 * 1000})
+    ->Args({int(Hostile::ManyFonts), 1000})
+    ->Args({int(Hostile::ManyFonts), 10 * 1000})
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
 
 // Intuitive highlighting from "OK" to the editor drawn with the marks; "longest_gap_ms" until the whole
 // text is laid out again, the end of the run included. Arguments: characters; one paragraph (1) or

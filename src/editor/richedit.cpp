@@ -1,6 +1,7 @@
 #include "richedit.h"
 
 #include "deferredlayout.h"
+#include "longwords.h"
 #include "rtf/rtfreader.h"
 #include "selectiondocument.h"
 #include "textpositions.h"
@@ -28,6 +29,9 @@ RichEdit::RichEdit(QWidget *parent) : QTextEdit(parent)
     setPalette(pal);
     document()->setDefaultFont(defaultFont());
     setFont(defaultFont());
+    // Seen before the document lays the change out, so that a very long word is never laid out slowly.
+    connect(document(), &QTextDocument::contentsChange, this,
+            [this](int from, int, int added) { fitWrapModeToChange(*document(), from, added); });
 }
 
 QFont RichEdit::defaultFont()
@@ -144,20 +148,19 @@ QString withCrLf(const QString &rawText)
 {
     QString text;
     text.reserve(rawText.size() + rawText.size() / 32);
-    for (QChar c : rawText) {
-        switch (c.unicode()) {
-        case QChar::ParagraphSeparator:
-            text += QLatin1String("\r\n");
-            break;
-        case QChar::LineSeparator:
-        case 0xFDD0: // frame markers of tables
-        case 0xFDD1:
-            text += u'\n';
-            break;
-        default:
-            text += c;
-        }
+    // Copied a run between breaks at a time: Read copies the whole text while the window waits.
+    const QStringView raw(rawText);
+    qsizetype from = 0;
+    for (qsizetype i = 0; i < raw.size(); ++i) {
+        const char16_t c = raw[i].unicode();
+        // 0xFDD0 and 0xFDD1 mark the frames of tables.
+        if (c != QChar::ParagraphSeparator && c != QChar::LineSeparator && c != 0xFDD0 && c != 0xFDD1)
+            continue;
+        text += raw.sliced(from, i - from);
+        text += c == QChar::ParagraphSeparator ? QStringView(u"\r\n") : QStringView(u"\n");
+        from = i + 1;
     }
+    text += raw.sliced(from);
     return text;
 }
 

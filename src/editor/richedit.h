@@ -8,7 +8,8 @@
 namespace velmira {
 
 // A QTextEdit that lets the program look at every key before the editor does (keyboard shortcuts, then
-// typing tracking) and that asks for its context menu when the right mouse button is released.
+// typing tracking) and that asks for its context menu when the right mouse button is released. Its
+// lines break anywhere while the text holds a very long word (see longwords.h).
 class RichEdit : public QTextEdit
 {
     Q_OBJECT

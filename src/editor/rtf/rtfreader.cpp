@@ -1253,8 +1253,13 @@ QTextCharFormat Parser::charFormat(const CharState &chr) const
     QTextCharFormat format;
     const int fontNumber = chr.font < 0 ? m_defaultFont : chr.font;
     const auto font = m_fonts.constFind(fontNumber);
-    if (font != m_fonts.constEnd() && !font->name.isEmpty() && font->name != m_defaultFamily)
+    if (font != m_fonts.constEnd() && !font->name.isEmpty() && font->name != m_defaultFamily) {
         format.setFontFamilies(QStringList{font->name});
+        // The document keeps one copy of each format, found by a hash that sees a list of families
+        // only as a list: a document switching among many fonts would compare each new format with
+        // every earlier one. The family as a string tells them apart.
+        format.setProperty(QTextFormat::FontFamily, font->name);
+    }
     if (chr.halfPoints != m_defaultHalfPoints)
         format.setFontPointSize(chr.halfPoints / 2.0);
     if (chr.bold)

@@ -1,0 +1,61 @@
+#include "longwords.h"
+
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextOption>
+
+#include <algorithm>
+
+namespace velmira {
+
+namespace {
+
+void setWrapMode(QTextDocument &document, QTextOption::WrapMode mode)
+{
+    QTextOption option = document.defaultTextOption();
+    if (option.wrapMode() == mode)
+        return;
+    option.setWrapMode(mode);
+    document.setDefaultTextOption(option);
+}
+
+} // namespace
+
+bool hasLongWordAround(const QTextDocument &document, int from, int to)
+{
+    // A word cut by an end of the change reaches out of it; a word's length further on each side is
+    // enough to see it whole or too long. A paragraph break ends a word, so only paragraphs longer than
+    // a long word are looked at: a text of many short lines is passed over quickly.
+    const int first = std::max(0, from - LongestWrappedWord - 1);
+    const int last = to + LongestWrappedWord + 1;
+    for (QTextBlock block = document.findBlock(first); block.isValid() && block.position() <= last;
+         block = block.next()) {
+        if (block.length() <= LongestWrappedWord)
+            continue;
+        const QString text = block.text();
+        const qsizetype begin = std::max(0, first - block.position());
+        const qsizetype end = std::min(text.size(), qsizetype(last) - block.position());
+        qsizetype word = 0;
+        // Hyphens and the like are break points for Qt too, but are left out here: a word taken for
+        // longer than it is only gets its lines broken anywhere.
+        for (qsizetype i = begin; i < end; ++i) {
+            word = text[i].isSpace() ? 0 : word + 1;
+            if (word > LongestWrappedWord)
+                return true;
+        }
+    }
+    return false;
+}
+
+void fitWrapModeToChange(QTextDocument &document, int from, int added)
+{
+    const bool wholeText = from == 0 && added >= document.characterCount() - 1;
+    if (wholeText)
+        setWrapMode(document, QTextOption::WrapAtWordBoundaryOrAnywhere);
+    else if (document.defaultTextOption().wrapMode() == QTextOption::WrapAnywhere)
+        return;
+    if (hasLongWordAround(document, from, from + added))
+        setWrapMode(document, QTextOption::WrapAnywhere);
+}
+
+} // namespace velmira

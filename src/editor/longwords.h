@@ -1,0 +1,28 @@
+// Keeping the layout of paragraphs with very long words linear in their length.
+#pragma once
+
+class QTextDocument;
+
+namespace velmira {
+
+// Qt wraps a paragraph at its word boundaries and breaks a word only where it cannot fit on a line; to
+// find that out it measures the word to its end again for every line the word fills, so a word of n
+// characters takes time in n² to lay out (a 400,000-character line, a long link or a base64 block with
+// no space in it, holds the window for many seconds). Lines are then better broken anywhere, which lays
+// them out in time linear in their length; the text itself is never changed.
+
+// Longer words than this are laid out slowly enough to break lines anywhere in the document holding one.
+inline constexpr int LongestWrappedWord = 10000;
+
+// True when the document has a word (a run of characters without white space) longer than
+// LongestWrappedWord that touches the positions from `from` to `to`.
+bool hasLongWordAround(const QTextDocument &document, int from, int to);
+
+// Keeps the document's wrap mode fit for what it holds after its text from `from` on was replaced by
+// `added` characters (QTextDocument::contentsChange): a document that gains a word longer than
+// LongestWrappedWord has its lines broken anywhere, and one whose whole text was replaced is wrapped at
+// word boundaries again unless the new text holds such a word. Editing the long word away later keeps
+// lines broken anywhere until the next whole text.
+void fitWrapModeToChange(QTextDocument &document, int from, int added);
+
+} // namespace velmira

@@ -1,0 +1,140 @@
+// The editor: its text as the program reads and saves it, and its lines broken anywhere while the text
+// holds a very long word, the text staying as it was.
+#include "editor/longwords.h"
+#include "editor/richedit.h"
+#include "editor/rtf/rtfreader.h"
+#include "editor/rtf/rtfwriter.h"
+
+#include <QTest>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+
+using namespace velmira;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// A "word" of `length` Cyrillic letters with no space in it.
+QString word(qsizetype length)
+{
+    QString text;
+    const QString letters = u"абвгдеёжзийклмнопрстуфхцчшщъыьэюя"_s;
+    while (text.size() < length)
+        text += letters;
+    text.truncate(length);
+    return text;
+}
+
+bool breaksAnywhere(const RichEdit &editor)
+{
+    return editor.document()->defaultTextOption().wrapMode() == QTextOption::WrapAnywhere;
+}
+
+void insertAt(RichEdit &editor, int position, const QString &text)
+{
+    QTextCursor cursor(editor.document());
+    cursor.setPosition(position);
+    cursor.insertText(text);
+}
+
+} // namespace
+
+class TestRichEdit : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void textWithCrLf()
+    {
+        RichEdit editor;
+        QTextCursor cursor(editor.document());
+        cursor.insertText(u"Первый абзац\u00A0и\tтаб"_s);
+        cursor.insertBlock();
+        cursor.insertText(u"строка"_s);
+        cursor.insertText(QString(QChar::LineSeparator));
+        cursor.insertText(u"вторая строка"_s);
+        cursor.insertBlock();
+        cursor.insertBlock();
+        QCOMPARE(editor.plainTextCrLf(), u"Первый абзац\u00A0и\tтаб\r\nстрока\nвторая строка\r\n\r\n"_s);
+        cursor.setPosition(7);
+        cursor.setPosition(20, QTextCursor::KeepAnchor);
+        editor.setTextCursor(cursor);
+        QCOMPARE(editor.selectedTextCrLf(), u"абзац\u00A0и\tтаб\r\nс"_s);
+        QCOMPARE(withCrLf(QString()), QString());
+        QCOMPARE(withCrLf(QString(QChar::ParagraphSeparator)), u"\r\n"_s);
+    }
+
+    void aLongWordIsShownBrokenAnywhereAndKeptWhole()
+    {
+        RichEdit editor;
+        editor.resize(600, 400);
+        const QString text = u"Начало строки "_s + word(LongestWrappedWord + 1) + u"\r\nконец."_s;
+        editor.setPlainContent(text);
+        QVERIFY(breaksAnywhere(editor));
+        // The text heard and saved is the one opened: no break was put into it.
+        QCOMPARE(editor.plainTextCrLf(), text);
+        QTextDocument reread;
+        QVERIFY(readRtf(writeRtf(*editor.document()), reread));
+        QCOMPARE(reread.toPlainText(), editor.toPlainText());
+        // The long word fills many lines of the editor's width.
+        editor.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&editor));
+        const QTextLayout *layout = editor.document()->firstBlock().layout();
+        QTRY_VERIFY(layout->lineCount() > 10);
+        for (int i = 0; i < layout->lineCount(); ++i)
+            QVERIFY(layout->lineAt(i).naturalTextWidth() <= editor.viewport()->width());
+
+        // A new text without such a word is wrapped at word boundaries again.
+        editor.setPlainContent(u"Обычный текст из слов."_s);
+        QVERIFY(!breaksAnywhere(editor));
+        editor.setPlainContent(word(LongestWrappedWord) + u' ' + word(LongestWrappedWord));
+        QVERIFY(!breaksAnywhere(editor));
+    }
+
+    void aLongWordInAnRtfDocument()
+    {
+        RichEdit editor;
+        QTextDocument source;
+        QTextCursor cursor(&source);
+        cursor.insertText(u"Заголовок"_s);
+        cursor.insertBlock();
+        QTextCharFormat bold;
+        bold.setFontWeight(QFont::Bold);
+        // Formatting changes inside a word do not end it.
+        cursor.insertText(word(LongestWrappedWord / 2));
+        cursor.insertText(word(LongestWrappedWord / 2 + 1), bold);
+        QVERIFY(editor.setRtfContent(writeRtf(source)));
+        QVERIFY(breaksAnywhere(editor));
+        QCOMPARE(editor.toPlainText(), source.toPlainText());
+    }
+
+    void editsThatMakeALongWord()
+    {
+        // Typed or pasted next to a word, which then grows too long.
+        RichEdit editor;
+        const QString half = word(LongestWrappedWord / 2 + 1);
+        editor.setPlainContent(u"Слово "_s + half + u" слово"_s);
+        QVERIFY(!breaksAnywhere(editor));
+        insertAt(editor, 6 + 10, u"вставка"_s);
+        QVERIFY(!breaksAnywhere(editor));
+        insertAt(editor, 6 + 10, half);
+        QVERIFY(breaksAnywhere(editor));
+
+        // Two words joined by deleting the space between them.
+        editor.setPlainContent(half + u' ' + half);
+        QVERIFY(!breaksAnywhere(editor));
+        QTextCursor cursor(editor.document());
+        cursor.setPosition(int(half.size()));
+        cursor.deleteChar();
+        QVERIFY(breaksAnywhere(editor));
+        QCOMPARE(editor.toPlainText(), half + half);
+
+        // Words joined across a paragraph break stay apart: the break ends a word.
+        editor.setPlainContent(half + u'\n' + half);
+        QVERIFY(!breaksAnywhere(editor));
+    }
+};
+
+QTEST_MAIN(TestRichEdit)
+#include "tst_richedit.moc"
