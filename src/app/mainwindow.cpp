@@ -11,11 +11,10 @@
 #include "common/core/textfile.h"
 #include "dictionary/dictionarywindow.h"
 #include "editor/documentcommands.h"
-#include "editor/formats/documentfile.h"
 #include "editor/formatcommands.h"
+#include "editor/formats/documentfile.h"
 #include "editor/highlightingwindow.h"
 #include "editor/richedit.h"
-#include "editor/rtf/rtfwriter.h"
 #include "editor/wordexport.h"
 #include "organizer/organizer.h"
 #include "platform/desktopshell.h"
@@ -33,6 +32,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QGroupBox>
@@ -44,6 +44,7 @@
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QSystemTrayIcon>
+#include <QTextDocument>
 #include <QThread>
 #include <QTimer>
 #include <QToolButton>
@@ -695,11 +696,10 @@ void MainWindow::FormCreate()
         const QString first = m_services.arguments.value(0);
         const QString remembered = programFile(u"Text.rtf"_s);
         if (!first.isEmpty() && QFileInfo(first).isFile()) {
-            m_documents->openAtStart(first);
-        } else if (readSetting(settings::RemText) && QFileInfo::exists(remembered)) {
-            const QByteArray bytes = readFileBytes(remembered);
-            if (!m_editor->setRtfContent(bytes))
-                m_editor->setPlainContent(plainDocumentText(bytes));
+            if (!m_documents->openAtStart(first))
+                keepRememberedTextUntilEdited();
+        } else if (readSetting(settings::RemText) && QFileInfo::exists(remembered) &&
+                   loadRememberedText(remembered)) {
             m_editor->setSelStart(readSetting(settings::SelStart));
             m_editor->setSelLength(readSetting(settings::SelLength));
         }
@@ -710,6 +710,32 @@ void MainWindow::FormCreate()
     } catch (const std::exception &) {
         creationFailure();
     }
+}
+
+bool MainWindow::loadRememberedText(const QString &path)
+{
+    try {
+        LoadDocument(*m_editor, path);
+        return true;
+    } catch (const Error &error) {
+        // The program starts all the same; the file may hold the user's only copy of the text.
+        keepRememberedTextUntilEdited();
+        prompter().message(
+            this, programCaption(),
+            u"Сохранённый текст не загружен.\r\n%1\r\n\r\nПрограмма начинает работу с пустой "
+            "рабочей областью. Файл «%2» останется как есть, пока Вы не наберёте или не откроете "
+            "другой текст."_s.arg(error.message(), QFileInfo(path).fileName()),
+            Prompter::Icon::Warning, Prompter::Button::Ok);
+        return false;
+    }
+}
+
+void MainWindow::keepRememberedTextUntilEdited()
+{
+    m_keepRememberedText = true;
+    connect(
+        m_editor->document(), &QTextDocument::contentsChanged, this, [this] { m_keepRememberedText = false; },
+        Qt::SingleShotConnection);
 }
 
 void MainWindow::creationFailure()
@@ -878,35 +904,114 @@ void MainWindow::closeEvent(QCloseEvent *event)
         event->accept();
         return;
     }
-    if (!FormCloseQuery()) {
+    if (!FormCloseQuery() || !SaveMainSettings()) {
         event->ignore();
         return;
     }
     m_closing = true;
-    SaveMainSettings();
     event->accept();
 }
 
-void MainWindow::SaveMainSettings()
+bool MainWindow::SaveMainSettings()
 {
-    try {
-        // Nothing speaks after this point.
-        m_speech.reset();
-        writeSetting(settings::Panel, button(u"SpeedButton13"_s)->isChecked());
-        writeSetting(settings::Buffer, button(u"SpeedButton9"_s)->isChecked());
-        writeSetting(settings::Tracking, button(u"SpeedButton5"_s)->isChecked());
-        if (readSetting(settings::RemText))
-            writeFileAtomically(programFile(u"Text.rtf"_s), writeRtf(*m_editor->document()));
+    // Nothing speaks while the files are written, nor after. The control itself goes only once the
+    // window really closes: a failed save may keep the program running.
+    if (m_speech) {
+        try {
+            m_speech->AudioReset();
+        } catch (const std::exception &) {
+            // Speech that cannot be stopped ends with the control, freed below.
+        }
+    }
+    const bool rememberText = readSetting(settings::RemText);
+    ClosingSave text = ClosingSave::Skipped;
+    if (rememberText && !m_keepRememberedText) {
+        // The text is written before the settings, so that a settings file that cannot be written
+        // does not cost it.
+        const QString path = programFile(u"Text.rtf"_s);
+        text = saveBeforeClosing([&] { saveDocumentRtf(*m_editor->document(), path); }, path, true);
+        if (text == ClosingSave::Stay)
+            return false;
+    }
+    // The selection belongs to the text in "Text.rtf": where that was not replaced, the remembered
+    // text keeps its own.
+    const bool withSelection = !rememberText || text == ClosingSave::Saved;
+    if (saveBeforeClosing([&] { writeMainSettings(withSelection); }, programFile(u"Settings.ini"_s), false) ==
+        ClosingSave::Stay)
+        return false;
+    m_speech.reset();
+    return true;
+}
+
+void MainWindow::writeMainSettings(bool withSelection)
+{
+    writeSetting(settings::Panel, button(u"SpeedButton13"_s)->isChecked());
+    writeSetting(settings::Buffer, button(u"SpeedButton9"_s)->isChecked());
+    writeSetting(settings::Tracking, button(u"SpeedButton5"_s)->isChecked());
+    if (withSelection) {
         writeSetting(settings::SelStart, m_editor->selStart());
         writeSetting(settings::SelLength, m_editor->selLength());
-        writeSetting(settings::Engine, m_engineList->currentIndex());
-        writeSetting(settings::EngineVoice, m_engineList->currentData().toString());
-        writeSetting(settings::ReadCount, m_repeatWindow->count());
-        writeSetting(settings::ReadSpeed, m_speedBar->value());
-        writeSetting(settings::ReadPitch, m_pitchBar->value());
-        writeSetting(settings::Follow, action(u"Follow1"_s)->isChecked());
-    } catch (const std::exception &) {
-        SBM(u"Возможно, неизвестная системная ошибка"_s);
+    }
+    writeSetting(settings::Engine, m_engineList->currentIndex());
+    writeSetting(settings::EngineVoice, m_engineList->currentData().toString());
+    writeSetting(settings::ReadCount, m_repeatWindow->count());
+    writeSetting(settings::ReadSpeed, m_speedBar->value());
+    writeSetting(settings::ReadPitch, m_pitchBar->value());
+    writeSetting(settings::Follow, action(u"Follow1"_s)->isChecked());
+}
+
+MainWindow::ClosingSave MainWindow::saveBeforeClosing(const std::function<void()> &save, const QString &path,
+                                                      bool isText)
+{
+    enum class Choice { Retry, SaveAs, CloseAnyway, Stay };
+    for (;;) {
+        QString reason;
+        bool canRetry = true;
+        try {
+            save();
+            return ClosingSave::Saved;
+        } catch (const FileWriteError &error) {
+            reason = u"Причина: %1."_s.arg(error.reason());
+        } catch (const Error &error) {
+            // The program refused the text itself (too long to open again): no other try would do.
+            reason = error.message();
+            canRetry = false;
+        }
+        QList<Choice> choices;
+        QStringList texts;
+        const auto offer = [&](Choice choice, const QString &text) {
+            choices.append(choice);
+            texts.append(text);
+        };
+        if (canRetry)
+            offer(Choice::Retry, u"&Повторить"_s);
+        if (canRetry && isText)
+            offer(Choice::SaveAs, u"&Сохранить как..."_s);
+        offer(Choice::CloseAnyway, u"&Закрыть без сохранения"_s);
+        offer(Choice::Stay, u"Отмена"_s);
+        const QString what = isText ? u"текст"_s : u"настройки"_s;
+        const QString loss =
+            isText ? u"текст из рабочей области не сохранится"_s : u"настройки этого сеанса не сохранятся"_s;
+        const QString text =
+            u"Не удалось сохранить %1 в файл «%2».\r\n%3\r\n\r\nЕсли закрыть программу без сохранения, %4. "
+            "«Отмена» вернёт Вас к работе."_s.arg(what, QDir::toNativeSeparators(path), reason, loss);
+        // Enter takes the way most likely to keep what was not saved: another file, else another try,
+        // else back to work; never closing without it.
+        const Choice enter = !canRetry ? Choice::Stay : isText ? Choice::SaveAs : Choice::Retry;
+        const int picked = prompter().choose(this, programCaption(), text, Prompter::Icon::Warning, texts,
+                                             int(choices.indexOf(enter)), int(choices.indexOf(Choice::Stay)));
+        switch (choices.value(picked, Choice::Stay)) {
+        case Choice::Retry:
+            break;
+        case Choice::SaveAs:
+            if (m_documents->saveDocumentAs())
+                return ClosingSave::SavedElsewhere;
+            break;
+        case Choice::CloseAnyway:
+            return ClosingSave::Skipped;
+        case Choice::Stay:
+            return ClosingSave::Stay;
+        }
     }
 }
 

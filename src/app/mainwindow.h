@@ -147,7 +147,12 @@ private:
     void createRecordingWindow();
     void FormShow();
     bool FormCloseQuery();
-    void SaveMainSettings();
+    bool SaveMainSettings();
+    void writeMainSettings(bool withSelection);
+    enum class ClosingSave { Saved, SavedElsewhere, Skipped, Stay };
+    ClosingSave saveBeforeClosing(const std::function<void()> &save, const QString &path, bool isText);
+    bool loadRememberedText(const QString &path);
+    void keepRememberedTextUntilEdited();
     void N19Click();
     void openOnDesktop(const QUrl &url);
     void Timer2Timer();
@@ -169,6 +174,10 @@ private:
     bool m_inTray = false;
     bool m_laidOut = false;
     bool m_closing = false;
+    // "Text.rtf" holds a text that the editor does not: it could not be read, or a document named on
+    // the command line could not be opened in its place. It is not overwritten at closing until the
+    // editor's content changes.
+    bool m_keepRememberedText = false;
     // The window that had the keyboard last, to tell a closed window of the program from another program.
     QPointer<QWindow> m_focusWindow;
     bool m_hadFocusWindow = false;

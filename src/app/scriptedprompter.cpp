@@ -45,12 +45,8 @@ QString iconName(Prompter::Icon icon)
 
 ScriptedPrompter::ScriptedPrompter(const QString &answers)
 {
-    for (const QString &word : answers.split(u',', Qt::SkipEmptyParts)) {
-        for (Button b : {Button::Ok, Button::Yes, Button::No, Button::Cancel}) {
-            if (word.trimmed().compare(buttonName(b), Qt::CaseInsensitive) == 0)
-                m_answers.enqueue(b);
-        }
-    }
+    for (const QString &word : answers.split(u',', Qt::SkipEmptyParts))
+        m_answers.enqueue(word.trimmed());
 }
 
 std::unique_ptr<ScriptedPrompter> ScriptedPrompter::fromEnvironment()
@@ -60,21 +56,45 @@ std::unique_ptr<ScriptedPrompter> ScriptedPrompter::fromEnvironment()
     return std::make_unique<ScriptedPrompter>(qEnvironmentVariable("VELMIRA_ANSWERS"));
 }
 
-Prompter::Button ScriptedPrompter::message(QWidget *, const QString &caption, const QString &text, Icon icon,
-                                           Buttons buttons, Button defaultButton)
+void ScriptedPrompter::write(const QString &caption, Icon icon, const QString &defaultAnswer,
+                             const QString &text)
 {
     QString shown = text;
     shown.replace(u"\r\n"_s, u"\\n"_s);
     QTextStream out(stdout);
-    out << caption << '\t' << iconName(icon) << '\t' << buttonName(defaultButton) << '\t' << shown << '\n';
+    out << caption << '\t' << iconName(icon) << '\t' << defaultAnswer << '\t' << shown << '\n';
     out.flush();
-    if (!m_answers.isEmpty())
-        return m_answers.dequeue();
+}
+
+Prompter::Button ScriptedPrompter::message(QWidget *, const QString &caption, const QString &text, Icon icon,
+                                           Buttons buttons, Button defaultButton)
+{
+    write(caption, icon, buttonName(defaultButton), text);
+    while (!m_answers.isEmpty()) {
+        const QString answer = m_answers.dequeue();
+        for (Button b : {Button::Ok, Button::Yes, Button::No, Button::Cancel}) {
+            if (answer.compare(buttonName(b), Qt::CaseInsensitive) == 0)
+                return b;
+        }
+    }
     if (buttons.testFlag(Button::Ok))
         return Button::Ok;
     if (buttons.testFlag(Button::Cancel))
         return Button::Cancel;
     return Button::No;
+}
+
+int ScriptedPrompter::choose(QWidget *, const QString &caption, const QString &text, Icon icon,
+                             const QStringList &choices, int defaultChoice, int escapeChoice)
+{
+    QStringList plain;
+    for (const QString &choice : choices)
+        plain.append(QString(choice).remove(u'&'));
+    write(caption, icon, plain.value(defaultChoice), text);
+    if (m_answers.isEmpty())
+        return escapeChoice;
+    const qsizetype index = plain.indexOf(m_answers.dequeue(), 0);
+    return index < 0 ? escapeChoice : int(index);
 }
 
 } // namespace velmira

@@ -11,7 +11,9 @@ namespace velmira {
 // Used instead of the real dialogs when VELMIRA_ANSWERS is set, for example "No,Yes": each message box
 // takes the next answer (Ok, Yes, No or Cancel) and is written to the standard output as one line,
 // "caption<TAB>icon<TAB>default button<TAB>text", line breaks in the text written as "\n". A box with
-// no answer left gets Ok, else Cancel, else No. File and font boxes are cancelled.
+// no answer left gets Ok, else Cancel, else No. A box that offers choices takes the text of one of its
+// buttons (without the "&"), and gets what Esc gives when the answer is none of them. File and font
+// boxes are cancelled.
 class ScriptedPrompter : public Prompter
 {
 public:
@@ -22,6 +24,8 @@ public:
 
     Button message(QWidget *owner, const QString &caption, const QString &text, Icon icon, Buttons buttons,
                    Button defaultButton = Button::Ok) override;
+    int choose(QWidget *owner, const QString &caption, const QString &text, Icon icon,
+               const QStringList &choices, int defaultChoice, int escapeChoice) override;
     QString openFileName(QWidget *, const QString &, const QString &, const QString & = {}) override
     {
         return {};
@@ -33,7 +37,9 @@ public:
     std::optional<FontChoice> chooseFont(QWidget *, const FontChoice &) override { return std::nullopt; }
 
 private:
-    QQueue<Button> m_answers;
+    void write(const QString &caption, Icon icon, const QString &defaultAnswer, const QString &text);
+
+    QQueue<QString> m_answers;
 };
 
 } // namespace velmira

@@ -8,7 +8,6 @@
 #include "formats/documentreader.h"
 #include "richedit.h"
 #include "rtf/rtfreader.h"
-#include "rtf/rtfwriter.h"
 
 #include <QFileInfo>
 
@@ -22,7 +21,9 @@ void LoadDocument(RichEdit &editor, const QString &path)
     // Plain text takes the editor's own quick way in, which keeps a text of many megabytes quick to show.
     const DocumentFormat format = documentFormat(path, bytes);
     if (format == DocumentFormat::Text || (format == DocumentFormat::Rtf && !looksLikeRtf(bytes))) {
-        editor.setPlainContent(plainDocumentText(bytes));
+        const QString text = plainDocumentText(bytes);
+        checkDocumentLength(text.size(), path);
+        editor.setPlainContent(text);
         return;
     }
     // A long document is shown from its start and laid out as far as it is seen, the rest a piece at a
@@ -65,17 +66,19 @@ void DocumentCommands::openDocument()
         load(path);
 }
 
-void DocumentCommands::saveDocumentAs()
+bool DocumentCommands::saveDocumentAs()
 {
     const QString chosen =
         m_prompter.saveFileName(m_editor.window(), u"Выбор файла для сохранения"_s,
                                 u"Файл RTF|*.rtf|Все файлы (*.*)|*.*"_s);
     if (chosen.isEmpty())
-        return;
+        return false;
     try {
-        writeFileAtomically(rtfSaveName(chosen), writeRtf(*m_editor.document()));
+        saveDocumentRtf(*m_editor.document(), rtfSaveName(chosen));
+        return true;
     } catch (const Error &error) {
         showFailure(error.message());
+        return false;
     }
 }
 
@@ -99,17 +102,19 @@ void DocumentCommands::selectAll()
     m_editor.selectAll();
 }
 
-void DocumentCommands::openAtStart(const QString &path)
+bool DocumentCommands::openAtStart(const QString &path)
 {
-    load(path);
+    return load(path);
 }
 
-void DocumentCommands::load(const QString &path)
+bool DocumentCommands::load(const QString &path)
 {
     try {
         LoadDocument(m_editor, path);
+        return true;
     } catch (const Error &error) {
         showFailure(error.message());
+        return false;
     }
 }
 

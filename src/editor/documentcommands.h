@@ -27,8 +27,9 @@ public:
     // Open: asks before replacing a text that is not empty, then loads the chosen file.
     void openDocument();
     // Save as: writes the whole content as RTF under the chosen name, with ".rtf" added where the name
-    // lacks it.
-    void saveDocumentAs();
+    // lacks it. Returns true when the text was saved; false when the user cancelled or the failure
+    // was shown.
+    bool saveDocumentAs();
 
     // The clipboard commands and select all, as the editor's own keys do them.
     void copy();
@@ -36,12 +37,12 @@ public:
     void paste();
     void selectAll();
 
-    // Loads the document named on the command line; a failure is shown in a message box and the editor
-    // stays empty.
-    void openAtStart(const QString &path);
+    // Loads the document named on the command line and returns true; a failure is shown in a message
+    // box, the editor stays empty and false is returned.
+    bool openAtStart(const QString &path);
 
 private:
-    void load(const QString &path);
+    bool load(const QString &path);
     void showFailure(const QString &text);
 
     RichEdit &m_editor;

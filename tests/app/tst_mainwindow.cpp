@@ -3,7 +3,10 @@
 #include "common/core/inifile.h"
 #include "common/core/textcodec.h"
 #include "common/core/textfile.h"
+#include "editor/formats/documentfile.h"
+#include "editor/formats/documentreader.h"
 #include "editor/richedit.h"
+#include "editor/rtf/rtfwriter.h"
 #include "organizer/clock.h"
 #include "organizer/organizer.h"
 #include "organizer/reminderfile.h"
@@ -22,6 +25,7 @@
 #include <QSystemTrayIcon>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextDocument>
 #include <QTimer>
 #include <QToolButton>
 
@@ -49,6 +53,13 @@ private:
     FakeClock m_clock;
 
     QString file(const QString &name) const { return m_home->filePath(name); }
+
+    static QByteArray writeRtfOf(const QString &text)
+    {
+        QTextDocument document;
+        document.setPlainText(text);
+        return writeRtf(document);
+    }
 
     std::unique_ptr<MainWindow> makeWindow(const QStringList &arguments = {}, bool tray = true)
     {
@@ -338,13 +349,167 @@ private slots:
                                             QUrl(u"https://velmira.example.org"_s)}));
     }
 
-    void failedSaveIsReported()
+    // The choices of the box that a failed save at closing shows.
+    static QStringList closingChoices(bool text)
     {
+        return text ? QStringList{u"&Повторить"_s, u"&Сохранить как..."_s, u"&Закрыть без сохранения"_s,
+                                  u"Отмена"_s}
+                    : QStringList{u"&Повторить"_s, u"&Закрыть без сохранения"_s, u"Отмена"_s};
+    }
+
+    static QString rtfText(const QString &path)
+    {
+        QTextDocument document;
+        readDocumentFile(path, document);
+        return document.toPlainText();
+    }
+
+    // A text that cannot be saved at closing keeps the window open and asks what to do: try again, save
+    // it elsewhere, close anyway, or go back to work.
+    void aFailedSaveAtClosingLeavesTheChoiceToTheUser()
+    {
+        writeFileAtomically(file(u"Text.rtf"_s), writeRtfOf(u"Вчерашний текст"_s));
         auto w = makeWindow();
-        // A folder where the settings file should be makes every write fail.
-        QVERIFY(QDir().mkpath(file(u"Settings.ini"_s)));
+        w->editor()->setPlainContent(u"Набранный сегодня текст"_s);
+        // A folder in the place of the file: no write can replace it, as on a full disk.
+        QVERIFY(QFile::remove(file(u"Text.rtf"_s)));
+        QVERIFY(QDir().mkpath(file(u"Text.rtf"_s)));
+
+        // Esc: back to work, nothing lost, nothing written.
+        QVERIFY(!w->close());
+        QCOMPARE(w->editor()->toPlainText(), u"Набранный сегодня текст"_s);
+        QVERIFY(w->speech());
+        QCOMPARE(m_prompter.asked.size(), 1);
+        const FakePrompter::Asked box = m_prompter.asked[0];
+        QCOMPARE(box.caption, u"Вельмира 6.1"_s);
+        QCOMPARE(box.icon, Prompter::Icon::Warning);
+        QVERIFY2(box.text.startsWith(u"Не удалось сохранить текст в файл «%1».\r\nПричина: "_s.arg(
+                     QDir::toNativeSeparators(file(u"Text.rtf"_s)))),
+                 qPrintable(box.text));
+        QCOMPARE(box.choices, closingChoices(true));
+        QCOMPARE(box.choices[box.defaultChoice], u"&Сохранить как..."_s);
+        QCOMPARE(box.choices[box.escapeChoice], u"Отмена"_s);
+        QVERIFY(!QFile::exists(file(u"Settings.ini"_s)));
+
+        // Save as, cancelled in the file box: the same question again; then saved under another name.
+        m_prompter.asked.clear();
+        m_prompter.choices << u"&Сохранить как..."_s << u"&Сохранить как..."_s;
+        m_prompter.files << QString() << file(u"спасённый"_s);
         QVERIFY(w->close());
-        QCOMPARE(w->findChild<QLabel *>(u"StatusPanel"_s)->text(), u"Возможно, неизвестная системная ошибка"_s);
+        QCOMPARE(rtfText(file(u"спасённый.rtf"_s)), u"Набранный сегодня текст"_s);
+        QCOMPARE(m_prompter.messages().size(), 2);
+        // The settings are written all the same; the selection of the remembered text is not touched.
+        const IniFile settings(file(u"Settings.ini"_s));
+        QCOMPARE(settings.readInteger(u"Global"_s, u"Panel"_s, -7), 1);
+        QCOMPARE(settings.readInteger(u"Global"_s, u"SelStart"_s, -7), -7);
+    }
+
+    void tryingAgainOrClosingAnyway()
+    {
+        writeFileAtomically(file(u"Text.rtf"_s), writeRtfOf(u"Вчерашний текст"_s));
+        const QByteArray yesterday = readFileBytes(file(u"Text.rtf"_s));
+        {
+            auto w = makeWindow();
+            w->editor()->setPlainContent(u"Сегодняшний текст"_s);
+            QVERIFY(QFile::rename(file(u"Text.rtf"_s), file(u"Text.rtf.bak"_s)));
+            QVERIFY(QDir().mkpath(file(u"Text.rtf"_s)));
+            m_prompter.choices << u"&Закрыть без сохранения"_s;
+            QVERIFY(w->close());
+            QVERIFY(!w->speech());
+        }
+        QVERIFY(QDir().rmdir(file(u"Text.rtf"_s)));
+        QVERIFY(QFile::rename(file(u"Text.rtf.bak"_s), file(u"Text.rtf"_s)));
+        QCOMPARE(readFileBytes(file(u"Text.rtf"_s)), yesterday);
+
+        // The folder goes away while the box is open (the user made room): a second try saves.
+        auto w = makeWindow();
+        w->editor()->setPlainContent(u"Сегодняшний текст"_s);
+        QVERIFY(QFile::remove(file(u"Text.rtf"_s)));
+        QVERIFY(QDir().mkpath(file(u"Text.rtf"_s)));
+        m_prompter.choices << u"&Повторить"_s << u"&Повторить"_s;
+        m_prompter.whenAsked = [&] {
+            if (m_prompter.asked.size() == 2)
+                QVERIFY(QDir().rmdir(file(u"Text.rtf"_s)));
+        };
+        QVERIFY(w->close());
+        QCOMPARE(m_prompter.asked.size(), 2);
+        QCOMPARE(rtfText(file(u"Text.rtf"_s)), u"Сегодняшний текст"_s);
+    }
+
+    // A settings file that cannot be written no longer costs the text; the box names the settings file.
+    void unwritableSettingsDoNotCostTheText()
+    {
+        QVERIFY(QDir().mkpath(file(u"Settings.ini"_s)));
+        auto w = makeWindow();
+        w->editor()->setPlainContent(u"Текст при сломанных настройках"_s);
+        m_prompter.choices << u"&Закрыть без сохранения"_s;
+        QVERIFY(w->close());
+        QCOMPARE(rtfText(file(u"Text.rtf"_s)), u"Текст при сломанных настройках"_s);
+        QCOMPARE(m_prompter.asked.size(), 1);
+        QVERIFY2(m_prompter.asked[0].text.startsWith(u"Не удалось сохранить настройки в файл «%1»."_s.arg(
+                     QDir::toNativeSeparators(file(u"Settings.ini"_s)))),
+                 qPrintable(m_prompter.asked[0].text));
+        QCOMPARE(m_prompter.asked[0].choices, closingChoices(false));
+    }
+
+    // A document that was never opened does not replace the remembered text; one the user then types
+    // does.
+    void aRefusedDocumentLeavesTheRememberedText()
+    {
+        writeFileAtomically(file(u"Text.rtf"_s), writeRtfOf(u"Вчерашний текст"_s));
+        writeSettings("[Global]\r\nSelStart=3\r\n");
+        const QByteArray yesterday = readFileBytes(file(u"Text.rtf"_s));
+        QFile big(file(u"big70.txt"_s));
+        QVERIFY(big.open(QIODevice::WriteOnly));
+        QVERIFY(big.resize(MaxDocumentSize + 1));
+        big.close();
+        {
+            auto w = makeWindow({big.fileName()});
+            QVERIFY(w->editor()->document()->isEmpty());
+            QVERIFY(w->close());
+        }
+        QCOMPARE(readFileBytes(file(u"Text.rtf"_s)), yesterday);
+        QCOMPARE(IniFile(file(u"Settings.ini"_s)).readInteger(u"Global"_s, u"SelStart"_s, -1), 3);
+
+        auto w = makeWindow({big.fileName()});
+        QTest::keyClicks(w->editor(), u"new"_s);
+        QVERIFY(w->close());
+        QCOMPARE(rtfText(file(u"Text.rtf"_s)), u"new"_s);
+    }
+
+    // A remembered text that cannot be read is named with the reason; the program starts empty and
+    // leaves the file alone.
+    void anUnreadableRememberedTextIsReportedAndKept_data()
+    {
+        QTest::addColumn<bool>("folder");
+        QTest::newRow("a folder named Text.rtf") << true;
+        QTest::newRow("larger than any text") << false;
+    }
+
+    void anUnreadableRememberedTextIsReportedAndKept()
+    {
+        QFETCH(bool, folder);
+        if (folder) {
+            QVERIFY(QDir().mkpath(file(u"Text.rtf"_s)));
+        } else {
+            QFile huge(file(u"Text.rtf"_s));
+            QVERIFY(huge.open(QIODevice::WriteOnly));
+            QVERIFY(huge.write("{\\rtf1 ") == 7);
+            QVERIFY(huge.resize(MaxRtfSize + 1));
+        }
+        auto w = makeWindow();
+        QVERIFY(!w->creationFailed());
+        QVERIFY(w->editor()->document()->isEmpty());
+        QCOMPARE(m_prompter.asked.size(), 1);
+        QCOMPARE(m_prompter.asked[0].icon, Prompter::Icon::Warning);
+        QVERIFY2(m_prompter.asked[0].text.contains(u"Text.rtf"_s) &&
+                     m_prompter.asked[0].text.contains(folder ? u"directory"_s : u"слишком велик"_s),
+                 qPrintable(m_prompter.asked[0].text));
+        QVERIFY(w->close());
+        QCOMPARE(m_prompter.asked.size(), 1);
+        QCOMPARE(QFileInfo(file(u"Text.rtf"_s)).isDir(), folder);
+        if (!folder)
+            QCOMPARE(QFileInfo(file(u"Text.rtf"_s)).size(), MaxRtfSize + 1);
     }
 
     void storeReminders(const QList<ReminderTable::Row> &rows)

@@ -13,6 +13,7 @@
 #include <QClipboard>
 #include <QDir>
 #include <QFile>
+#include <QStringEncoder>
 #include <QTextBlock>
 
 using namespace velmira;
@@ -66,6 +67,19 @@ private slots:
             << u"код.txt"_s << QByteArray("{\\rtf1 {\\b x}}") << u"{\\rtf1 {\\b x}}\r\n"_s;
         QTest::newRow("byte 26 in the middle")
             << u"старый.txt"_s << lines + "\x1A" + toWindows1251(u"мусор"_s) << u"первая\r\nвторая\r\n"_s;
+        // "Unicode" as Windows editors save it: the NUL bytes of its Latin letters and spaces make no
+        // binary file of it.
+        const QString unicode = u"первая строка, line\r\nвторая"_s;
+        QTest::newRow("UTF-16 with its byte-order mark")
+            << u"юникод.txt"_s
+            << QByteArray(QStringEncoder(QStringConverter::Utf16LE, QStringConverter::Flag::WriteBom)
+                              .encode(unicode))
+            << u"первая строка, line\r\nвторая\r\n"_s;
+        QTest::newRow("UTF-16 big-endian in an rtf name")
+            << u"юникод.rtf"_s
+            << QByteArray(QStringEncoder(QStringConverter::Utf16BE, QStringConverter::Flag::WriteBom)
+                              .encode(unicode))
+            << u"первая строка, line\r\nвторая\r\n"_s;
     }
 
     void otherFilesAreReadAsPlainText()
@@ -108,7 +122,10 @@ private slots:
         QCOMPARE(message.kind, FakePrompter::Asked::Kind::Message);
         QCOMPARE(message.caption, u"Вельмира 6.1"_s);
         QCOMPARE(message.icon, Prompter::Icon::Critical);
-        QVERIFY2(message.text.contains(u"огромный.txt"_s) && message.text.contains(u"64 МБ"_s),
+        // One byte over: the size says so, not "64,0 МБ".
+        QVERIFY2(message.text.contains(u"огромный.txt"_s) &&
+                     message.text.contains(u"67\u00A0108\u00A0865 байт"_s) &&
+                     message.text.contains(u"64 МБ (67\u00A0108\u00A0864 байт)"_s),
                  qPrintable(message.text));
     }
 

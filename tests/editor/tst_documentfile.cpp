@@ -1,8 +1,14 @@
-// Plain-text documents as the editor shows them, and the names documents are saved under.
+// Plain-text documents as the editor shows them, the names documents are saved under, and the sizes
+// the program opens and saves.
+#include "common/core/error.h"
 #include "common/core/textcodec.h"
+#include "common/core/textfile.h"
 #include "editor/formats/documentfile.h"
+#include "editor/formats/documentreader.h"
 
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTextDocument>
 
 using namespace velmira;
 using namespace Qt::StringLiterals;
@@ -93,7 +99,70 @@ private slots:
         QFETCH(QString, written);
         QCOMPARE(rtfSaveName(chosen), written);
     }
+
+    // What opens is measured by its text: an RTF file of a long Russian text takes several times its
+    // letters, and is opened all the same; a refusal says a size that shows why.
+    void documentFileSizes_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<qint64>("size");
+        QTest::addColumn<QString>("refusal"); // empty: opened
+        const qint64 mb = 1024 * 1024;
+        QTest::newRow("RTF of a 20 MB Russian text") << u"Text.rtf"_s << qint64(67'600'000) << QString();
+        QTest::newRow("RTF of the longest Russian text") << u"Text.rtf"_s << qint64(227'000'000) << QString();
+        QTest::newRow("RTF beyond any text")
+            << u"книга.RTF"_s << 300 * mb
+            << u"Файл «книга.RTF» слишком велик: 300,0 МБ. Открываются файлы не больше 256 МБ."_s;
+        QTest::newRow("plain text at the limit") << u"текст.txt"_s << 64 * mb << QString();
+        QTest::newRow("plain text a byte over") << u"текст.txt"_s << 64 * mb + 1
+                                                << u"Файл «текст.txt» слишком велик: 67\u00A0108\u00A0865 "
+                                                   u"байт. Открываются файлы не больше 64 МБ "
+                                                   "(67\u00A0108\u00A0864 байт)."_s;
+        QTest::newRow("plain text far over")
+            << u"текст.txt"_s << 100 * mb
+            << u"Файл «текст.txt» слишком велик: 100,0 МБ. Открываются файлы не больше 64 МБ."_s;
+    }
+
+    void documentFileSizes()
+    {
+        QFETCH(QString, name);
+        QFETCH(qint64, size);
+        QFETCH(QString, refusal);
+        QString message;
+        try {
+            checkDocumentFileSize(u"/дом/"_s + name, size);
+        } catch (const Error &error) {
+            message = error.message();
+        }
+        QCOMPARE(message, refusal);
+    }
+
+    // A text that the program would refuse to open is refused before its file is touched.
+    void aTextTooLongToOpenAgainIsNotSaved()
+    {
+        QTemporaryDir folder;
+        const QString path = folder.filePath(u"Text.rtf"_s);
+        writeFileAtomically(path, "{\\rtf1 вчерашний текст}");
+        QTextDocument document;
+        document.setPlainText(QString(MaxDocumentLength + 1, u'ж'));
+        try {
+            saveDocumentRtf(document, path);
+            QFAIL("saved");
+        } catch (const Error &error) {
+            QVERIFY2(error.message().contains(u"«Text.rtf»"_s) &&
+                         error.message().contains(u"67\u00A0108\u00A0865"_s),
+                     qPrintable(error.message()));
+        }
+        QCOMPARE(readFileBytes(path), QByteArray("{\\rtf1 вчерашний текст}"));
+
+        document.setPlainText(u"Короткий текст"_s);
+        saveDocumentRtf(document, path);
+        QTextDocument again;
+        readDocumentFile(path, again);
+        QCOMPARE(again.toPlainText(), u"Короткий текст"_s);
+    }
 };
 
-QTEST_GUILESS_MAIN(TestDocumentFile)
+// The RTF writer needs fonts, so a GUI application.
+QTEST_MAIN(TestDocumentFile)
 #include "tst_documentfile.moc"

@@ -180,8 +180,9 @@ void IniFile::writeString(const QString &section, const QString &key, const QStr
     }
     try {
         writeFileAtomically(m_path, encodeText(joinLinesCrLf(lines)));
-    } catch (const Error &) {
-        throw Error(u"Unable to write to %1"_s.arg(m_path));
+    } catch (const FileWriteError &error) {
+        // The system's reason goes along, for a caller that tells the user.
+        throw FileWriteError(u"Unable to write to %1"_s.arg(m_path), error.reason());
     }
 }
 

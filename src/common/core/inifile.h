@@ -31,7 +31,8 @@ public:
     // An integer; anything but 0 is true.
     bool readBool(const QString &section, const QString &key, bool defaultValue) const;
 
-    // Writes throw Error("Unable to write to <path>") when the file cannot be written.
+    // Writes throw FileWriteError("Unable to write to <path>", the reason) when the file cannot be
+    // written.
     void writeString(const QString &section, const QString &key, const QString &value);
     void writeInteger(const QString &section, const QString &key, int value);
     void writeBool(const QString &section, const QString &key, bool value);

@@ -5,6 +5,7 @@
 #include <QFlags>
 #include <QFont>
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 class QWidget;
@@ -39,6 +40,12 @@ public:
     {
         message(owner, caption, text, icon, Button::Ok);
     }
+
+    // A message box whose buttons say what they do (a "&" marks the key that presses a button). Returns
+    // the index of the button pressed: Enter presses `defaultChoice`; Esc, and closing the box without
+    // a button, give `escapeChoice`.
+    virtual int choose(QWidget *owner, const QString &caption, const QString &text, Icon icon,
+                       const QStringList &choices, int defaultChoice, int escapeChoice) = 0;
 
     // A file-open box. `filter` is written as "Description|*.ext|Description|*.*"; `name` is the name
     // shown at first. Returns the chosen path, empty when cancelled.

@@ -57,8 +57,8 @@ QString readSetting(const Setting<QStringView> &setting);
 // Nothing when the key is missing or not an integer.
 std::optional<int> readSetting(const OpenSetting &setting);
 
-// Writes a setting to "Settings.ini" at once. Throws Error("Unable to write to <path>") when the file
-// cannot be written.
+// Writes a setting to "Settings.ini" at once. Throws FileWriteError("Unable to write to <path>", the
+// reason) when the file cannot be written.
 void writeSetting(const Setting<bool> &setting, bool value);
 void writeSetting(const Setting<int> &setting, int value);
 void writeSetting(const OpenSetting &setting, int value);

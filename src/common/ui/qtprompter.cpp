@@ -10,6 +10,7 @@
 #include <QFormLayout>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QVBoxLayout>
 #include <cstdlib>
 #include <limits>
@@ -156,6 +157,34 @@ Prompter::Button QtPrompter::message(QWidget *owner, const QString &caption, con
     if (buttons.testFlag(Button::No))
         return Button::No;
     return Button::Ok;
+}
+
+int QtPrompter::choose(QWidget *owner, const QString &caption, const QString &text, Icon icon,
+                       const QStringList &choices, int defaultChoice, int escapeChoice)
+{
+    Q_ASSERT(defaultChoice >= 0 && defaultChoice < choices.size());
+    Q_ASSERT(escapeChoice >= 0 && escapeChoice < choices.size());
+    QString shown = text;
+    shown.replace(u"\r\n"_s, u"\n"_s);
+    QMessageBox box(toQt(icon), caption, shown, QMessageBox::NoButton, owner);
+    box.setObjectName(u"MessageBox"_s);
+    box.setTextFormat(Qt::PlainText);
+    QList<QPushButton *> buttons;
+    for (qsizetype i = 0; i < choices.size(); ++i) {
+        // Every button keeps its place in the order given: the escape button is the one rejecting, the
+        // others act.
+        auto *button =
+            box.addButton(choices[i], i == escapeChoice ? QMessageBox::RejectRole : QMessageBox::AcceptRole);
+        button->setObjectName(u"choice%1"_s.arg(i));
+        // A screen reader says the text without the key mark.
+        button->setAccessibleName(QString(choices[i]).remove(u'&'));
+        buttons.append(button);
+    }
+    box.setDefaultButton(buttons[defaultChoice]);
+    box.setEscapeButton(buttons[escapeChoice]);
+    box.exec();
+    const qsizetype pressed = buttons.indexOf(qobject_cast<QPushButton *>(box.clickedButton()));
+    return pressed < 0 ? escapeChoice : int(pressed);
 }
 
 void QtPrompter::notify(QWidget *owner, const QString &caption, const QString &text, Icon icon)

@@ -13,6 +13,8 @@ public:
     Button message(QWidget *owner, const QString &caption, const QString &text, Icon icon, Buttons buttons,
                    Button defaultButton = Button::Ok) override;
     void notify(QWidget *owner, const QString &caption, const QString &text, Icon icon) override;
+    int choose(QWidget *owner, const QString &caption, const QString &text, Icon icon,
+               const QStringList &choices, int defaultChoice, int escapeChoice) override;
     QString openFileName(QWidget *owner, const QString &title, const QString &filter,
                          const QString &name = {}) override;
     QString saveFileName(QWidget *owner, const QString &title, const QString &filter,

@@ -1,48 +1,144 @@
 #include "documentfile.h"
 
+#include "common/core/error.h"
 #include "common/core/textcodec.h"
+#include "common/core/textfile.h"
+#include "editor/rtf/rtfwriter.h"
 
 #include <QFileInfo>
+#include <QLocale>
+#include <QStringDecoder>
+#include <QTextDocument>
+
+using namespace Qt::StringLiterals;
 
 namespace velmira {
 
-bool hasRtfExtension(const QString &path)
-{
-    return QFileInfo(path).fileName().endsWith(QLatin1String(".rtf"), Qt::CaseInsensitive);
-}
+namespace {
 
-QString plainDocumentText(const QByteArray &bytes)
+// The lines of a plain text (a QByteArray of 8-bit or UTF-8 text, or a QString), each followed by
+// CR LF, as plainDocumentText describes them.
+template <typename Text> Text linesWithCrLf(const Text &in)
 {
-    qsizetype end = bytes.indexOf('\x1A');
+    using Char = typename Text::value_type;
+    const Char cr(u'\r');
+    const Char lf(u'\n');
+    qsizetype end = in.indexOf(Char(u'\x1A'));
     if (end < 0)
-        end = bytes.size();
+        end = in.size();
 
-    QByteArray text;
+    Text text;
     text.reserve(end + end / 32 + 2);
-    const char *data = bytes.constData();
+    const Char *data = in.constData();
     // Whether anything was read since the last line end: a last line without a line end is still a
     // line, even one that held nothing but dropped CRs.
     bool lineOpen = false;
     qsizetype runStart = 0;
     for (qsizetype i = 0; i < end; ++i) {
-        const char c = data[i];
-        if (c != '\r' && c != '\n') {
+        const Char c = data[i];
+        if (c != cr && c != lf) {
             lineOpen = true;
             continue;
         }
         text.append(data + runStart, i - runStart);
         runStart = i + 1;
-        if (c == '\n') {
-            text.append("\r\n", 2);
+        if (c == lf) {
+            text.append(cr);
+            text.append(lf);
             lineOpen = false;
         } else {
             lineOpen = true;
         }
     }
     text.append(data + runStart, end - runStart);
-    if (lineOpen)
-        text.append("\r\n", 2);
-    return decodeText(text);
+    if (lineOpen) {
+        text.append(cr);
+        text.append(lf);
+    }
+    return text;
+}
+
+QString megabytes(qint64 size)
+{
+    return QLocale(QLocale::Russian).toString(double(size) / (1024 * 1024), 'f', 1);
+}
+
+QString bytesText(qint64 size)
+{
+    return u"%1 байт"_s.arg(QLocale(QLocale::Russian).toString(size));
+}
+
+// A size beside its limit, in the unit that shows why it is over: megabytes with one decimal, or
+// bytes where the megabytes of the two would read the same ("64,0 МБ" against 64 МБ).
+QString sizeText(qint64 size, qint64 limit)
+{
+    if (megabytes(size) != megabytes(limit))
+        return megabytes(size) + u" МБ"_s;
+    return bytesText(size);
+}
+
+QString limitText(qint64 size, qint64 limit)
+{
+    const QString whole = u"%1 МБ"_s.arg(limit / (1024 * 1024));
+    if (megabytes(size) != megabytes(limit))
+        return whole;
+    return u"%1 (%2)"_s.arg(whole, bytesText(limit));
+}
+
+} // namespace
+
+void checkDocumentFileSize(const QString &path, qint64 size)
+{
+    const qint64 limit = hasRtfExtension(path) ? MaxRtfSize : MaxDocumentSize;
+    if (size > limit)
+        throw Error(u"Файл «%1» слишком велик: %2. Открываются файлы не больше %3."_s.arg(
+            QFileInfo(path).fileName(), sizeText(size, limit), limitText(size, limit)));
+}
+
+void checkDocumentLength(qint64 length, const QString &path)
+{
+    if (length > MaxDocumentLength) {
+        const QLocale russian(QLocale::Russian);
+        throw Error(u"Текст слишком длинный для файла «%1» (символов: %2). Программа открывает и сохраняет "
+                    "тексты не длиннее %3 символов."_s.arg(QFileInfo(path).fileName(),
+                                                           russian.toString(length),
+                                                           russian.toString(MaxDocumentLength)));
+    }
+}
+
+void checkDocumentLength(const QTextDocument &document, const QString &path)
+{
+    // The document ends with a paragraph separator of its own, which is no part of the text.
+    checkDocumentLength(document.characterCount() - 1, path);
+}
+
+void saveDocumentRtf(const QTextDocument &document, const QString &path)
+{
+    checkDocumentLength(document, path);
+    const QByteArray rtf = writeRtf(document);
+    if (rtf.size() > MaxRtfSize)
+        throw Error(
+            u"Текст не сохранён в файл «%1»: в формате RTF он занял бы %2, а открываются файлы RTF не "
+            "больше %3."_s.arg(QFileInfo(path).fileName(), sizeText(rtf.size(), MaxRtfSize),
+                               limitText(rtf.size(), MaxRtfSize)));
+    writeFileAtomically(path, rtf);
+}
+
+bool hasRtfExtension(const QString &path)
+{
+    return QFileInfo(path).fileName().endsWith(QLatin1String(".rtf"), Qt::CaseInsensitive);
+}
+
+bool hasUtf16Bom(const QByteArray &bytes)
+{
+    return bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF");
+}
+
+QString plainDocumentText(const QByteArray &bytes)
+{
+    if (hasUtf16Bom(bytes))
+        return linesWithCrLf(QString(QStringDecoder(QStringConverter::Utf16).decode(bytes)));
+    return decodeText(linesWithCrLf(bytes));
 }
 
 QString rtfSaveName(const QString &name)

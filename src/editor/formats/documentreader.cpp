@@ -9,7 +9,6 @@
 #include "ziparchive.h"
 
 #include <QFileInfo>
-#include <QLocale>
 #include <QTextDocument>
 #include <QXmlStreamReader>
 
@@ -125,6 +124,20 @@ void readBook(DocumentFormat format, const QByteArray &bytes, Book &book)
     }
 }
 
+// Only the text read tells whether it is too long: an RTF file takes several bytes a letter, a zipped
+// book far fewer than one. A file no larger than MaxDocumentLength that is not zipped never holds more
+// letters than bytes, so hardly any document that reaches here is too long; one that is, is emptied
+// again before the refusal is thrown.
+void emptyWhenTooLong(QTextDocument &document, const QString &path)
+{
+    try {
+        checkDocumentLength(document, path);
+    } catch (const Error &) {
+        document.clear();
+        throw;
+    }
+}
+
 } // namespace
 
 void readXmlToken(QXmlStreamReader &xml)
@@ -154,6 +167,9 @@ bool hasXmlAttribute(const QXmlStreamAttributes &attributes, QStringView name)
 
 static DocumentFormat formatOf(const QString &path, const QByteArray &bytes)
 {
+    // "Unicode" text as Windows editors save it: its NUL bytes make no binary file of it.
+    if (hasUtf16Bom(bytes))
+        return hasExtension(path, {".rtf"}) ? DocumentFormat::Rtf : DocumentFormat::Text;
     if (bytes.left(1024).contains("%PDF-"))
         return DocumentFormat::Pdf;
     if (ZipArchive::looksLikeZip(bytes))
@@ -194,19 +210,10 @@ DocumentFormat documentFormat(const QString &path, const QByteArray &bytes)
 
 QByteArray readDocumentBytes(const QString &path)
 {
-    const QFileInfo info(path);
-    if (info.size() > MaxDocumentSize) {
-        throw Error(QStringLiteral("Файл «%1» слишком велик: %2 МБ. Открываются файлы не больше %3 МБ.")
-                        .arg(info.fileName())
-                        .arg(QLocale(QLocale::Russian).toString(double(info.size()) / (1024 * 1024), 'f', 1))
-                        .arg(MaxDocumentSize / (1024 * 1024)));
-    }
+    checkDocumentFileSize(path, QFileInfo(path).size());
     const QByteArray bytes = readFileBytes(path);
     // A file can grow between the look and the read.
-    if (bytes.size() > MaxDocumentSize)
-        throw Error(QStringLiteral("Файл «%1» слишком велик. Открываются файлы не больше %2 МБ.")
-                        .arg(info.fileName())
-                        .arg(MaxDocumentSize / (1024 * 1024)));
+    checkDocumentFileSize(path, bytes.size());
     return bytes;
 }
 
@@ -224,16 +231,21 @@ void readDocument(const QString &path, const QByteArray &bytes, QTextDocument &d
     } catch (const Error &error) {
         throw Error(failure(path, error.message()));
     }
-    if (format == DocumentFormat::Rtf && readRtf(bytes, document))
+    if (format == DocumentFormat::Rtf && readRtf(bytes, document)) {
+        emptyWhenTooLong(document, path);
         return;
+    }
     if (format == DocumentFormat::Text || format == DocumentFormat::Rtf) {
+        const QString text = plainDocumentText(bytes);
+        checkDocumentLength(text.size(), path);
         const bool undo = document.isUndoRedoEnabled();
         document.setUndoRedoEnabled(false);
-        document.setPlainText(plainDocumentText(bytes));
+        document.setPlainText(text);
         document.setUndoRedoEnabled(undo);
         return;
     }
     fillDocument(book, document);
+    emptyWhenTooLong(document, path);
 }
 
 void readDocumentFile(const QString &path, QTextDocument &document)

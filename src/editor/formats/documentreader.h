@@ -26,8 +26,8 @@ enum class DocumentFormat {
 // without a book, an encrypted or old-style Word document).
 DocumentFormat documentFormat(const QString &path, const QByteArray &bytes);
 
-// The bytes of the document at `path`; throws Error naming the file when it cannot be read or is
-// larger than MaxDocumentSize.
+// The bytes of the document at `path`; throws Error naming the file when it cannot be read or is too
+// large (checkDocumentFileSize).
 QByteArray readDocumentBytes(const QString &path);
 
 // Replaces the content of `document` with the document whose file is `path` and whose bytes are
@@ -35,7 +35,8 @@ QByteArray readDocumentBytes(const QString &path);
 // pictures, tables as lines of tab-separated cells. A ".rtf" file that holds no RTF and a plain-text
 // file are read as plain text. Throws Error with a message in Russian that names the file and the
 // reason when the file cannot be read (damaged, encrypted, no text in it, hostile, of no known format),
-// leaving the document as it was.
+// leaving the document as it was, and when its text is longer than MaxDocumentLength, which a rich
+// document shows only once read: that leaves the document empty.
 void readDocument(const QString &path, const QByteArray &bytes, QTextDocument &document);
 
 // readDocument of the file at `path`.
