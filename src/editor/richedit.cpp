@@ -14,12 +14,23 @@ using namespace Qt::StringLiterals;
 
 namespace velmira {
 
+namespace {
+
+// Qt lays out a document without a page height as one page of at most 8,388,607 pixels; the lines
+// below that are never placed, and laying them out between events goes on for ever (500,000 lines of
+// 18 pixels). Pages of this height hold any text; where one page ends and the next begins the text has
+// a gap of the document's margins, a few pixels every many thousand lines.
+constexpr qreal PageHeight = 1000 * 1000;
+
+} // namespace
+
 RichEdit::RichEdit(QWidget *parent) : QTextEdit(parent)
 {
     setObjectName(u"RichEdit1"_s);
     setAccessibleName(u"Текст"_s);
     setAcceptRichText(true);
     setLineWrapMode(QTextEdit::WidgetWidth);
+    boundPageHeight();
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setTabChangesFocus(false);
@@ -107,6 +118,21 @@ bool RichEdit::setRtfContent(const QByteArray &bytes)
     // The reader writes through a cursor of its own, which carries the view's caret along to the end.
     moveCursor(QTextCursor::Start);
     return true;
+}
+
+void RichEdit::resizeEvent(QResizeEvent *event)
+{
+    // QTextEdit gives the page the viewport's width and no height whenever the width changes.
+    QTextEdit::resizeEvent(event);
+    boundPageHeight();
+}
+
+void RichEdit::boundPageHeight()
+{
+    // A page of no size is one that DeferredLayout holds back; it gives the page back with its height.
+    const QSizeF page = document()->pageSize();
+    if (page.height() < 0)
+        document()->setPageSize(QSizeF(page.width(), PageHeight));
 }
 
 QMimeData *RichEdit::createMimeDataFromSelection() const

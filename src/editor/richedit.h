@@ -9,7 +9,8 @@ namespace velmira {
 
 // A QTextEdit that lets the program look at every key before the editor does (keyboard shortcuts, then
 // typing tracking) and that asks for its context menu when the right mouse button is released. Its
-// lines break anywhere while the text holds a very long word (see longwords.h).
+// lines break anywhere while the text holds a very long word (see longwords.h), and its document is
+// laid out in pages of a bounded height, so that a text of any length is laid out to its end.
 class RichEdit : public QTextEdit
 {
     Q_OBJECT
@@ -57,8 +58,11 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
+    void boundPageHeight();
+
     std::vector<KeyHandler> m_keyHandlers;
 };
 

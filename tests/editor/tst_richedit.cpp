@@ -92,6 +92,33 @@ private slots:
         QVERIFY(!breaksAnywhere(editor));
     }
 
+    void aTextTallerThanQtsOnePageIsLaidOutToItsEnd()
+    {
+        // Paragraphs with wide spaces above make a text of over 8,388,607 pixels from few lines.
+        RichEdit editor;
+        editor.resize(600, 400);
+        editor.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&editor));
+        QTextCursor cursor(editor.document());
+        QTextBlockFormat spaced;
+        spaced.setTopMargin(1000);
+        cursor.beginEditBlock();
+        for (int i = 0; i < 9000; ++i) {
+            cursor.insertBlock(spaced);
+            cursor.insertText(u"строка"_s);
+        }
+        cursor.endEditBlock();
+        const QTextBlock last = editor.document()->lastBlock();
+        QTRY_VERIFY_WITH_TIMEOUT(last.layout()->lineCount() > 0, 60000);
+        // Every line has a place of its own below the one before.
+        QVERIFY(last.layout()->position().y() > 9000 * 1000);
+        QVERIFY(last.layout()->position().y() > last.previous().layout()->position().y());
+        // A resize gives the page a new width; the text is laid out to its end again.
+        editor.resize(500, 400);
+        QTRY_VERIFY_WITH_TIMEOUT(last.layout()->lineCount() > 0, 60000);
+        QVERIFY(last.layout()->position().y() > 9000 * 1000);
+    }
+
     void aLongWordInAnRtfDocument()
     {
         RichEdit editor;
