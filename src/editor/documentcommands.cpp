@@ -56,8 +56,8 @@ void DocumentCommands::openDocument()
             u"Если текущий текст не сохранён, то он будет утерян. Продолжать?"_s))
         return;
     const QString path =
-        m_prompter.openFileName(m_editor.window(), QStringLiteral("Выбор файла для открытия"),
-                                QStringLiteral("Все файлы (*.*)|*.*|") + documentFileFilter(), m_openName);
+        m_prompter.openFileName(m_editor.window(), u"Выбор файла для открытия"_s,
+                                u"Все файлы (*.*)|*.*|"_s + documentFileFilter(), m_openName);
     if (path.isEmpty())
         return;
     m_openName = path;

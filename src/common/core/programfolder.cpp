@@ -36,7 +36,7 @@ bool folderHoldsUserData(const QString &folder)
             return false;
     }
     const QFileInfo info(path);
-    if (info.fileName() == u"bin" && QFileInfo(info.dir().filePath(QStringLiteral("share"))).isDir())
+    if (info.fileName() == u"bin" && QFileInfo(info.dir().filePath(u"share"_s)).isDir())
         return false;
     return info.isWritable();
 }

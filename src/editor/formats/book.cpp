@@ -9,6 +9,8 @@
 #include <QTextImageFormat>
 #include <QUrl>
 
+using namespace Qt::StringLiterals;
+
 namespace velmira {
 
 namespace {
@@ -185,9 +187,9 @@ void fillDocument(const Book &book, QTextDocument &document)
         }
         if (size.width() > MaxPictureWidth)
             size = QSizeF(MaxPictureWidth, size.height() * MaxPictureWidth / size.width());
-        const QString name = QStringLiteral("bookimage:") +
-                             QString::fromLatin1(
-                                 QCryptographicHash::hash(picture.data, QCryptographicHash::Sha1).toHex());
+        const QString name =
+            u"bookimage:"_s +
+            QString::fromLatin1(QCryptographicHash::hash(picture.data, QCryptographicHash::Sha1).toHex());
         document.addResource(QTextDocument::ImageResource, QUrl(name), picture.data);
         pictureNames.push_back(name);
         pictureSizes.push_back(size);

@@ -12,6 +12,8 @@
 #include <QTextDocument>
 #include <QXmlStreamReader>
 
+using namespace Qt::StringLiterals;
+
 namespace velmira {
 
 namespace {
@@ -29,20 +31,20 @@ DocumentFormat zipFormat(const QByteArray &bytes)
 {
     ZipArchive archive(bytes);
     QByteArray mimetype;
-    if (archive.contains(QStringLiteral("mimetype")))
-        mimetype = archive.read(QStringLiteral("mimetype")).trimmed();
-    if (mimetype == "application/epub+zip" || archive.contains(QStringLiteral("META-INF/container.xml")))
+    if (archive.contains(u"mimetype"_s))
+        mimetype = archive.read(u"mimetype"_s).trimmed();
+    if (mimetype == "application/epub+zip" || archive.contains(u"META-INF/container.xml"_s))
         return DocumentFormat::Epub;
-    if (archive.contains(QStringLiteral("word/document.xml")))
+    if (archive.contains(u"word/document.xml"_s))
         return DocumentFormat::Docx;
     // Writer's own documents, and its web pages and master documents, keep their text alike.
     if (mimetype.startsWith("application/vnd.oasis.opendocument.text") ||
-        (mimetype.isEmpty() && archive.contains(QStringLiteral("content.xml"))))
+        (mimetype.isEmpty() && archive.contains(u"content.xml"_s)))
         return DocumentFormat::Odt;
     for (const QString &name : archive.names())
         if (name.endsWith(QLatin1String(".fb2"), Qt::CaseInsensitive))
             return DocumentFormat::ZippedFb2;
-    throw Error(QStringLiteral("это архив, в котором нет ни книги, ни документа"));
+    throw Error(u"это архив, в котором нет ни книги, ни документа"_s);
 }
 
 // Files that begin like these are pictures, sound, programs or archives, never text.
@@ -87,7 +89,7 @@ QString lowerHead(const QByteArray &bytes)
 
 QString failure(const QString &path, const QString &reason)
 {
-    return QStringLiteral("Не удалось открыть файл «%1»: %2.").arg(QFileInfo(path).fileName(), reason);
+    return u"Не удалось открыть файл «%1»: %2."_s.arg(QFileInfo(path).fileName(), reason);
 }
 
 void readBook(DocumentFormat format, const QByteArray &bytes, Book &book)
@@ -144,9 +146,9 @@ void readXmlToken(QXmlStreamReader &xml)
 {
     xml.readNext();
     if (xml.isDTD() && !xml.entityDeclarations().isEmpty())
-        throw Error(QStringLiteral("в файле объявлены сущности XML, такие файлы не открываются"));
+        throw Error(u"в файле объявлены сущности XML, такие файлы не открываются"_s);
     if (xml.hasError())
-        throw Error(QStringLiteral("файл повреждён (%1, строка %2)").arg(xml.errorString()).arg(xml.lineNumber()));
+        throw Error(u"файл повреждён (%1, строка %2)"_s.arg(xml.errorString()).arg(xml.lineNumber()));
 }
 
 QString xmlAttribute(const QXmlStreamAttributes &attributes, QStringView name)
@@ -175,18 +177,18 @@ static DocumentFormat formatOf(const QString &path, const QByteArray &bytes)
     if (ZipArchive::looksLikeZip(bytes))
         return zipFormat(bytes);
     if (bytes.startsWith("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1"))
-        throw Error(QStringLiteral("это документ, зашифрованный паролем, или документ старого формата Word (.doc), "
-                                   "такие не открываются"));
+        throw Error(u"это документ, зашифрованный паролем, или документ старого формата Word (.doc), "
+                    "такие не открываются"_s);
     if (hasExtension(path, {".rtf"})) {
         // A ".rtf" file without RTF in it is read as plain text, unless it is no text at all.
         if (!looksLikeRtf(bytes) && (hasBinarySignature(bytes) || looksBinary(bytes)))
-            throw Error(QStringLiteral("это двоичный файл неизвестного формата, а не текст"));
+            throw Error(u"это двоичный файл неизвестного формата, а не текст"_s);
         return DocumentFormat::Rtf;
     }
     if (hasBinarySignature(bytes))
-        throw Error(QStringLiteral("это двоичный файл неизвестного формата, а не текст"));
+        throw Error(u"это двоичный файл неизвестного формата, а не текст"_s);
     if (hasExtension(path, {".epub", ".docx", ".odt", ".zip", ".pdf"}))
-        throw Error(QStringLiteral("файл повреждён"));
+        throw Error(u"файл повреждён"_s);
     const QString head = lowerHead(bytes);
     if (head.contains(QLatin1String("<fictionbook")) || hasExtension(path, {".fb2"}))
         return DocumentFormat::Fb2;
@@ -195,7 +197,7 @@ static DocumentFormat formatOf(const QString &path, const QByteArray &bytes)
         (head.startsWith(QLatin1String("<?xml")) && head.contains(QLatin1String("<html"))))
         return DocumentFormat::Html;
     if (looksBinary(bytes))
-        throw Error(QStringLiteral("это двоичный файл неизвестного формата, а не текст"));
+        throw Error(u"это двоичный файл неизвестного формата, а не текст"_s);
     return DocumentFormat::Text;
 }
 
@@ -226,7 +228,7 @@ void readDocument(const QString &path, const QByteArray &bytes, QTextDocument &d
         if (format != DocumentFormat::Text && format != DocumentFormat::Rtf) {
             readBook(format, bytes, book);
             if (!book.hasText())
-                throw Error(QStringLiteral("в нём нет текста"));
+                throw Error(u"в нём нет текста"_s);
         }
     } catch (const Error &error) {
         throw Error(failure(path, error.message()));
@@ -255,10 +257,10 @@ void readDocumentFile(const QString &path, QTextDocument &document)
 
 QString documentFileFilter()
 {
-    return QStringLiteral("Книги и документы|*.fb2;*.fb2.zip;*.epub;*.docx;*.odt;*.html;*.htm;*.xhtml;*.pdf;*.rtf;*.txt|"
-                          "Книги FB2|*.fb2;*.fb2.zip|Книги EPUB|*.epub|Документы Word (DOCX)|*.docx|"
-                          "Документы OpenDocument (ODT)|*.odt|Страницы HTML|*.html;*.htm;*.xhtml|"
-                          "Документы PDF|*.pdf|Файлы RTF|*.rtf|Текстовые файлы|*.txt|");
+    return u"Книги и документы|*.fb2;*.fb2.zip;*.epub;*.docx;*.odt;*.html;*.htm;*.xhtml;*.pdf;*.rtf;*.txt|"
+           "Книги FB2|*.fb2;*.fb2.zip|Книги EPUB|*.epub|Документы Word (DOCX)|*.docx|"
+           "Документы OpenDocument (ODT)|*.odt|Страницы HTML|*.html;*.htm;*.xhtml|"
+           "Документы PDF|*.pdf|Файлы RTF|*.rtf|Текстовые файлы|*.txt|"_s;
 }
 
 } // namespace velmira

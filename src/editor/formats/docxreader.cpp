@@ -9,6 +9,8 @@
 #include <QXmlStreamReader>
 #include <optional>
 
+using namespace Qt::StringLiterals;
+
 namespace velmira {
 
 namespace {
@@ -74,7 +76,7 @@ void readRunProperties(QXmlStreamReader &xml, Emphasis &emphasis, QString *chara
 
 int headingOfName(const QString &name)
 {
-    static const QRegularExpression heading(QStringLiteral(R"(^heading\s*(\d)$)"),
+    static const QRegularExpression heading(uR"(^heading\s*(\d)$)"_s,
                                             QRegularExpression::CaseInsensitiveOption);
     const QRegularExpressionMatch match = heading.match(name);
     if (match.hasMatch())
@@ -127,8 +129,8 @@ QHash<QString, DocxStyle> readStyles(const QByteArray &bytes)
 
 QString mainDocumentPath(ZipArchive &archive)
 {
-    if (archive.contains(QStringLiteral("_rels/.rels"))) {
-        QXmlStreamReader xml(archive.read(QStringLiteral("_rels/.rels")));
+    if (archive.contains(u"_rels/.rels"_s)) {
+        QXmlStreamReader xml(archive.read(u"_rels/.rels"_s));
         while (!xml.atEnd()) {
             readXmlToken(xml);
             if (xml.isStartElement() && xml.name() == u"Relationship" &&
@@ -139,7 +141,7 @@ QString mainDocumentPath(ZipArchive &archive)
             }
         }
     }
-    return QStringLiteral("word/document.xml");
+    return u"word/document.xml"_s;
 }
 
 class DocxWalker
@@ -271,11 +273,11 @@ private:
 void readDocx(ZipArchive &archive, Book &book)
 {
     QHash<QString, DocxStyle> styles;
-    if (archive.contains(QStringLiteral("word/styles.xml")))
-        styles = readStyles(archive.read(QStringLiteral("word/styles.xml")));
+    if (archive.contains(u"word/styles.xml"_s))
+        styles = readStyles(archive.read(u"word/styles.xml"_s));
     const QString main = mainDocumentPath(archive);
     if (!archive.contains(main))
-        throw Error(QStringLiteral("в документе DOCX нет текста"));
+        throw Error(u"в документе DOCX нет текста"_s);
     DocxWalker(archive.read(main), styles, book).run();
 }
 

@@ -8,6 +8,8 @@
 #include <QSet>
 #include <QXmlStreamReader>
 
+using namespace Qt::StringLiterals;
+
 namespace velmira {
 
 namespace {
@@ -22,8 +24,8 @@ struct ManifestItem
 // The package file named by META-INF/container.xml, or the only one in the archive.
 QString packagePath(ZipArchive &archive)
 {
-    if (archive.contains(QStringLiteral("META-INF/container.xml"))) {
-        QXmlStreamReader xml(archive.read(QStringLiteral("META-INF/container.xml")));
+    if (archive.contains(u"META-INF/container.xml"_s)) {
+        QXmlStreamReader xml(archive.read(u"META-INF/container.xml"_s));
         while (!xml.atEnd()) {
             readXmlToken(xml);
             if (xml.isStartElement() && xml.name() == u"rootfile") {
@@ -36,7 +38,7 @@ QString packagePath(ZipArchive &archive)
     for (const QString &name : archive.names())
         if (name.endsWith(QLatin1String(".opf"), Qt::CaseInsensitive))
             return name;
-    throw Error(QStringLiteral("в книге EPUB нет описания её содержимого"));
+    throw Error(u"в книге EPUB нет описания её содержимого"_s);
 }
 
 // The files a book's publisher encrypted (protection against copying). Fonts that are only
@@ -44,9 +46,9 @@ QString packagePath(ZipArchive &archive)
 QSet<QString> encryptedFiles(ZipArchive &archive)
 {
     QSet<QString> files;
-    if (!archive.contains(QStringLiteral("META-INF/encryption.xml")))
+    if (!archive.contains(u"META-INF/encryption.xml"_s))
         return files;
-    QXmlStreamReader xml(archive.read(QStringLiteral("META-INF/encryption.xml")));
+    QXmlStreamReader xml(archive.read(u"META-INF/encryption.xml"_s));
     QString algorithm;
     while (!xml.atEnd()) {
         readXmlToken(xml);
@@ -91,12 +93,12 @@ void readEpub(ZipArchive &archive, Book &book)
         if (item == manifest.constEnd() || item->path.isEmpty() || !archive.contains(item->path))
             continue;
         // EPUB 3 may put its navigation document in the spine too; it only repeats the headings.
-        if (item->properties.split(u' ').contains(QStringLiteral("nav")))
+        if (item->properties.split(u' ').contains(u"nav"_s))
             continue;
         if (!item->mediaType.contains(QLatin1String("html")))
             continue;
         if (encrypted.contains(item->path))
-            throw Error(QStringLiteral("книга защищена от копирования"));
+            throw Error(u"книга защищена от копирования"_s);
         const QString chapter = item->path;
         readHtml(archive.read(chapter), book, [&archive, &chapter](const QString &link) {
             const QString path = resolveArchivePath(chapter, link);

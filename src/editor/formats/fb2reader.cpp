@@ -7,6 +7,8 @@
 #include <QRegularExpression>
 #include <QXmlStreamReader>
 
+using namespace Qt::StringLiterals;
+
 namespace velmira {
 
 namespace {
@@ -14,7 +16,7 @@ namespace {
 // Note marks as books write them: «[1]», «{12}», «(3)», «*», «**».
 bool looksLikeNoteMark(const QString &text)
 {
-    static const QRegularExpression mark(QStringLiteral(R"(^\s*(?:[\[{(]?\s*\d{1,4}\s*[\]})]?|\*{1,4})\s*$)"));
+    static const QRegularExpression mark(uR"(^\s*(?:[\[{(]?\s*\d{1,4}\s*[\]})]?|\*{1,4})\s*$)"_s);
     return mark.match(text).hasMatch();
 }
 
@@ -39,7 +41,7 @@ public:
             readXmlToken(m_xml);
             if (m_xml.isStartElement()) {
                 if (!sawRoot && m_xml.name() != u"FictionBook")
-                    throw Error(QStringLiteral("это не книга FB2"));
+                    throw Error(u"это не книга FB2"_s);
                 sawRoot = true;
                 start();
             } else if (m_xml.isEndElement()) {
@@ -49,7 +51,7 @@ public:
             }
         }
         if (!sawRoot)
-            throw Error(QStringLiteral("это не книга FB2"));
+            throw Error(u"это не книга FB2"_s);
     }
 
 private:
@@ -150,7 +152,7 @@ private:
         const bool inside = linkTarget(m_xml.attributes()).startsWith(u'#');
         const QString text = m_xml.readElementText(QXmlStreamReader::IncludeChildElements);
         if (m_xml.hasError())
-            throw Error(QStringLiteral("файл повреждён: %1").arg(m_xml.errorString()));
+            throw Error(u"файл повреждён: %1"_s.arg(m_xml.errorString()));
         if (note || (inside && looksLikeNoteMark(text)))
             return;
         if (m_paragraphs > 0)
@@ -183,7 +185,7 @@ void readZippedFb2(ZipArchive &archive, Book &book)
             return;
         }
     }
-    throw Error(QStringLiteral("в архиве нет книги FB2"));
+    throw Error(u"в архиве нет книги FB2"_s);
 }
 
 } // namespace velmira

@@ -12,6 +12,8 @@
 #include <QTextDocument>
 #include <QTextTable>
 
+using namespace Qt::StringLiterals;
+
 namespace velmira {
 
 namespace {
@@ -20,10 +22,9 @@ namespace {
 QByteArray declaredCharset(const QByteArray &bytes)
 {
     const QByteArray head = bytes.left(4096);
-    static const QRegularExpression xml(QStringLiteral(R"(^\s*<\?xml[^>]*encoding\s*=\s*["']([A-Za-z0-9._:-]+)["'])"));
-    static const QRegularExpression meta(
-        QStringLiteral(R"(<meta[^>]*charset\s*=\s*["']?\s*([A-Za-z0-9._:-]+))"),
-        QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression xml(uR"(^\s*<\?xml[^>]*encoding\s*=\s*["']([A-Za-z0-9._:-]+)["'])"_s);
+    static const QRegularExpression meta(uR"(<meta[^>]*charset\s*=\s*["']?\s*([A-Za-z0-9._:-]+))"_s,
+                                         QRegularExpression::CaseInsensitiveOption);
     const QString latin = QString::fromLatin1(head);
     QRegularExpressionMatch match = xml.match(latin);
     if (!match.hasMatch())
@@ -35,7 +36,7 @@ QByteArray declaredCharset(const QByteArray &bytes)
 // (a "<" inside a script ends its reading of the page).
 QString withoutHiddenElements(const QString &html)
 {
-    static const QRegularExpression open(QStringLiteral(R"(<(script|style|template)(?=[\s/>]))"),
+    static const QRegularExpression open(uR"(<(script|style|template)(?=[\s/>]))"_s,
                                          QRegularExpression::CaseInsensitiveOption);
     QString result;
     result.reserve(html.size());
@@ -53,7 +54,7 @@ QString withoutHiddenElements(const QString &html)
             from = tagEnd + 1;
             continue;
         }
-        const QString close = QStringLiteral("</") + match.captured(1);
+        const QString close = u"</"_s + match.captured(1);
         const qsizetype closeAt = html.indexOf(close, tagEnd, Qt::CaseInsensitive);
         if (closeAt < 0)
             return result;

@@ -9,6 +9,8 @@
 #include <QXmlStreamReader>
 #include <optional>
 
+using namespace Qt::StringLiterals;
+
 namespace velmira {
 
 namespace {
@@ -176,15 +178,15 @@ private:
 
 void readOdt(ZipArchive &archive, Book &book)
 {
-    if (archive.contains(QStringLiteral("META-INF/manifest.xml")) &&
-        archive.read(QStringLiteral("META-INF/manifest.xml")).contains("encryption-data"))
-        throw Error(QStringLiteral("документ защищён паролем"));
-    if (!archive.contains(QStringLiteral("content.xml")))
-        throw Error(QStringLiteral("в документе ODT нет текста"));
+    if (archive.contains(u"META-INF/manifest.xml"_s) &&
+        archive.read(u"META-INF/manifest.xml"_s).contains("encryption-data"))
+        throw Error(u"документ защищён паролем"_s);
+    if (!archive.contains(u"content.xml"_s))
+        throw Error(u"в документе ODT нет текста"_s);
     QHash<QString, OdtStyle> styles;
-    if (archive.contains(QStringLiteral("styles.xml")))
-        readStyles(archive.read(QStringLiteral("styles.xml")), styles);
-    const QByteArray content = archive.read(QStringLiteral("content.xml"));
+    if (archive.contains(u"styles.xml"_s))
+        readStyles(archive.read(u"styles.xml"_s), styles);
+    const QByteArray content = archive.read(u"content.xml"_s);
     readStyles(content, styles);
     OdtWalker(content, styles, book).run();
 }

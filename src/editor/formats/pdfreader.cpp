@@ -7,6 +7,8 @@
 #include <QRegularExpression>
 #include <poppler-qt6.h>
 
+using namespace Qt::StringLiterals;
+
 namespace velmira {
 
 namespace {
@@ -50,7 +52,7 @@ bool besides(const PdfLine &line, const PdfLine &next)
 // A list item starts with its bullet or number.
 bool startsItem(const QString &text)
 {
-    static const QRegularExpression item(QStringLiteral(R"(^(?:[•◦▪■●‣–—-]|\d{1,3}[.)])\s)"));
+    static const QRegularExpression item(uR"(^(?:[•◦▪■●‣–—-]|\d{1,3}[.)])\s)"_s);
     return item.match(text).hasMatch();
 }
 
@@ -72,11 +74,11 @@ void readPdf(const QByteArray &bytes, Book &book)
 {
     const std::unique_ptr<Poppler::Document> document = Poppler::Document::loadFromData(bytes);
     if (!document)
-        throw Error(QStringLiteral("файл PDF повреждён"));
+        throw Error(u"файл PDF повреждён"_s);
     if (document->isLocked())
-        throw Error(QStringLiteral("документ PDF защищён паролем"));
+        throw Error(u"документ PDF защищён паролем"_s);
     if (document->numPages() <= 0)
-        throw Error(QStringLiteral("файл PDF повреждён"));
+        throw Error(u"файл PDF повреждён"_s);
     for (int number = 0; number < document->numPages(); ++number) {
         const std::unique_ptr<Poppler::Page> page = document->page(number);
         if (!page)
@@ -100,7 +102,7 @@ void readPdf(const QByteArray &bytes, Book &book)
         book.endParagraph();
     }
     if (!book.hasText())
-        throw Error(QStringLiteral("в документе PDF нет текстового слоя: это, вероятно, отсканированные страницы"));
+        throw Error(u"в документе PDF нет текстового слоя: это, вероятно, отсканированные страницы"_s);
 }
 
 } // namespace velmira

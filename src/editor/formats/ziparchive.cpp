@@ -5,6 +5,8 @@
 #include <QUrl>
 #include <zip.h>
 
+using namespace Qt::StringLiterals;
+
 namespace velmira {
 
 namespace {
@@ -14,7 +16,7 @@ bool isSafeName(const QString &name)
     if (name.startsWith(u'/') || name.contains(u'\\') || name.contains(QChar(0)))
         return false;
     const QStringList steps = name.split(u'/');
-    return !steps.contains(QStringLiteral(".."));
+    return !steps.contains(u".."_s);
 }
 
 } // namespace
@@ -35,7 +37,7 @@ ZipArchive::ZipArchive(const QByteArray &bytes)
         if (source)
             zip_source_free(source);
         zip_error_fini(&error);
-        throw Error(QStringLiteral("архив повреждён"));
+        throw Error(u"архив повреждён"_s);
     }
     zip_error_fini(&error);
 
@@ -48,7 +50,7 @@ ZipArchive::ZipArchive(const QByteArray &bytes)
         if (!isSafeName(name)) {
             zip_close(m_zip);
             m_zip = nullptr;
-            throw Error(QStringLiteral("в архиве есть файл с недопустимым путём «%1»").arg(name));
+            throw Error(u"в архиве есть файл с недопустимым путём «%1»"_s.arg(name));
         }
         if (name.endsWith(u'/'))
             continue;
@@ -67,26 +69,26 @@ QByteArray ZipArchive::read(const QString &name)
 {
     const qsizetype at = m_names.indexOf(name);
     if (at < 0)
-        throw Error(QStringLiteral("в архиве нет файла «%1»").arg(name));
+        throw Error(u"в архиве нет файла «%1»"_s.arg(name));
     const zip_uint64_t index = zip_uint64_t(m_indexes[at]);
 
     zip_stat_t stat;
     zip_stat_init(&stat);
     if (zip_stat_index(m_zip, index, 0, &stat) != 0)
-        throw Error(QStringLiteral("архив повреждён"));
+        throw Error(u"архив повреждён"_s);
     if ((stat.valid & ZIP_STAT_ENCRYPTION_METHOD) && stat.encryption_method != ZIP_EM_NONE)
-        throw Error(QStringLiteral("файл зашифрован"));
+        throw Error(u"файл зашифрован"_s);
     // The size an archive states may lie; it only spares reading what would be refused anyway.
     if ((stat.valid & ZIP_STAT_SIZE) &&
         (stat.size > zip_uint64_t(MaxFileSize) || m_readSoFar + qint64(stat.size) > MaxTotalSize))
-        throw Error(QStringLiteral("в архиве слишком большой файл «%1»").arg(name));
+        throw Error(u"в архиве слишком большой файл «%1»"_s.arg(name));
 
     zip_file_t *file = zip_fopen_index(m_zip, index, 0);
     if (!file) {
         const int code = zip_error_code_zip(zip_get_error(m_zip));
         if (code == ZIP_ER_NOPASSWD || code == ZIP_ER_WRONGPASSWD || code == ZIP_ER_ENCRNOTSUPP)
-            throw Error(QStringLiteral("файл зашифрован"));
-        throw Error(QStringLiteral("архив повреждён"));
+            throw Error(u"файл зашифрован"_s);
+        throw Error(u"архив повреждён"_s);
     }
     QByteArray data;
     if (stat.valid & ZIP_STAT_SIZE)
@@ -96,7 +98,7 @@ QByteArray ZipArchive::read(const QString &name)
         const zip_int64_t got = zip_fread(file, chunk, sizeof chunk);
         if (got < 0) {
             zip_fclose(file);
-            throw Error(QStringLiteral("архив повреждён"));
+            throw Error(u"архив повреждён"_s);
         }
         if (got == 0)
             break;
@@ -104,12 +106,12 @@ QByteArray ZipArchive::read(const QString &name)
         m_readSoFar += got;
         if (data.size() > MaxFileSize || m_readSoFar > MaxTotalSize) {
             zip_fclose(file);
-            throw Error(QStringLiteral("в архиве слишком большой файл «%1»").arg(name));
+            throw Error(u"в архиве слишком большой файл «%1»"_s.arg(name));
         }
     }
     // A damaged entry (a wrong checksum) is reported when it is closed.
     if (zip_fclose(file) != 0)
-        throw Error(QStringLiteral("архив повреждён"));
+        throw Error(u"архив повреждён"_s);
     return data;
 }
 
@@ -120,7 +122,7 @@ QString resolveArchivePath(const QString &base, const QString &reference)
     if (hash >= 0)
         path.truncate(hash);
     path = QUrl::fromPercentEncoding(path.toUtf8());
-    if (path.isEmpty() || path.contains(QStringLiteral("://")) || path.startsWith(QStringLiteral("data:")))
+    if (path.isEmpty() || path.contains(u"://"_s) || path.startsWith(u"data:"_s))
         return {};
     QStringList steps;
     if (!path.startsWith(u'/')) {
@@ -128,9 +130,9 @@ QString resolveArchivePath(const QString &base, const QString &reference)
         steps.removeLast();
     }
     for (const QString &step : path.split(u'/', Qt::SkipEmptyParts)) {
-        if (step == QStringLiteral("."))
+        if (step == u"."_s)
             continue;
-        if (step == QStringLiteral("..")) {
+        if (step == u".."_s) {
             if (steps.isEmpty())
                 return {};
             steps.removeLast();

@@ -6,6 +6,8 @@
 #include <QStringEncoder>
 #include <zip.h>
 
+using namespace Qt::StringLiterals;
+
 namespace bookfiles {
 
 
@@ -55,7 +57,7 @@ QByteArray windows1251(const QString &text)
 // An FB2 book with everything a novel has; `encoding` is named in its declaration and used.
 QByteArray fb2Book(const QByteArray &encoding)
 {
-    const QString text = QStringLiteral(R"(<?xml version="1.0" encoding="%1"?>
+    const QString text = uR"(<?xml version="1.0" encoding="%1"?>
 <FictionBook xmlns="http://www.gribuser.ru/xml/fictionbook/2.0" xmlns:l="http://www.w3.org/1999/xlink">
  <description><title-info><book-title>Описание не читается</book-title></title-info></description>
  <body>
@@ -76,27 +78,26 @@ QByteArray fb2Book(const QByteArray &encoding)
  </body>
  <binary id="pic.png" content-type="image/png">%2</binary>
 </FictionBook>
-)").arg(QString::fromLatin1(encoding), QString::fromLatin1(pngPicture().toBase64()));
+)"_s.arg(QString::fromLatin1(encoding), QString::fromLatin1(pngPicture().toBase64()));
     return QStringEncoder(encoding.constData())(text);
 }
 
 // The text fb2Book opens to; U+FFFC stands for the picture.
 QString fb2BookText()
 {
-    return QStringLiteral("Повесть о ветре\nВетер знает всё.\nСтарая поговорка\nГлава первая\n"
-                          "Утром ветер стих, и тишина пришла.\n\n\uFFFC\nШумит листва,\nмолчит река.\n"
-                          "Часть вторая\nВечер пришёл.\n1\nСноска о тишине.\n");
+    return u"Повесть о ветре\nВетер знает всё.\nСтарая поговорка\nГлава первая\n"
+           "Утром ветер стих, и тишина пришла.\n\n\uFFFC\nШумит листва,\nмолчит река.\n"
+           "Часть вторая\nВечер пришёл.\n1\nСноска о тишине.\n"_s;
 }
 
 QByteArray xhtmlPage(const QString &body)
 {
-    return QStringLiteral(R"(<?xml version="1.0" encoding="UTF-8"?>
+    return uR"(<?xml version="1.0" encoding="UTF-8"?>
 <!DOCTYPE html>
 <html xmlns="http://www.w3.org/1999/xhtml" xmlns:epub="http://www.idpf.org/2007/ops">
 <head><title>Заголовок окна</title><style>p { color: red; }</style>
 <script type="text/javascript">if (1 < 2) { document.write("скрипт"); }</script></head>
-<body>%1</body></html>)")
-        .arg(body)
+<body>%1</body></html>)"_s.arg(body)
         .toUtf8();
 }
 
@@ -120,26 +121,26 @@ QByteArray epubBook()
  </manifest>
  <spine><itemref idref="nav"/><itemref idref="c1"/><itemref idref="c2"/></spine>
 </package>)";
-    const QByteArray nav = xhtmlPage(QStringLiteral(
-        R"(<nav epub:type="toc"><ol><li><a href="text/first.xhtml">Оглавление: первая</a></li></ol></nav>)"));
-    const QByteArray first = xhtmlPage(QStringLiteral(
-        R"(<h1>Первая глава</h1><p>Текст с <b>жирным</b> и <em>курсивом</em>.</p>
-<ul><li>пункт один</li><li>пункт два</li></ul><p><img src="../images/pic.png" alt="рисунок"/></p>)"));
-    const QByteArray second = xhtmlPage(QStringLiteral(R"(<h2>Вторая глава</h2><p>Конец&#160;книги.</p>)"));
-    return zipOf({{QStringLiteral("mimetype"), "application/epub+zip"},
-                  {QStringLiteral("META-INF/container.xml"), container},
-                  {QStringLiteral("OEBPS/text/вторая.xhtml"), second},
-                  {QStringLiteral("OEBPS/style.css"), "p { margin: 0 }"},
-                  {QStringLiteral("OEBPS/nav.xhtml"), nav},
-                  {QStringLiteral("OEBPS/images/pic.png"), pngPicture()},
-                  {QStringLiteral("OEBPS/content.opf"), package},
-                  {QStringLiteral("OEBPS/text/first.xhtml"), first}});
+    const QByteArray nav = xhtmlPage(
+        uR"(<nav epub:type="toc"><ol><li><a href="text/first.xhtml">Оглавление: первая</a></li></ol></nav>)"_s);
+    const QByteArray first =
+        xhtmlPage(uR"(<h1>Первая глава</h1><p>Текст с <b>жирным</b> и <em>курсивом</em>.</p>
+<ul><li>пункт один</li><li>пункт два</li></ul><p><img src="../images/pic.png" alt="рисунок"/></p>)"_s);
+    const QByteArray second = xhtmlPage(uR"(<h2>Вторая глава</h2><p>Конец&#160;книги.</p>)"_s);
+    return zipOf({{u"mimetype"_s, "application/epub+zip"},
+                  {u"META-INF/container.xml"_s, container},
+                  {u"OEBPS/text/вторая.xhtml"_s, second},
+                  {u"OEBPS/style.css"_s, "p { margin: 0 }"},
+                  {u"OEBPS/nav.xhtml"_s, nav},
+                  {u"OEBPS/images/pic.png"_s, pngPicture()},
+                  {u"OEBPS/content.opf"_s, package},
+                  {u"OEBPS/text/first.xhtml"_s, first}});
 }
 
 QString epubBookText()
 {
-    return QStringLiteral("Первая глава\nТекст с жирным и курсивом.\nпункт один\nпункт два\n\uFFFC\n"
-                          "Вторая глава\nКонец\u00A0книги.\n");
+    return u"Первая глава\nТекст с жирным и курсивом.\nпункт один\nпункт два\n\uFFFC\n"
+           "Вторая глава\nКонец\u00A0книги.\n"_s;
 }
 
 QByteArray docxDocument()
@@ -163,14 +164,14 @@ QByteArray docxDocument()
  <w:p><w:r><w:t>До</w:t></w:r><w:r><w:tab/><w:t>после</w:t><w:br/><w:t>строка</w:t></w:r>
   <w:del><w:r><w:delText>удалено</w:delText></w:r></w:del></w:p>
  <w:sectPr/></w:body></w:document>)";
-    return zipOf({{QStringLiteral("[Content_Types].xml"), "<Types/>"},
-                  {QStringLiteral("word/styles.xml"), styles},
-                  {QStringLiteral("word/document.xml"), document}});
+    return zipOf({{u"[Content_Types].xml"_s, "<Types/>"},
+                  {u"word/styles.xml"_s, styles},
+                  {u"word/document.xml"_s, document}});
 }
 
 QString docxDocumentText()
 {
-    return QStringLiteral("Отчёт\nОбычный жирный и курсив, важное\n\nпункт\nИмя\tВозраст\nАнна\t30\nДо\tпосле\nстрока\n");
+    return u"Отчёт\nОбычный жирный и курсив, важное\n\nпункт\nИмя\tВозраст\nАнна\t30\nДо\tпосле\nстрока\n"_s;
 }
 
 QByteArray odtDocument()
@@ -198,29 +199,29 @@ QByteArray odtDocument()
  xmlns:style="urn:oasis:names:tc:opendocument:xmlns:style:1.0" xmlns:fo="urn:oasis:names:tc:opendocument:xmlns:xsl-fo-compatible:1.0">
  <office:styles><style:style style:name="Strong_20_Emphasis" style:family="text"><style:text-properties fo:font-weight="bold"/></style:style></office:styles>
 </office:document-styles>)";
-    return zipOf({{QStringLiteral("mimetype"), "application/vnd.oasis.opendocument.text"},
-                  {QStringLiteral("content.xml"), content},
-                  {QStringLiteral("styles.xml"), styles},
-                  {QStringLiteral("META-INF/manifest.xml"), "<manifest:manifest/>"}});
+    return zipOf({{u"mimetype"_s, "application/vnd.oasis.opendocument.text"},
+                  {u"content.xml"_s, content},
+                  {u"styles.xml"_s, styles},
+                  {u"META-INF/manifest.xml"_s, "<manifest:manifest/>"}});
 }
 
 QString odtDocumentText()
 {
-    return QStringLiteral("Отчёт\nОбычный жирный и курсив,  важное\n\nпункт\nИмя\tВозраст\nАнна\t30\nДо\tпосле\nстрока\n");
+    return u"Отчёт\nОбычный жирный и курсив,  важное\n\nпункт\nИмя\tВозраст\nАнна\t30\nДо\tпосле\nстрока\n"_s;
 }
 
 QByteArray htmlPage1251()
 {
-    return windows1251(QStringLiteral(R"(<!DOCTYPE html>
+    return windows1251(uR"(<!DOCTYPE html>
 <html><head><meta http-equiv="Content-Type" content="text/html; charset=windows-1251">
 <title>Окно</title><style>b { color: red }</style></head>
 <body><h1>Новости</h1><p>Сегодня <b>тепло</b>, <i>ясно</i>.</p>
-<script>var a = "<p>скрипт</p>"; if (a < b) {}</script><p>Завтра дождь.</p></body></html>)"));
+<script>var a = "<p>скрипт</p>"; if (a < b) {}</script><p>Завтра дождь.</p></body></html>)"_s);
 }
 
 QString htmlPageText()
 {
-    return QStringLiteral("Новости\nСегодня тепло, ясно.\nЗавтра дождь.\n");
+    return u"Новости\nСегодня тепло, ясно.\nЗавтра дождь.\n"_s;
 }
 
 } // namespace bookfiles
