@@ -82,7 +82,8 @@ def test(desktop):
         program.proc.wait(timeout=20)
     except Exception:
         raise Failure("the program did not end after the text was saved elsewhere")
-    check(program.proc.returncode == 0, "the program ended with status %s" % program.proc.returncode)
+    check(program.proc.returncode == 0, "the program ended with status %s: %s"
+          % (program.proc.returncode, desktop.tail("velmira", 40)))
     saved = program.saved_text("rescued.rtf")
     check(REMEMBERED in saved and TYPED in saved, "the text was not saved: " + saved)
     check(os.path.isdir(program.file("Text.rtf")), "the folder in the way was touched")
