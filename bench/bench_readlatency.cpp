@@ -1,6 +1,5 @@
 // How long it takes from the Read command on a long text to the first sample at the sound output,
 // with the dictionary off and on (the default lines).
-#include "common/core/prompter.h"
 #include "common/core/textfile.h"
 #include "dictionary/correctiondictionary.h"
 #include "reading/readingcontroller.h"
@@ -8,6 +7,7 @@
 #include "speech/espeakspeechcontrol.h"
 #include "speech/pacedaudiooutput.h"
 
+#include "benchprompter.h"
 #include "benchsupport.h"
 
 #include <QApplication>
@@ -22,19 +22,6 @@ using namespace velmira;
 using namespace Qt::StringLiterals;
 
 namespace {
-
-// Nothing is asked while reading works.
-class SilentPrompter : public Prompter
-{
-public:
-    Button message(QWidget *, const QString &, const QString &, Icon, Buttons, Button) override
-    {
-        return Button::Ok;
-    }
-    QString openFileName(QWidget *, const QString &, const QString &, const QString &) override { return {}; }
-    QString saveFileName(QWidget *, const QString &, const QString &, const QString &) override { return {}; }
-    std::optional<FontChoice> chooseFont(QWidget *, const FontChoice &) override { return std::nullopt; }
-};
 
 // A silent output that notes when the first sample arrives.
 // The main window as reading sees it: `text` is the editor's whole text, and a settings panel that
@@ -107,7 +94,7 @@ void BM_ReadToFirstSampleHandedOn(benchmark::State &state)
         auto output = std::make_unique<TimedOutput>();
         TimedOutput *timed = output.get();
         EspeakSpeechControl control(std::move(output));
-        SilentPrompter prompter;
+        bench::AnsweringPrompter prompter(Prompter::Button::Ok);
         ReadingHostOf host(prompter, control, text);
         ReadingController reading(host, host);
         reading.startUp();

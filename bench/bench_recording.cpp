@@ -1,12 +1,12 @@
 // Recording through the recording window's own path (text preparation, the recording speech control,
 // the WAV writer) against `espeak-ng -w` on the same 100 KB Russian text, voice, speed and pitch, in the
 // same run. "speed_vs_espeak" is espeak-ng's time divided by ours (wall clock).
-#include "common/core/prompter.h"
 #include "common/ui/labelbutton.h"
 #include "reading/readinghost.h"
 #include "reading/recordingwindow.h"
 #include "speech/speechcontrolfactory.h"
 
+#include "benchprompter.h"
 #include "benchsupport.h"
 
 #include <QApplication>
@@ -21,21 +21,8 @@ using namespace velmira;
 
 namespace {
 
-// Answers every box at once and counts the success messages.
-class CountingPrompter : public Prompter
-{
-public:
-    int successes = 0;
-    Button message(QWidget *, const QString &, const QString &text, Icon, Buttons, Button) override
-    {
-        if (text == u"Речь успешно записана в звуковой файл.")
-            ++successes;
-        return Button::Yes;
-    }
-    QString openFileName(QWidget *, const QString &, const QString &, const QString &) override { return {}; }
-    QString saveFileName(QWidget *, const QString &, const QString &, const QString &) override { return {}; }
-    std::optional<FontChoice> chooseFont(QWidget *, const FontChoice &) override { return std::nullopt; }
-};
+// What the recording window says when a recording is complete.
+const QString Success = u"Речь успешно записана в звуковой файл."_s;
 
 // The main window as the recording window sees it: the first voice at speed 175 and pitch 50.
 class FakeHost : public ReadingHost
@@ -74,7 +61,7 @@ void BM_Record100KbThroughTheWindow(benchmark::State &state)
             return;
         }
     }
-    CountingPrompter prompter;
+    bench::AnsweringPrompter prompter(Prompter::Button::Yes);
     std::unique_ptr<SpeechControl> main = createSpeechControl();
     FakeHost host(prompter, *main, text);
     RecordingWindow window(createSpeechControl(), host, [] {});
@@ -91,9 +78,9 @@ void BM_Record100KbThroughTheWindow(benchmark::State &state)
             path->setText(dir.filePath(u"velmira.wav"_s));
             QElapsedTimer clock;
             clock.start();
-            const int before = prompter.successes;
+            const qsizetype before = prompter.shown.count(Success);
             startStop->click();
-            while (prompter.successes == before && window.isRecording())
+            while (prompter.shown.count(Success) == before && window.isRecording())
                 QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
             const double elapsed = double(clock.nsecsElapsed()) * 1e-9;
             ours += elapsed;
@@ -111,7 +98,7 @@ void BM_Record100KbThroughTheWindow(benchmark::State &state)
     }
     state.counters["espeak_ng_s"] = theirs / double(state.iterations());
     state.counters["speed_vs_espeak"] = theirs / ours;
-    state.counters["recordings"] = prompter.successes;
+    state.counters["recordings"] = double(prompter.shown.count(Success));
 }
 BENCHMARK(BM_Record100KbThroughTheWindow)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
 

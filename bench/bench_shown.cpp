@@ -124,6 +124,33 @@ void showEditor(RichEdit &editor, benchmark::State &state)
         state.SkipWithError("the editor was not shown");
 }
 
+// "Открыть..." of the file at `path` in a shown editor, timed until the editor is drawn;
+// "longest_gap_ms" until the whole text is laid out. With `fromStart`, a document not shown from its
+// start spoils the run.
+void timeOpening(benchmark::State &state, const QString &path, bool fromStart)
+{
+    RichEdit editor;
+    showEditor(editor, state);
+    double longest = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        editor.setPlainContent(QString());
+        QCoreApplication::processEvents();
+        Watch watch(editor);
+        state.ResumeTiming();
+        watch.start();
+        LoadDocument(editor, path);
+        const double shown = watch.firstPaint();
+        if (shown < 0)
+            state.SkipWithError("the editor was not drawn");
+        state.SetIterationTime(shown / 1000);
+        if (fromStart && editor.verticalScrollBar()->value() != 0)
+            state.SkipWithError("the document was not shown from its start");
+        longest = std::max(longest, watch.longestGapUntilLaidOut());
+    }
+    state.counters["longest_gap_ms"] = longest;
+}
+
 // "Открыть..." of an RTF document with some bold, or of a plain text file, from the command to the
 // editor drawn with the document's start; "longest_gap_ms" until the whole text is laid out.
 // Arguments: characters; RTF (1) or plain text in UTF-8 (0).
@@ -146,26 +173,7 @@ void BM_OpenUntilShown(benchmark::State &state)
         }
         writeFileAtomically(path, writeRtf(document));
     }
-    RichEdit editor;
-    showEditor(editor, state);
-    double longest = 0;
-    for (auto _ : state) {
-        state.PauseTiming();
-        editor.setPlainContent(QString());
-        QCoreApplication::processEvents();
-        Watch watch(editor);
-        state.ResumeTiming();
-        watch.start();
-        LoadDocument(editor, path);
-        const double shown = watch.firstPaint();
-        if (shown < 0)
-            state.SkipWithError("the editor was not drawn");
-        state.SetIterationTime(shown / 1000);
-        if (editor.verticalScrollBar()->value() != 0)
-            state.SkipWithError("the document was not shown from its start");
-        longest = std::max(longest, watch.longestGapUntilLaidOut());
-    }
-    state.counters["longest_gap_ms"] = longest;
+    timeOpening(state, path, true);
 }
 BENCHMARK(BM_OpenUntilShown)
     ->Args({1000 * 1000, 1})
@@ -229,24 +237,7 @@ void BM_OpenHostileUntilShown(benchmark::State &state)
 {
     QTemporaryDir folder;
     const QString path = writeHostile(folder, Hostile(state.range(0)), state.range(1));
-    RichEdit editor;
-    showEditor(editor, state);
-    double longest = 0;
-    for (auto _ : state) {
-        state.PauseTiming();
-        editor.setPlainContent(QString());
-        QCoreApplication::processEvents();
-        Watch watch(editor);
-        state.ResumeTiming();
-        watch.start();
-        LoadDocument(editor, path);
-        const double shown = watch.firstPaint();
-        if (shown < 0)
-            state.SkipWithError("the editor was not drawn");
-        state.SetIterationTime(shown / 1000);
-        longest = std::max(longest, watch.longestGapUntilLaidOut());
-    }
-    state.counters["longest_gap_ms"] = longest;
+    timeOpening(state, path, false);
 }
 BENCHMARK(BM_OpenHostileUntilShown)
     ->ArgNames({"kind", "size"})

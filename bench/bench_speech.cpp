@@ -115,17 +115,9 @@ void BM_Write100KbToWav(benchmark::State &state)
             return ran;
         };
         const auto runOurs = [&] {
-            QElapsedTimer clock;
-            clock.start();
-            const double cpu = cpuSeconds(RUSAGE_SELF);
             finished = false;
-            control.setFileName(dir.filePath(u"velmira.wav"_s));
-            control.Speak(text);
-            while (!finished)
-                QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-            const double elapsed = double(clock.nsecsElapsed()) * 1e-9;
-            ourCpu += cpuSeconds(RUSAGE_SELF) - cpu;
-            control.setFileName(QString());
+            const double elapsed =
+                bench::recordToFile(control, finished, dir.filePath(u"velmira.wav"_s), text, ourCpu);
             ours += elapsed;
             return elapsed;
         };

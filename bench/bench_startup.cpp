@@ -3,11 +3,11 @@
 // the user waits for from the start of the program is timed by bench_heard and bench_shown.
 #include "app/application.h"
 #include "app/mainwindow.h"
-#include "common/core/prompter.h"
 #include "common/core/textfile.h"
 #include "editor/rtf/rtfwriter.h"
 #include "speech/speechcontrolfactory.h"
 
+#include "benchprompter.h"
 #include "benchsupport.h"
 
 #include <QTemporaryDir>
@@ -21,19 +21,6 @@ using namespace Qt::StringLiterals;
 using namespace velmira;
 
 namespace {
-
-// A prompter that is never asked anything here.
-class SilentPrompter : public Prompter
-{
-public:
-    Button message(QWidget *, const QString &, const QString &, Icon, Buttons, Button) override
-    {
-        return Button::No;
-    }
-    QString openFileName(QWidget *, const QString &, const QString &, const QString &) override { return {}; }
-    QString saveFileName(QWidget *, const QString &, const QString &, const QString &) override { return {}; }
-    std::optional<FontChoice> chooseFont(QWidget *, const FontChoice &) override { return std::nullopt; }
-};
 
 // About 1 MB of RTF: Russian paragraphs with bold and italic runs.
 QByteArray rememberedText()
@@ -65,7 +52,7 @@ void BM_WindowBuiltAndExposedOffscreen(benchmark::State &state)
     writeFileAtomically(home.filePath(u"Text.rtf"_s), rtf);
     // No greeting: it would only queue speech.
     writeFileAtomically(home.filePath(u"Settings.ini"_s), "[Global]\r\nGreeting=0\r\n");
-    SilentPrompter prompter;
+    bench::AnsweringPrompter prompter(Prompter::Button::No);
     for (auto _ : state) {
         MainWindowServices services;
         services.prompter = &prompter;

@@ -2,6 +2,7 @@
 // espeak-ng on its own, and the main of a benchmark program with windows.
 #pragma once
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QRandomGenerator>
@@ -89,6 +90,26 @@ template <class Ours, class Theirs> bool runInTurns(int &round, Ours ours, Their
         ran = theirs();
     }
     return ran;
+}
+
+// Has `control` (a speech control) write `text` into the sound file `path` and waits until `finished`
+// (set by the control's finished signal) is true; gives the seconds it took and adds its CPU seconds
+// to `cpu`.
+template <class Control>
+double recordToFile(Control &control, const bool &finished, const QString &path, const QString &text,
+                    double &cpu)
+{
+    QElapsedTimer clock;
+    clock.start();
+    const double cpuBefore = cpuSeconds(RUSAGE_SELF);
+    control.setFileName(path);
+    control.Speak(text);
+    while (!finished)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    const double elapsed = double(clock.nsecsElapsed()) * 1e-9;
+    cpu += cpuSeconds(RUSAGE_SELF) - cpuBefore;
+    control.setFileName(QString());
+    return elapsed;
 }
 
 // The main of a benchmark program with windows: headless unless a platform is named, speech into the
