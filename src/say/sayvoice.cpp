@@ -32,16 +32,18 @@ QString latinized(const QString &text)
     return latin;
 }
 
-// The ways a voice may be named in full: its whole name, the language before the parentheses, the
-// code in the last parentheses and the code's last part ("Русский (zle/ru)": "русский", "zle/ru", "ru").
-QStringList fullNames(const QString &name)
+// The ways a voice may be named in full: its whole name, the language before the parentheses, its
+// identity, the code after the synthesiser's name and the code's last part ("Русский (espeak-ng)",
+// "espeak-ng:zle/ru": "русский", "zle/ru", "ru").
+QStringList fullNames(const SayVoiceName &voice)
 {
-    QStringList names = {name};
-    const qsizetype open = name.lastIndexOf(u" ("_s);
-    if (open > 0 && name.endsWith(u')')) {
-        names << name.left(open);
-        const QString code = name.mid(open + 2, name.size() - open - 3);
-        names << code << code.section(u'/', -1);
+    QStringList names = {voice.name};
+    const qsizetype open = voice.name.lastIndexOf(u" ("_s);
+    if (open > 0 && voice.name.endsWith(u')'))
+        names << voice.name.left(open);
+    if (!voice.identity.isEmpty()) {
+        const QString code = voice.identity.section(u':', 1);
+        names << voice.identity << code << code.section(u'/', -1);
     }
     for (QString &n : names)
         n = n.toCaseFolded();
@@ -55,18 +57,20 @@ bool sameName(const QString &a, const QString &b)
 
 } // namespace
 
-qsizetype findVoice(const QStringList &names, const QString &wanted)
+qsizetype findVoice(const QList<SayVoiceName> &voices, const QString &wanted)
 {
     const QString folded = wanted.trimmed().toCaseFolded();
     if (folded.isEmpty())
         throw UsageError(u"Голос не назван."_s);
     QList<qsizetype> exact;
     QList<qsizetype> partial;
-    for (qsizetype i = 0; i < names.size(); ++i) {
-        const QStringList full = fullNames(names[i]);
+    for (qsizetype i = 0; i < voices.size(); ++i) {
+        const QStringList full = fullNames(voices[i]);
+        const QString identity = voices[i].identity.toCaseFolded();
         if (std::any_of(full.begin(), full.end(), [&](const QString &n) { return sameName(n, folded); }))
             exact.append(i);
-        else if (full.first().contains(folded) || latinized(full.first()).contains(latinized(folded)))
+        else if (full.first().contains(folded) || latinized(full.first()).contains(latinized(folded))
+                 || identity.contains(folded))
             partial.append(i);
     }
     if (exact.size() == 1)
@@ -77,7 +81,7 @@ qsizetype findVoice(const QStringList &names, const QString &wanted)
     if (fits.size() > 1) {
         QStringList which;
         for (qsizetype i : fits)
-            which << names[i];
+            which << voices[i].name;
         throw UsageError(u"Голосу «%1» подходят несколько голосов: %2. Уточните имя."_s.arg(wanted, which.join(u"; ")));
     }
     return fits.first();
@@ -88,10 +92,10 @@ void setUpSayVoice(SpeechControl &speech, const SayOptions &options)
     const int count = speech.CountEngines();
     int engine = 1;
     if (!options.voice.isEmpty()) {
-        QStringList names;
+        QList<SayVoiceName> voices;
         for (int i = 1; i <= count; ++i)
-            names << speech.ModeName(i);
-        engine = int(findVoice(names, options.voice)) + 1;
+            voices.append({speech.ModeName(i), speech.VoiceIdentity(i)});
+        engine = int(findVoice(voices, options.voice)) + 1;
     } else {
         // A stored position that is not in the list leaves the first voice, which the program lists first.
         const int stored = readSetting(settings::Engine);

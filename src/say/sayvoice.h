@@ -9,11 +9,20 @@ namespace velmira {
 class SpeechControl;
 struct SayOptions;
 
-// The voice among `names` (as the speech control lists them) that `wanted` names: the name itself,
-// the language before the parentheses or the voice's code in them, or else a part of just one name;
-// letter case does not count, and Cyrillic names may be given in Latin letters. Returns the position
-// in `names` (from 0). Throws UsageError when no voice or more than one fits.
-qsizetype findVoice(const QStringList &names, const QString &wanted);
+// A voice as the speech control lists it: its name ("Русский (espeak-ng)") and its identity
+// ("espeak-ng:zle/ru").
+struct SayVoiceName
+{
+    QString name;
+    QString identity;
+};
+
+// The voice among `voices` that `wanted` names: the name itself, the language before the parentheses,
+// the identity, the voice's code after the synthesiser's name or the code's last part, or else a part
+// of just one name or identity; letter case does not count, and Cyrillic names may be given in Latin
+// letters. Returns the position in `voices` (from 0). Throws UsageError when no voice or more than one
+// fits.
+qsizetype findVoice(const QList<SayVoiceName> &voices, const QString &wanted);
 
 // Selects the voice and sets speed and pitch on `speech` as the program would at start-up (the
 // settings file's "Engine", "ReadSpeed" and "ReadPitch", with the program's defaults and limits),

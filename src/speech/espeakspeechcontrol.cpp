@@ -118,6 +118,7 @@ void EspeakSpeechControl::Select(int engine)
     {
         const std::lock_guard lock(m_worker->mutex());
         m_channel->voice = engine - 1;
+        m_channel->voiceChosen = true;
     }
     m_worker->wake();
 }

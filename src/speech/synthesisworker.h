@@ -42,6 +42,10 @@ struct SpeechChannel
 
     // Set by the control. The voice is a position in SynthesisWorker::voices().
     int voice = 0;
+    // Whether the control has chosen `voice` (Select). Only a chosen voice is got ready ahead of its
+    // first words: the first voice, set before the settings are known, would cost a second of loading
+    // that nobody asked for.
+    bool voiceChosen = false;
     int rate = 0;
     int pitch = 0;
     std::deque<Text> texts;

@@ -115,12 +115,16 @@ private slots:
     {
         QTest::addColumn<QString>("wanted");
         QTest::addColumn<int>("found");
-        QTest::newRow("code") << u"ru"_s << 0;
-        QTest::newRow("full code, other case") << u"ZLE/RU-lv"_s << 1;
-        QTest::newRow("language") << u"english"_s << 2;
-        QTest::newRow("part") << u"engl"_s << 2;
-        QTest::newRow("Cyrillic part") << u"КРАЇН"_s << 3;
-        QTest::newRow("Latin for Cyrillic") << u"nemetsk"_s << 4;
+        QTest::newRow("code") << u"ru"_s << 1;
+        QTest::newRow("full code, a longer one beside it") << u"zle/ru"_s << 1;
+        QTest::newRow("full code, other case") << u"ZLE/RU-lv"_s << 2;
+        QTest::newRow("identity") << u"espeak-ng:zle/ru"_s << 1;
+        QTest::newRow("language") << u"english"_s << 3;
+        QTest::newRow("part") << u"engl"_s << 3;
+        QTest::newRow("Cyrillic part") << u"КРАЇН"_s << 4;
+        QTest::newRow("Latin for Cyrillic") << u"nemetsk"_s << 5;
+        QTest::newRow("RHVoice's name in Latin") << u"aleksandr"_s << 0;
+        QTest::newRow("RHVoice's name in Cyrillic") << u"Александр"_s << 0;
         QTest::newRow("ambiguous") << u"русск"_s << -1;
         QTest::newRow("none") << u"французский"_s << -1;
     }
@@ -129,12 +133,17 @@ private slots:
     {
         QFETCH(QString, wanted);
         QFETCH(int, found);
-        const QStringList names = {u"Русский (zle/ru)"_s, u"Русский (zle/ru-LV)"_s, u"English (gmw/en)"_s,
-                                   u"Українська (zle/uk)"_s, u"Немецкий (gmw/de)"_s};
+        // As the speech control lists them.
+        const QList<SayVoiceName> voices = {{u"Александр (RHVoice)"_s, u"RHVoice:Aleksandr"_s},
+                                            {u"Русский (espeak-ng)"_s, u"espeak-ng:zle/ru"_s},
+                                            {u"Русский (espeak-ng, zle/ru-LV)"_s, u"espeak-ng:zle/ru-LV"_s},
+                                            {u"English (espeak-ng)"_s, u"espeak-ng:gmw/en"_s},
+                                            {u"Українська (espeak-ng)"_s, u"espeak-ng:zle/uk"_s},
+                                            {u"Немецкий (espeak-ng)"_s, u"espeak-ng:gmw/de"_s}};
         if (found < 0)
-            QVERIFY_THROWS_EXCEPTION(UsageError, findVoice(names, wanted));
+            QVERIFY_THROWS_EXCEPTION(UsageError, findVoice(voices, wanted));
         else
-            QCOMPARE(findVoice(names, wanted), qsizetype(found));
+            QCOMPARE(findVoice(voices, wanted), qsizetype(found));
     }
 
     void progressSaysPercentAndTimeLeft()
@@ -160,6 +169,21 @@ private slots:
         delete process;
     }
 
+
+    void onlyTheChosenVoiceIsGotReady()
+    {
+        // Getting an RHVoice voice ready costs about a second; the first voice of the list, set before
+        // the options are known, must not be loaded when another one is asked for.
+        qputenv("QT_LOGGING_RULES", "velmira.speech.debug=true");
+        const Run run = say({u"-v"_s, u"zle/ru"_s, u"-o"_s, u"да.wav"_s}, "Да.");
+        qunsetenv("QT_LOGGING_RULES");
+        QCOMPARE(run.status, 0);
+        const QString marker = u"getting the voice ready:"_s;
+        for (const QString &line : run.errors.split(u'\n')) {
+            if (line.contains(marker))
+                QVERIFY2(line.contains(u"espeak-ng:zle/ru"_s), qPrintable(run.errors));
+        }
+    }
     void standardInputToOggAndRtfToMp3()
     {
         const QString text = u"Мама мыла раму. Папа читал газету."_s;
