@@ -7,8 +7,8 @@
 // way), and intuitive highlighting, on texts in many paragraphs and in one; opening texts that Qt lays
 // out slowly (one very long word, many short lines, many empty paragraphs, many fonts).
 #include "app/application.h"
-#include "common/ui/labelbutton.h"
 #include "common/core/textfile.h"
+#include "common/ui/labelbutton.h"
 #include "editor/documentcommands.h"
 #include "editor/highlightingwindow.h"
 #include "editor/richedit.h"
@@ -288,6 +288,21 @@ BENCHMARK(BM_HostileLaidOutAnswering)
     ->Args({int(Hostile::ManyLines), 100 * 1000})
     ->Args({int(Hostile::ManyLines), 500 * 1000})
     ->Args({int(Hostile::EmptyParagraphs), 200 * 1000})
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+
+// "Открыть..." of an RTF document switching among `size` fonts that the system does not have, from the
+// command to the editor drawn; "longest_gap_ms" until the whole text is laid out.
+void BM_OpenManyFontsUntilShown(benchmark::State &state)
+{
+    QTemporaryDir folder;
+    timeOpening(state, writeHostile(folder, Hostile::ManyFonts, state.range(0)), false);
+}
+BENCHMARK(BM_OpenManyFontsUntilShown)
+    ->Arg(1000)
+    ->Arg(10 * 1000)
+    ->Arg(100 * 1000)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
     ->Iterations(1);
