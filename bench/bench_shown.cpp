@@ -7,8 +7,8 @@
 // way), and intuitive highlighting, on texts in many paragraphs and in one; opening texts that Qt lays
 // out slowly (one very long word, many short lines, many empty paragraphs, many fonts).
 #include "app/application.h"
-#include "common/core/textfile.h"
 #include "common/ui/labelbutton.h"
+#include "common/core/textfile.h"
 #include "editor/documentcommands.h"
 #include "editor/highlightingwindow.h"
 #include "editor/richedit.h"

@@ -437,8 +437,9 @@ private:
     int m_documentCodepage = 1252;
     int m_defaultFont = 0;
     QHash<int, FontDef> m_fonts;
-    mutable QSet<QString> m_shownFamilies; // the first MostFamiliesShown that text takes
-    int m_codepageFont = -2;               // the font whose code page m_codepage holds
+    // The families that text takes, the first MostFamiliesShown.
+    mutable QSet<QString> m_shownFamilies;
+    int m_codepageFont = -2; // the font whose code page m_codepage holds
     const Codepage *m_codepage = nullptr;
 
     // The font table entry being read.

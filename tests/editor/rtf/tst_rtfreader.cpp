@@ -362,12 +362,12 @@ void TestRtfReader::fontEntriesWithGroupsInside()
 {
     // Word writes a {\*\panose} group before every font's name, LibreOffice a {\*\falt} after it; an
     // entry may also stand without a group of its own.
-    const auto document = readDocument("{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\froman\\fcharset204{\\*\\panose "
-                                       "02020603050405020304}Times New Roman;}"
-                                       "{\\f1\\fswiss\\fcharset204{\\*\\panose 020f0502020204030204}Calibri;}"
-                                       "{\\f2\\fcharset2{\\*\\panose 05050102010706020507}Symbol;}"
-                                       "{\\f3 Liberation Sans{\\*\\falt Arial};}\\f4 Verdana;}"
-                                       "\\f1 a\\f3 b\\f4 c\\f2 \\'b7}");
+    const auto document = readDocument(
+        "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\froman\\fcharset204{\\*\\panose 02020603050405020304}Times New Roman;}"
+        "{\\f1\\fswiss\\fcharset204{\\*\\panose 020f0502020204030204}Calibri;}"
+        "{\\f2\\fcharset2{\\*\\panose 05050102010706020507}Symbol;}"
+        "{\\f3 Liberation Sans{\\*\\falt Arial};}\\f4 Verdana;}"
+        "\\f1 a\\f3 b\\f4 c\\f2 \\'b7}");
     QVERIFY(document);
     QCOMPARE(documentText(*document), u"abc\u2022"_s);
     QCOMPARE(formatAt(*document, 0).fontFamilies().toStringList(), QStringList{u"Calibri"_s});
