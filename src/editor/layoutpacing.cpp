@@ -57,14 +57,23 @@ QTextBlock firstNotLaidOut(const QTextDocument &document)
 
 } // namespace
 
-LayoutPacing::LayoutPacing(QTextDocument &document, QObject *parent) : QObject(parent), m_document(&document)
+LayoutPacing::LayoutPacing(QTextDocument &document, QObject *parent) : QObject(parent)
 {
     m_timer.setInterval(0);
     connect(&m_timer, &QTimer::timeout, this, &LayoutPacing::step);
+    setDocument(document);
+}
+
+void LayoutPacing::setDocument(QTextDocument &document)
+{
+    if (m_document)
+        m_document->documentLayout()->disconnect(this);
+    m_document = &document;
     // The layout tells the view of every change and of the size it has reached so far.
     QAbstractTextDocumentLayout *layout = document.documentLayout();
     connect(layout, &QAbstractTextDocumentLayout::update, this, &LayoutPacing::follow);
     connect(layout, &QAbstractTextDocumentLayout::documentSizeChanged, this, &LayoutPacing::follow);
+    follow();
 }
 
 bool LayoutPacing::isLaidOut() const

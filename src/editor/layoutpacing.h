@@ -25,6 +25,9 @@ public:
     // Paces the layout of `document` from now on, whenever it is laid out anew.
     explicit LayoutPacing(QTextDocument &document, QObject *parent = nullptr);
 
+    // Paces `document` instead of the one before (a view shows another document).
+    void setDocument(QTextDocument &document);
+
     // True when the document is laid out to its end.
     bool isLaidOut() const;
 
