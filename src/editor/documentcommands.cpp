@@ -3,17 +3,57 @@
 #include "common/core/error.h"
 #include "common/core/prompter.h"
 #include "common/core/textfile.h"
-#include "deferredlayout.h"
 #include "formats/documentfile.h"
 #include "formats/documentreader.h"
 #include "richedit.h"
 #include "rtf/rtfreader.h"
 
+#include <QEventLoop>
 #include <QFileInfo>
+#include <QTextDocument>
+#include <QThread>
+#include <exception>
+#include <memory>
 
 using namespace Qt::StringLiterals;
 
 namespace velmira {
+
+namespace {
+
+// readDocument into a new document of the default font `font`, on a thread of its own: the window's
+// events go on meanwhile (it is drawn, its timers run), all but the user's, which wait for the document
+// and then apply to it, so that a key typed or a window closed while a long document is read comes
+// after it. The document is handed back on the calling thread; a failure is thrown there.
+std::unique_ptr<QTextDocument> readDocumentAside(const QString &path, const QByteArray &bytes,
+                                                 const QFont &font)
+{
+    std::unique_ptr<QTextDocument> document;
+    std::exception_ptr failure;
+    QThread *const home = QThread::currentThread();
+    const std::unique_ptr<QThread> reader(QThread::create([&] {
+        try {
+            auto read = std::make_unique<QTextDocument>();
+            read->setDefaultFont(font);
+            readDocument(path, bytes, *read);
+            read->moveToThread(home);
+            document = std::move(read);
+        } catch (...) {
+            failure = std::current_exception();
+        }
+    }));
+    QEventLoop waiting;
+    QObject::connect(reader.get(), &QThread::finished, &waiting, &QEventLoop::quit);
+    reader->start();
+    waiting.exec(QEventLoop::ExcludeUserInputEvents);
+    // The loop also ends when the program is asked to quit.
+    reader->wait();
+    if (failure)
+        std::rethrow_exception(failure);
+    return document;
+}
+
+} // namespace
 
 void LoadDocument(RichEdit &editor, const QString &path)
 {
@@ -26,11 +66,8 @@ void LoadDocument(RichEdit &editor, const QString &path)
         editor.setPlainContent(text);
         return;
     }
-    // A long document is shown from its start and laid out as far as it is seen, the rest a piece at a
-    // time between events (the readers write through cursors of their own, which carry the caret along).
-    const DeferredLayout layout(*editor.document());
-    readDocument(path, bytes, *editor.document());
-    editor.moveCursor(QTextCursor::Start);
+    // Read aside while the window goes on answering, then shown in place of the editor's document.
+    editor.replaceDocument(readDocumentAside(path, bytes, editor.document()->defaultFont()));
 }
 
 DocumentCommands::DocumentCommands(RichEdit &editor, Prompter &prompter,
