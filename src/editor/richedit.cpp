@@ -134,7 +134,12 @@ void RichEdit::replaceDocument(std::unique_ptr<QTextDocument> document)
     old->setParent(this);
     verticalScrollBar()->setValue(0);
     document->setParent(this);
-    setDocument(document.release());
+    {
+        // The layout that QTextEdit makes for the document would lay it out whole at once; the view
+        // gives the page its size, and lays it out from there as when it is first shown.
+        const DeferredLayout layout(*document);
+        setDocument(document.release());
+    }
     old->deleteLater();
     followDocument();
     // QTextEdit gives a document its own wrap mode and a page without a height.
