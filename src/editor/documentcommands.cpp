@@ -21,21 +21,31 @@ namespace velmira {
 
 namespace {
 
-// readDocument into a new document of the default font `font`, on a thread of its own: the window's
-// events go on meanwhile (it is drawn, its timers run), all but the user's, which wait for the document
-// and then apply to it, so that a key typed or a window closed while a long document is read comes
-// after it. The document is handed back on the calling thread; a failure is thrown there.
-std::unique_ptr<QTextDocument> readDocumentAside(const QString &path, const QByteArray &bytes,
-                                                 const QFont &font)
+std::unique_ptr<QTextDocument> readNewDocument(const QString &path, const QByteArray &bytes, const QFont &font)
 {
+    auto document = std::make_unique<QTextDocument>();
+    document->setDefaultFont(font);
+    readDocument(path, bytes, *document);
+    return document;
+}
+
+// readDocument into a new document of the default font `font`. While `window` is shown, on a thread of
+// its own: the window's events go on meanwhile (it is drawn, its timers run), all but the user's, which
+// wait for the document and then apply to it, so that a key typed or a window closed while a long
+// document is read comes after it. The document is handed back on the calling thread; a failure is
+// thrown there. A window not shown yet (a document opened at start) has nothing to draw: the document
+// is read at once, and nothing runs before the window is made.
+std::unique_ptr<QTextDocument> readDocumentAside(const QString &path, const QByteArray &bytes,
+                                                 const QFont &font, const QWidget &window)
+{
+    if (!window.isVisible())
+        return readNewDocument(path, bytes, font);
     std::unique_ptr<QTextDocument> document;
     std::exception_ptr failure;
     QThread *const home = QThread::currentThread();
     const std::unique_ptr<QThread> reader(QThread::create([&] {
         try {
-            auto read = std::make_unique<QTextDocument>();
-            read->setDefaultFont(font);
-            readDocument(path, bytes, *read);
+            auto read = readNewDocument(path, bytes, font);
             read->moveToThread(home);
             document = std::move(read);
         } catch (...) {
@@ -67,7 +77,7 @@ void LoadDocument(RichEdit &editor, const QString &path)
         return;
     }
     // Read aside while the window goes on answering, then shown in place of the editor's document.
-    editor.replaceDocument(readDocumentAside(path, bytes, editor.document()->defaultFont()));
+    editor.replaceDocument(readDocumentAside(path, bytes, editor.document()->defaultFont(), editor));
 }
 
 DocumentCommands::DocumentCommands(RichEdit &editor, Prompter &prompter,

@@ -323,6 +323,8 @@ private slots:
         QFETCH(QString, name);
         QFETCH(QByteArray, bytes);
         EditorWindow w;
+        // Read on a thread of its own, as in a window that is shown.
+        w.window->show();
         writeFileAtomically(w.file(name), bytes);
         w.editor().setPlainContent(u"прежний текст"_s);
         LoadDocument(w.editor(), w.file(name));
