@@ -133,6 +133,8 @@ void RichEdit::replaceDocument(std::unique_ptr<QTextDocument> document)
     // takes a while to delete, so every old document goes when the window's events come round.
     old->setParent(this);
     verticalScrollBar()->setValue(0);
+    // Marks (the word being read) belong to the old text.
+    setExtraSelections({});
     document->setParent(this);
     {
         // The layout that QTextEdit makes for the document would lay it out whole at once; the view
