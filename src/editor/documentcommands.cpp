@@ -10,9 +10,11 @@
 
 #include <QEventLoop>
 #include <QFileInfo>
+#include <QTextCursor>
 #include <QTextDocument>
 #include <QThread>
 #include <exception>
+#include <functional>
 #include <memory>
 
 using namespace Qt::StringLiterals;
@@ -21,31 +23,27 @@ namespace velmira {
 
 namespace {
 
-std::unique_ptr<QTextDocument> readNewDocument(const QString &path, const QByteArray &bytes, const QFont &font)
+// `fill` fills a new document. While `window` is shown, on a thread of its own: the window's events go
+// on meanwhile (it is drawn, its timers run), all but the user's, which wait for the document and then
+// apply to it, so that a key typed or a window closed while a long document is read comes after it. The
+// document is handed back on the calling thread; a failure is thrown there. A window not shown yet (a
+// document opened at start) has nothing to draw: the document is filled at once, and nothing runs
+// before the window is made.
+std::unique_ptr<QTextDocument> fillAside(const std::function<void(QTextDocument &)> &fill, const QWidget &window)
 {
-    auto document = std::make_unique<QTextDocument>();
-    document->setDefaultFont(font);
-    readDocument(path, bytes, *document);
-    return document;
-}
-
-// readDocument into a new document of the default font `font`. While `window` is shown, on a thread of
-// its own: the window's events go on meanwhile (it is drawn, its timers run), all but the user's, which
-// wait for the document and then apply to it, so that a key typed or a window closed while a long
-// document is read comes after it. The document is handed back on the calling thread; a failure is
-// thrown there. A window not shown yet (a document opened at start) has nothing to draw: the document
-// is read at once, and nothing runs before the window is made.
-std::unique_ptr<QTextDocument> readDocumentAside(const QString &path, const QByteArray &bytes,
-                                                 const QFont &font, const QWidget &window)
-{
+    const auto filled = [&fill] {
+        auto document = std::make_unique<QTextDocument>();
+        fill(*document);
+        return document;
+    };
     if (!window.isVisible())
-        return readNewDocument(path, bytes, font);
+        return filled();
     std::unique_ptr<QTextDocument> document;
     std::exception_ptr failure;
     QThread *const home = QThread::currentThread();
     const std::unique_ptr<QThread> reader(QThread::create([&] {
         try {
-            auto read = readNewDocument(path, bytes, font);
+            auto read = filled();
             read->moveToThread(home);
             document = std::move(read);
         } catch (...) {
@@ -68,16 +66,34 @@ std::unique_ptr<QTextDocument> readDocumentAside(const QString &path, const QByt
 void LoadDocument(RichEdit &editor, const QString &path)
 {
     const QByteArray bytes = readDocumentBytes(path);
-    // Plain text takes the editor's own quick way in, which keeps a text of many megabytes quick to show.
     const DocumentFormat format = documentFormat(path, bytes);
+    // Read aside while the window goes on answering, then shown in place of the editor's document.
     if (format == DocumentFormat::Text || (format == DocumentFormat::Rtf && !looksLikeRtf(bytes))) {
-        const QString text = plainDocumentText(bytes);
-        checkDocumentLength(text.size(), path);
-        editor.setPlainContent(text);
+        editor.replaceDocument(fillAside(
+            [&](QTextDocument &document) {
+                const QString text = plainDocumentText(bytes);
+                checkDocumentLength(text.size(), path);
+                // As RichEdit::setPlainContent fills the editor's own document.
+                document.setDefaultFont(RichEdit::defaultFont());
+                QTextCharFormat font;
+                font.setFont(RichEdit::defaultFont());
+                document.setUndoRedoEnabled(false);
+                document.setPlainText(text);
+                QTextCursor all(&document);
+                all.select(QTextCursor::Document);
+                all.setCharFormat(font);
+                document.setUndoRedoEnabled(true);
+            },
+            editor));
         return;
     }
-    // Read aside while the window goes on answering, then shown in place of the editor's document.
-    editor.replaceDocument(readDocumentAside(path, bytes, editor.document()->defaultFont(), editor));
+    const QFont font = editor.document()->defaultFont();
+    editor.replaceDocument(fillAside(
+        [&](QTextDocument &document) {
+            document.setDefaultFont(font);
+            readDocument(path, bytes, document);
+        },
+        editor));
 }
 
 DocumentCommands::DocumentCommands(RichEdit &editor, Prompter &prompter,
