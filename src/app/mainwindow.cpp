@@ -733,8 +733,9 @@ bool MainWindow::loadRememberedText(const QString &path)
 void MainWindow::keepRememberedTextUntilEdited()
 {
     m_keepRememberedText = true;
+    // The editor's signal, not its document's: an opened document takes the place of the editor's.
     connect(
-        m_editor->document(), &QTextDocument::contentsChanged, this, [this] { m_keepRememberedText = false; },
+        m_editor, &QTextEdit::textChanged, this, [this] { m_keepRememberedText = false; },
         Qt::SingleShotConnection);
 }
 

@@ -3,34 +3,97 @@
 #include "common/core/error.h"
 #include "common/core/prompter.h"
 #include "common/core/textfile.h"
-#include "deferredlayout.h"
 #include "formats/documentfile.h"
 #include "formats/documentreader.h"
 #include "richedit.h"
 #include "rtf/rtfreader.h"
 
+#include <QEventLoop>
 #include <QFileInfo>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QThread>
+#include <exception>
+#include <functional>
+#include <memory>
 
 using namespace Qt::StringLiterals;
 
 namespace velmira {
 
+namespace {
+
+// `fill` fills a new document. While `window` is shown, on a thread of its own: the window's events go
+// on meanwhile (it is drawn, its timers run), all but the user's, which wait for the document and then
+// apply to it, so that a key typed or a window closed while a long document is read comes after it. The
+// document is handed back on the calling thread; a failure is thrown there. A window not shown yet (a
+// document opened at start) has nothing to draw: the document is filled at once, and nothing runs
+// before the window is made.
+std::unique_ptr<QTextDocument> fillAside(const std::function<void(QTextDocument &)> &fill, const QWidget &window)
+{
+    const auto filled = [&fill] {
+        auto document = std::make_unique<QTextDocument>();
+        fill(*document);
+        return document;
+    };
+    if (!window.isVisible())
+        return filled();
+    std::unique_ptr<QTextDocument> document;
+    std::exception_ptr failure;
+    QThread *const home = QThread::currentThread();
+    const std::unique_ptr<QThread> reader(QThread::create([&] {
+        try {
+            auto read = filled();
+            read->moveToThread(home);
+            document = std::move(read);
+        } catch (...) {
+            failure = std::current_exception();
+        }
+    }));
+    QEventLoop waiting;
+    QObject::connect(reader.get(), &QThread::finished, &waiting, &QEventLoop::quit);
+    reader->start();
+    waiting.exec(QEventLoop::ExcludeUserInputEvents);
+    // The loop also ends when the program is asked to quit.
+    reader->wait();
+    if (failure)
+        std::rethrow_exception(failure);
+    return document;
+}
+
+} // namespace
+
 void LoadDocument(RichEdit &editor, const QString &path)
 {
     const QByteArray bytes = readDocumentBytes(path);
-    // Plain text takes the editor's own quick way in, which keeps a text of many megabytes quick to show.
     const DocumentFormat format = documentFormat(path, bytes);
+    // Read aside while the window goes on answering, then shown in place of the editor's document.
     if (format == DocumentFormat::Text || (format == DocumentFormat::Rtf && !looksLikeRtf(bytes))) {
-        const QString text = plainDocumentText(bytes);
-        checkDocumentLength(text.size(), path);
-        editor.setPlainContent(text);
+        editor.replaceDocument(fillAside(
+            [&](QTextDocument &document) {
+                const QString text = plainDocumentText(bytes);
+                checkDocumentLength(text.size(), path);
+                // As RichEdit::setPlainContent fills the editor's own document.
+                document.setDefaultFont(RichEdit::defaultFont());
+                QTextCharFormat font;
+                font.setFont(RichEdit::defaultFont());
+                document.setUndoRedoEnabled(false);
+                document.setPlainText(text);
+                QTextCursor all(&document);
+                all.select(QTextCursor::Document);
+                all.setCharFormat(font);
+                document.setUndoRedoEnabled(true);
+            },
+            editor));
         return;
     }
-    // A long document is shown from its start and laid out as far as it is seen, the rest a piece at a
-    // time between events (the readers write through cursors of their own, which carry the caret along).
-    const DeferredLayout layout(*editor.document());
-    readDocument(path, bytes, *editor.document());
-    editor.moveCursor(QTextCursor::Start);
+    const QFont font = editor.document()->defaultFont();
+    editor.replaceDocument(fillAside(
+        [&](QTextDocument &document) {
+            document.setDefaultFont(font);
+            readDocument(path, bytes, document);
+        },
+        editor));
 }
 
 DocumentCommands::DocumentCommands(RichEdit &editor, Prompter &prompter,

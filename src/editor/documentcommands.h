@@ -14,6 +14,10 @@ class RichEdit;
 // DOCX, ODT, HTML, PDF) as readDocument reads them; any other file is read as plain text (see
 // plainDocumentText) in the editor's own font. Throws Error, leaving the editor as it was, when the
 // file cannot be read, is too large, damaged, or of no format the program reads.
+//
+// While the editor's window is shown, the file is read into a new document on a thread of its own,
+// the window drawn and its timers running meanwhile; the user's keys and clicks wait until the document
+// has taken the place of the editor's (RichEdit::replaceDocument), and then apply to it.
 void LoadDocument(RichEdit &editor, const QString &path);
 
 class DocumentCommands

@@ -40,6 +40,11 @@ RichEdit::RichEdit(QWidget *parent) : QTextEdit(parent), m_layoutPacing(*documen
     setPalette(pal);
     document()->setDefaultFont(defaultFont());
     setFont(defaultFont());
+    followDocument();
+}
+
+void RichEdit::followDocument()
+{
     // Seen before the document lays the change out, so that a very long word is never laid out slowly.
     connect(document(), &QTextDocument::contentsChange, this,
             [this](int from, int, int added) { fitWrapModeToChange(*document(), from, added); });
@@ -118,6 +123,32 @@ bool RichEdit::setRtfContent(const QByteArray &bytes)
     // The reader writes through a cursor of its own, which carries the view's caret along to the end.
     moveCursor(QTextCursor::Start);
     return true;
+}
+
+void RichEdit::replaceDocument(std::unique_ptr<QTextDocument> document)
+{
+    QTextDocument *const old = this->document();
+    old->disconnect(this);
+    // The first document belongs to QTextEdit's own control, which would delete it at once; a long one
+    // takes a while to delete, so every old document goes when the window's events come round.
+    old->setParent(this);
+    verticalScrollBar()->setValue(0);
+    // Marks (the word being read) belong to the old text.
+    setExtraSelections({});
+    document->setParent(this);
+    {
+        // The layout that QTextEdit makes for the document would lay it out whole at once; the view
+        // gives the page its size, and lays it out from there as when it is first shown.
+        const DeferredLayout layout(*document);
+        setDocument(document.release());
+    }
+    old->deleteLater();
+    followDocument();
+    // QTextEdit gives a document its own wrap mode and a page without a height.
+    fitWrapModeToChange(*this->document(), 0, this->document()->characterCount() - 1);
+    boundPageHeight();
+    // A fresh caret at the start, as after moving there: it types in the format of the text it is at.
+    setTextCursor(QTextCursor(this->document()));
 }
 
 void RichEdit::resizeEvent(QResizeEvent *event)

@@ -5,6 +5,7 @@
 
 #include <QTextEdit>
 #include <functional>
+#include <memory>
 #include <vector>
 
 namespace velmira {
@@ -50,6 +51,11 @@ public:
     // there, and is laid out as far as it is seen, the rest a piece at a time between events, so that
     // a long document neither holds the window nor opens scrolled to its end.
     bool setRtfContent(const QByteArray &bytes);
+    // Shows `document` in place of the editor's own, which is deleted once the window's events have
+    // come round: the view from its start, the caret there, laid out as far as it is seen and the rest a
+    // piece at a time between events. A document built aside (on another thread, then moved to the
+    // window's) takes no time of the window's to fill.
+    void replaceDocument(std::unique_ptr<QTextDocument> document);
 
 signals:
     // The right mouse button was released over the editor at `globalPos`.
@@ -65,6 +71,7 @@ protected:
 
 private:
     void boundPageHeight();
+    void followDocument();
 
     std::vector<KeyHandler> m_keyHandlers;
     LayoutPacing m_layoutPacing;

@@ -125,8 +125,11 @@ void ReadingController::pitchMoved(int position)
 
 void ReadingController::Read()
 {
-    const QString whole = m_host.wholeText();
-    if (whole.isEmpty()) {
+    // The whole text is copied only when it is what is read: the copy of a long text holds the window
+    // (tens of milliseconds at 10 M characters) before anything is heard.
+    const QString selected = m_host.selectedText();
+    const QString text = selected.isEmpty() ? m_host.wholeText() : selected;
+    if (text.isEmpty()) {
         m_host.statusMessage(u"Нет текста для чтения"_s);
         return;
     }
@@ -135,10 +138,9 @@ void ReadingController::Read()
         m_host.statusMessage(speechFailureText());
         return;
     }
-    const QString selected = m_host.selectedText();
     m_speaker.attempt(
         [&](SpeechControl &speech) {
-            m_queue->read(selected.isEmpty() ? whole : selected, !selected.isEmpty());
+            m_queue->read(text, !selected.isEmpty());
             speech.AudioResume();
         },
         Speaker::Report::StatusBar);

@@ -7,6 +7,7 @@
 #include "common/core/textfile.h"
 #include "editor/documentcommands.h"
 #include "editor/formats/documentfile.h"
+#include "editor/formats/documentreader.h"
 #include "editor/rtf/rtfwriter.h"
 
 #include <QApplication>
@@ -15,6 +16,8 @@
 #include <QFile>
 #include <QStringEncoder>
 #include <QTextBlock>
+#include <QTextCursor>
+#include <QTimer>
 
 using namespace velmira;
 using namespace Qt::StringLiterals;
@@ -291,6 +294,92 @@ private slots:
         QCOMPARE(w.prompter.asked.last().caption, u"Вельмира 6.1"_s);
         QCOMPARE(w.prompter.asked.last().icon, Prompter::Icon::Critical);
         QVERIFY(w.prompter.asked.last().text.contains(u"итог.rtf"_s));
+    }
+
+    // A document is read aside and then shown in place of the editor's: what the editor ends up with
+    // is what reading it into the editor's own document in one step gives, and so is what typing at the
+    // caret afterwards gives.
+    void anOpenedDocumentIsTheOneReadInOneStep_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("text") << u"заметки.txt"_s << u"Первая строка\n\nтретья\tс табуляцией\r\n"_s.toUtf8();
+        QTest::newRow("text of one long word") << u"base64.txt"_s << QByteArray(20000, 'Q');
+        QTest::newRow("rtf without rtf") << u"не rtf.rtf"_s << bookfiles::windows1251(u"Просто текст"_s);
+        const QByteArray picture = bookfiles::pngPicture().toHex();
+        QTest::newRow("rtf") << u"письмо.rtf"_s
+                             << QByteArray("{\\rtf1\\ansi\\ansicpg1251{\\fonttbl{\\f0 Arial;}{\\f1 Courier New;}}"
+                                           "{\\colortbl;\\red200\\green0\\blue0;}"
+                                           "\\pard\\qc\\sb120{\\b\\fs32 \\'c7\\'e0\\'e3\\'ee\\'eb\\'ee\\'e2\\'ee\\'ea}\\par"
+                                           "\\pard\\li720{\\i\\cf1 \\'ea\\'f3\\'f0\\'f1\\'e8\\'e2}\\tab{\\f1 \\'ea\\'ee\\'e4}"
+                                           "\\line{\\pict\\pngblip\\picwgoal120\\pichgoal60 ") +
+                                    picture + "}\\par}";
+        QTest::newRow("long word") << u"ссылка.rtf"_s
+                                   << "{\\rtf1\\ansi " + QByteArray(20000, 'w') + "\\par}";
+        QTest::newRow("fb2") << u"книга.fb2"_s << bookfiles::fb2Book("UTF-8");
+        QTest::newRow("html") << u"страница.html"_s
+                              << bookfiles::xhtmlPage(u"<h1>Глава</h1><p>Первый <b>абзац</b>.</p><ul><li>пункт</li></ul>"_s);
+    }
+
+    void anOpenedDocumentIsTheOneReadInOneStep()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, bytes);
+        EditorWindow w;
+        // Read on a thread of its own, as in a window that is shown.
+        w.window->show();
+        writeFileAtomically(w.file(name), bytes);
+        w.editor().setPlainContent(u"прежний текст"_s);
+        LoadDocument(w.editor(), w.file(name));
+
+        // As the editor took a document in one step: plain text its own quick way, the rest read into
+        // its document.
+        RichEdit oneStep;
+        oneStep.setPlainContent(u"прежний текст"_s);
+        if (name.endsWith(u".txt"_s) || (name.endsWith(u".rtf"_s) && !bytes.startsWith("{\\rtf"))) {
+            oneStep.setPlainContent(plainDocumentText(bytes));
+        } else {
+            readDocument(w.file(name), bytes, *oneStep.document());
+            oneStep.moveCursor(QTextCursor::Start);
+        }
+
+        QTextDocument &opened = *w.editor().document();
+        QCOMPARE(opened.toHtml(), oneStep.document()->toHtml());
+        QCOMPARE(writeRtf(opened), writeRtf(*oneStep.document()));
+        QCOMPARE(opened.defaultTextOption().wrapMode(), oneStep.document()->defaultTextOption().wrapMode());
+        QVERIFY(!opened.isUndoAvailable());
+        QCOMPARE(w.editor().textCursor().position(), 0);
+        w.type(u"ж"_s);
+        oneStep.setFocus();
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, u"ж"_s);
+        QApplication::sendEvent(&oneStep, &press);
+        QCOMPARE(opened.toHtml(), oneStep.document()->toHtml());
+        // The new document is the editor's: its changes are seen as the old one's were.
+        QVERIFY(opened.isUndoAvailable());
+        QCOMPARE(w.editor().document(), &opened);
+    }
+
+    // The window goes on answering while a document is read: it is drawn and its timers run, and
+    // until the document is ready the editor keeps the text it had.
+    void theWindowAnswersWhileADocumentIsRead()
+    {
+        EditorWindow w;
+        w.window->show();
+        QTextDocument written;
+        QTextCursor cursor(&written);
+        for (int i = 0; i < 3000; ++i) {
+            if (i > 0)
+                cursor.insertBlock();
+            cursor.insertText(u"Абзац номер %1, в котором несколько слов."_s.arg(i));
+        }
+        writeFileAtomically(w.file(u"длинный.rtf"_s), writeRtf(written));
+        w.editor().setPlainContent(u"прежний текст"_s);
+        QString seenWhileReading;
+        QTimer::singleShot(0, w.window.get(), [&] { seenWhileReading = w.editor().toPlainText(); });
+        LoadDocument(w.editor(), w.file(u"длинный.rtf"_s));
+        QCOMPARE(seenWhileReading, u"прежний текст"_s);
+        QVERIFY(w.editor().toPlainText().startsWith(u"Абзац номер 0, в котором"_s));
+        QCOMPARE(w.editor().document()->blockCount(), 3000);
     }
 
     void documentOnTheCommandLineOpensAtStart()

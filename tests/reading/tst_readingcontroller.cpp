@@ -12,6 +12,7 @@
 
 #include <QTemporaryDir>
 #include <QTest>
+#include <memory>
 
 using namespace velmira;
 using namespace Qt::StringLiterals;
@@ -233,11 +234,19 @@ private slots:
     void readSpeaksSelectionOrWholeText()
     {
         startUp();
+        // A selection is read without the whole text being copied first.
+        const auto wholeCopies = std::make_shared<int>(0);
+        m_host.whole = [this, wholeCopies] {
+            ++*wholeCopies;
+            return m_text;
+        };
         m_selection = u"мир"_s;
         m_reading->Read();
+        QCOMPARE(*wholeCopies, 0);
         m_selection.clear();
         m_reading->Read();
         m_reading->Read();
+        QCOMPARE(*wholeCopies, 2);
         QCOMPARE(m_speech->calls, (QStringList{u"Speak:мир"_s, u"AudioResume"_s, u"Speak:Привет, мир"_s,
                                                u"AudioResume"_s, u"Speak:Привет, мир"_s, u"AudioResume"_s}));
         QVERIFY(m_status.isEmpty());
