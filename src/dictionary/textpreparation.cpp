@@ -21,6 +21,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include <malloc.h>
 #include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
@@ -138,6 +139,26 @@ public:
             return word(a) < word(b);
         });
 
+        // As many states as the words have characters, less those each shares with the word before
+        // it: room for exactly so many is taken at once, as growing would take up to twice as much.
+        size_t states = 1;
+        for (size_t k = 0; k < order.size(); ++k) {
+            checkGivenUp();
+            const std::u16string_view w = word(order[k]);
+            size_t common = 0;
+            if (k > 0) {
+                const std::u16string_view before = word(order[k - 1]);
+                while (common < before.size() && common < w.size() && before[common] == w[common])
+                    ++common;
+            }
+            states += w.size() - common;
+        }
+        m_label.reserve(states);
+        m_firstChild.reserve(states + 1);
+        m_fail.reserve(states);
+        m_longest.reserve(states);
+        m_wordOf.reserve(states);
+
         m_rootRow.assign(0x10000, 0);
         m_label.push_back(0);
         m_fail.push_back(0);
@@ -146,6 +167,8 @@ public:
         // The run of `order` below each state, while it is being built.
         std::vector<qint32> runFrom{0};
         std::vector<qint32> runTo{qint32(order.size())};
+        runFrom.reserve(states);
+        runTo.reserve(states);
         qint32 depth = 0;
         size_t levelEnd = 1;
         for (size_t state = 0; state < m_label.size(); ++state) {
@@ -185,10 +208,6 @@ public:
             }
         }
         m_firstChild.push_back(qint32(m_label.size()));
-        // The finder lives as long as its dictionary: room left over from growing is given back.
-        for (auto *states : {&m_firstChild, &m_fail, &m_longest, &m_wordOf})
-            states->shrink_to_fit();
-        m_label.shrink_to_fit();
     }
 
     // The entries whose word ends at this state, in file order.
@@ -554,6 +573,8 @@ Corrections::Corrections(QString text, Finder finder) : d(std::make_unique<Data>
         } catch (...) {
             data->failure = std::current_exception();
         }
+        // What building took besides the finder stays with this thread's heap unless given back.
+        malloc_trim(0);
         {
             const std::lock_guard lock(data->mutex);
             data->ready = true;

@@ -359,7 +359,7 @@ private slots:
     {
         startUp();
         writeFileAtomically(m_home->filePath(u"Dictionary.txt"_s),
-                            inventedDictionary(40'000, {u"кот=кошка"_s, u"мышь=мышка"_s}));
+                            inventedDictionary(80'000, {u"кот=кошка"_s, u"мышь=мышка"_s}));
         CorrectionDictionary::setInUse(true);
         m_text = u"Кот и кот видят мышь. "_s.repeated(90);
         QVERIFY(!correctionsInUse()->appliesAtOnce(m_text.size()));
