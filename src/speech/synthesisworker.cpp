@@ -193,7 +193,7 @@ int SynthesisWorker::nextVoiceToPrepare()
 {
     for (const auto &channel : m_channels) {
         const auto voice = size_t(channel->voice);
-        if (!channel->detached && voice < m_prepared.size() && !m_prepared[voice])
+        if (!channel->detached && channel->voiceChosen && voice < m_prepared.size() && !m_prepared[voice])
             return int(voice);
     }
     return -1;
@@ -212,6 +212,7 @@ void SynthesisWorker::run()
             // Nothing to say: the voice a control chose gets ready, so that its first words come at once.
             m_prepared[size_t(voice)] = true;
             const QByteArray identifier = m_voices.at(voice).identifier;
+            qCDebug(lcSpeech) << "getting the voice ready:" << m_voices.at(voice).identity();
             lock.unlock();
             m_voiceEngines[size_t(voice)]->prepare(identifier, m_sampleRate);
             lock.lock();

@@ -8,6 +8,8 @@
 
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QLoggingCategory>
+#include <QScopeGuard>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -48,6 +50,18 @@ QString longText(int sentences)
     return text;
 }
 
+// What the speech log says about voices being got ready (the log's debug lines are off by default).
+QStringList g_voicesGotReady;
+QtMessageHandler g_previousHandler = nullptr;
+
+void noteVoicesGotReady(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (context.category && qstrcmp(context.category, "velmira.speech") == 0 && message.contains(u"getting the voice ready"_s))
+        g_voicesGotReady.append(message);
+    else
+        g_previousHandler(type, context, message);
+}
+
 struct Word
 {
     quint64 serial;
@@ -63,6 +77,8 @@ class TestEspeakSpeechControl : public QObject
 
 private slots:
     void initTestCase();
+    // First: it needs a process in which no voice has been got ready yet.
+    void onlyAChosenVoiceIsGotReady();
     void enginesAndLimits();
     void russianSentenceToWav();
     void speedAndPitchShapeTheSpeech();
@@ -91,6 +107,25 @@ private:
 void TestEspeakSpeechControl::initTestCase()
 {
     QVERIFY(m_dir.isValid());
+}
+
+void TestEspeakSpeechControl::onlyAChosenVoiceIsGotReady()
+{
+    // Getting a voice ready may cost a second (RHVoice); the first voice of the list, which a control has
+    // before the settings choose one, is not worth it. The chosen voice is got ready at once.
+    QLoggingCategory::setFilterRules(u"velmira.speech.debug=true"_s);
+    g_previousHandler = qInstallMessageHandler(noteVoicesGotReady);
+    auto restore = qScopeGuard([] {
+        qInstallMessageHandler(g_previousHandler);
+        QLoggingCategory::setFilterRules(QString());
+    });
+    EspeakSpeechControl control(std::make_unique<ListeningAudioOutput>());
+    QTest::qWait(300);
+    QVERIFY2(g_voicesGotReady.isEmpty(), qPrintable(g_voicesGotReady.join(u'|')));
+    const int last = control.CountEngines();
+    control.Select(last);
+    QTRY_COMPARE(g_voicesGotReady.size(), 1);
+    QVERIFY2(g_voicesGotReady.first().contains(control.VoiceIdentity(last)), qPrintable(g_voicesGotReady.first()));
 }
 
 WavFile TestEspeakSpeechControl::record(const QString &text, int speed, int engine, int pitch)
