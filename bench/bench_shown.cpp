@@ -252,6 +252,61 @@ BENCHMARK(BM_OpenHostileUntilShown)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(1);
 
+// "Открыть..." of a text Qt lays out slowly, as BM_OpenHostileUntilShown, timed from the editor drawn
+// with the document's start until the whole text is laid out: "gap_ms", the longest time the window
+// did not answer meanwhile (a key such as Ctrl+Y waits that long), and "laid_out_ms", when it ended.
+void BM_HostileLaidOutAnswering(benchmark::State &state)
+{
+    QTemporaryDir folder;
+    const QString path = writeHostile(folder, Hostile(state.range(0)), state.range(1));
+    RichEdit editor;
+    showEditor(editor, state);
+    double gap = 0;
+    double laidOut = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        editor.setPlainContent(QString());
+        QCoreApplication::processEvents();
+        Watch watch(editor);
+        state.ResumeTiming();
+        watch.start();
+        LoadDocument(editor, path);
+        if (watch.firstPaint() < 0)
+            state.SkipWithError("the editor was not drawn");
+        QElapsedTimer clock;
+        clock.start();
+        watch.start();
+        gap = std::max(gap, watch.longestGapUntilLaidOut());
+        laidOut = std::max(laidOut, double(clock.elapsed()));
+        state.SetIterationTime(laidOut / 1000);
+    }
+    state.counters["gap_ms"] = gap;
+    state.counters["laid_out_ms"] = laidOut;
+}
+BENCHMARK(BM_HostileLaidOutAnswering)
+    ->ArgNames({"kind", "size"})
+    ->Args({int(Hostile::ManyLines), 100 * 1000})
+    ->Args({int(Hostile::ManyLines), 500 * 1000})
+    ->Args({int(Hostile::EmptyParagraphs), 200 * 1000})
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+
+// "Открыть..." of an RTF document switching among `size` fonts that the system does not have, from the
+// command to the editor drawn; "longest_gap_ms" until the whole text is laid out.
+void BM_OpenManyFontsUntilShown(benchmark::State &state)
+{
+    QTemporaryDir folder;
+    timeOpening(state, writeHostile(folder, Hostile::ManyFonts, state.range(0)), false);
+}
+BENCHMARK(BM_OpenManyFontsUntilShown)
+    ->Arg(1000)
+    ->Arg(10 * 1000)
+    ->Arg(100 * 1000)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+
 // Intuitive highlighting from "OK" to the editor drawn with the marks; "longest_gap_ms" until the whole
 // text is laid out again, the end of the run included. Arguments: characters; one paragraph (1) or
 // many (0).

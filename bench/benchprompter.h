@@ -27,7 +27,12 @@ public:
         return escapeChoice;
     }
     QString openFileName(QWidget *, const QString &, const QString &, const QString &) override { return {}; }
-    QString saveFileName(QWidget *, const QString &, const QString &, const QString &) override { return {}; }
+    QString saveFileName(QWidget *, const QString &, const QString &, const QString &, int *chosenType) override
+    {
+        if (chosenType)
+            *chosenType = -1;
+        return {};
+    }
     std::optional<FontChoice> chooseFont(QWidget *, const FontChoice &) override { return std::nullopt; }
 
 private:

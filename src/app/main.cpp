@@ -3,6 +3,7 @@
 #include "aboutwindow.h"
 #include "application.h"
 #include "common/core/programfolder.h"
+#include "common/core/stoprequests.h"
 #include "common/ui/qtprompter.h"
 #include "mainwindow.h"
 #include "platform/freedesktopshell.h"
@@ -42,6 +43,9 @@ int main(int argc, char *argv[])
     MainWindow window(services);
     if (window.creationFailed())
         return 1;
+
+    StopRequests stopRequests;
+    QObject::connect(&stopRequests, &StopRequests::requested, &window, &MainWindow::endOnStopRequest);
 
     splash.hide();
     window.show();

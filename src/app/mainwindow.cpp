@@ -915,6 +915,22 @@ void MainWindow::closeEvent(QCloseEvent *event)
     event->accept();
 }
 
+void MainWindow::endOnStopRequest()
+{
+    // A second request while the first one's failure box is open is the same request.
+    if (m_closing || m_stopRequested)
+        return;
+    m_stopRequested = true;
+    const bool saved = SaveMainSettings();
+    m_stopRequested = false;
+    if (!saved)
+        return;
+    m_closing = true;
+    close();
+    // Every event loop ends, also those of boxes and windows still open.
+    QCoreApplication::exit(0);
+}
+
 bool MainWindow::SaveMainSettings()
 {
     // Nothing speaks while the files are written, nor after. The control itself goes only once the

@@ -121,6 +121,11 @@ public:
     void hideToTray();
     bool isInTray() const { return m_inTray; }
 
+    // Asked to stop from outside (the session ends, kill, Ctrl+C in a terminal): no question about the
+    // tray; the text and the settings are saved as at closing (a failed save still offers its
+    // choices), then the program ends.
+    void endOnStopRequest();
+
     // Runs `command` when any of the named buttons is clicked or menu items chosen.
     void bindCommand(std::initializer_list<const char16_t *> names, const std::function<void()> &command);
     // Runs `command` when Ctrl and `key` are pressed in the editor; the key is then not typed.
@@ -174,6 +179,7 @@ private:
     bool m_inTray = false;
     bool m_laidOut = false;
     bool m_closing = false;
+    bool m_stopRequested = false;
     // "Text.rtf" holds a text that the editor does not: it could not be read, or a document named on
     // the command line could not be opened in its place. It is not overwritten at closing until the
     // editor's content changes.

@@ -30,8 +30,10 @@ public:
     {
         return {};
     }
-    QString saveFileName(QWidget *, const QString &, const QString &, const QString & = {}) override
+    QString saveFileName(QWidget *, const QString &, const QString &, const QString & = {}, int *chosenType = nullptr) override
     {
+        if (chosenType)
+            *chosenType = -1;
         return {};
     }
     std::optional<FontChoice> chooseFont(QWidget *, const FontChoice &) override { return std::nullopt; }

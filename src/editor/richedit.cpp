@@ -24,7 +24,7 @@ constexpr qreal PageHeight = 1000 * 1000;
 
 } // namespace
 
-RichEdit::RichEdit(QWidget *parent) : QTextEdit(parent)
+RichEdit::RichEdit(QWidget *parent) : QTextEdit(parent), m_layoutPacing(*document())
 {
     setObjectName(u"RichEdit1"_s);
     setAccessibleName(u"Текст"_s);

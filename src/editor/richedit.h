@@ -1,6 +1,8 @@
 // The main window's rich-text editor.
 #pragma once
 
+#include "layoutpacing.h"
+
 #include <QTextEdit>
 #include <functional>
 #include <vector>
@@ -10,7 +12,8 @@ namespace velmira {
 // A QTextEdit that lets the program look at every key before the editor does (keyboard shortcuts, then
 // typing tracking) and that asks for its context menu when the right mouse button is released. Its
 // lines break anywhere while the text holds a very long word (see longwords.h), and its document is
-// laid out in pages of a bounded height, so that a text of any length is laid out to its end.
+// laid out in pages of a bounded height, so that a text of any length is laid out to its end, in short
+// steps between the window's events (see layoutpacing.h).
 class RichEdit : public QTextEdit
 {
     Q_OBJECT
@@ -64,6 +67,7 @@ private:
     void boundPageHeight();
 
     std::vector<KeyHandler> m_keyHandlers;
+    LayoutPacing m_layoutPacing;
 };
 
 // The document's raw text (QTextDocument::toRawText, QTextCursor::selectedText) as the program's plain

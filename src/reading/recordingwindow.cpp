@@ -26,6 +26,8 @@ const QString InterruptCaption = u"Прервать запись"_s;
 const QString SoundFilter = u"Звуковые файлы (*.wav *.mp3 *.ogg *.opus *.flac)|*.wav;*.mp3;*.ogg;*.opus;*.flac|"
                             "WAV (*.wav)|*.wav|MP3 (*.mp3)|*.mp3|Ogg Vorbis (*.ogg)|*.ogg|"
                             "Opus (*.opus)|*.opus|FLAC (*.flac)|*.flac|Все файлы (*.*)|*.*"_s;
+// The extension each type of that list gives a name typed without one; the others give ".wav".
+const QStringList TypeExtensions = {{}, u".wav"_s, u".mp3"_s, u".ogg"_s, u".opus"_s, u".flac"_s, {}};
 const QString WriteError = u"Ошибка записи. Выберете другой файл и повторите попытку."_s;
 
 QLabel *label(const QString &text, QWidget *parent, const QString &name, int x, int y)
@@ -137,15 +139,19 @@ void RecordingWindow::Edit1Change()
 
 void RecordingWindow::StaticText6Click()
 {
-    const QString chosen = m_prompter.saveFileName(this, u"Файл для записи"_s, SoundFilter, m_lastChosen);
+    int type = -1;
+    const QString chosen = m_prompter.saveFileName(this, u"Файл для записи"_s, SoundFilter, m_lastChosen, &type);
     // A cancelled choice puts back the name chosen the time before.
-    if (!chosen.isEmpty())
+    if (!chosen.isEmpty()) {
         m_lastChosen = chosen;
-    QString name = m_lastChosen;
-    // Any letter case of a sound file's extension is kept; every other name is taken for WAV.
-    if (!name.isEmpty() && !soundFormatForPath(name))
-        name += u".wav"_s;
-    m_path->setText(name);
+        // Any letter case of a sound file's extension is kept; a name without one gets the extension of
+        // the type chosen in the box, and every other name is taken for WAV.
+        if (!soundFormatForPath(chosen)) {
+            const QString extension = TypeExtensions.value(type);
+            m_lastChosen += extension.isEmpty() ? u".wav"_s : extension;
+        }
+    }
+    m_path->setText(m_lastChosen);
 }
 
 void RecordingWindow::StaticText7Click()

@@ -1,7 +1,7 @@
 // velmira-say -d: one sound file per input file, several at once.
 #include "parallelsay.h"
 
-#include "sayinterrupt.h"
+#include "common/core/stoprequests.h"
 #include "sayvoice.h"
 #include "speech/espeakspeechcontrol.h"
 #include "speech/pacedaudiooutput.h"
@@ -53,8 +53,8 @@ QString ParallelSay::outputPath(const QString &input, const QString &directory, 
 
 int ParallelSay::exec()
 {
-    SayInterrupt interrupt;
-    connect(&interrupt, &SayInterrupt::interrupted, this, &ParallelSay::interrupt);
+    StopRequests interrupt;
+    connect(&interrupt, &StopRequests::requested, this, &ParallelSay::interrupt);
     QTimer::singleShot(0, this, &ParallelSay::start);
     QCoreApplication::exec();
     return m_status;

@@ -2,11 +2,11 @@
 #include "saysession.h"
 
 #include "sayinput.h"
-#include "sayinterrupt.h"
 #include "sayvoice.h"
 #include "speech/espeakspeechcontrol.h"
 #include "speech/pacedaudiooutput.h"
 #include "speech/speechcontrolfactory.h"
+#include "common/core/stoprequests.h"
 #include "dictionary/textpreparation.h"
 
 #include <QCoreApplication>
@@ -51,8 +51,8 @@ SaySession::~SaySession() = default;
 
 int SaySession::exec()
 {
-    SayInterrupt interrupt;
-    connect(&interrupt, &SayInterrupt::interrupted, this, &SaySession::interrupt);
+    StopRequests interrupt;
+    connect(&interrupt, &StopRequests::requested, this, &SaySession::interrupt);
     QTimer::singleShot(0, this, &SaySession::start);
     QCoreApplication::exec();
     return m_status;

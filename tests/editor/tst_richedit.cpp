@@ -1,10 +1,12 @@
 // The editor: its text as the program reads and saves it, and its lines broken anywhere while the text
-// holds a very long word, the text staying as it was.
+// holds a very long word, the text staying as it was; a long text laid out in steps, unchanged by it.
 #include "editor/longwords.h"
 #include "editor/richedit.h"
 #include "editor/rtf/rtfreader.h"
 #include "editor/rtf/rtfwriter.h"
+#include "support/typetext.h"
 
+#include <QSignalSpy>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -117,6 +119,36 @@ private slots:
         editor.resize(500, 400);
         QTRY_VERIFY_WITH_TIMEOUT(last.layout()->lineCount() > 0, 60000);
         QVERIFY(last.layout()->position().y() > 9000 * 1000);
+    }
+
+    void aLongTextIsLaidOutInStepsWithoutChangingIt()
+    {
+        RichEdit editor;
+        editor.resize(600, 400);
+        editor.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&editor));
+        const QString text = u"строка\r\n"_s.repeated(30000) + u"конец"_s;
+        editor.setPlainContent(text);
+        QSignalSpy changed(editor.document(), &QTextDocument::contentsChanged);
+        // A key typed while the text is laid out goes where the caret is.
+        typeText(&editor, u"я"_s);
+        const QTextBlock last = editor.document()->lastBlock();
+        QTRY_VERIFY_WITH_TIMEOUT(last.layout()->lineCount() > 0, 120000);
+        QCOMPARE(editor.plainTextCrLf(), u"я"_s + text);
+        // Laying out changed nothing: the one change is the typed letter, which alone can be undone.
+        QCOMPARE(changed.count(), 1);
+        QVERIFY(editor.document()->isModified());
+        editor.undo();
+        QCOMPARE(editor.plainTextCrLf(), text);
+        QVERIFY(!editor.document()->isModified());
+        QVERIFY(!editor.document()->isUndoAvailable());
+        // Every paragraph has its line, each below the one before.
+        qreal previous = -1;
+        for (QTextBlock block = editor.document()->firstBlock(); block.isValid(); block = block.next()) {
+            QCOMPARE(block.layout()->lineCount(), 1);
+            QVERIFY(block.layout()->position().y() > previous);
+            previous = block.layout()->position().y();
+        }
     }
 
     void aLongWordInAnRtfDocument()

@@ -123,6 +123,33 @@ private slots:
         QCOMPARE(m_recorder->calls.first(), u"FileName:"_s + m_dir.filePath(started));
     }
 
+    // A name typed without an extension gets the one of the type chosen in the box; the list of all
+    // sound files and "Все файлы" give WAV, as before.
+    void typedNameGetsTheExtensionOfTheChosenType_data()
+    {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<QString>("chosen");
+        QTest::newRow("all sound files") << 0 << u"книга.wav"_s;
+        QTest::newRow("MP3") << 2 << u"книга.mp3"_s;
+        QTest::newRow("Opus") << 4 << u"книга.opus"_s;
+        QTest::newRow("FLAC") << 5 << u"книга.flac"_s;
+        QTest::newRow("all files") << 6 << u"книга.wav"_s;
+    }
+
+    void typedNameGetsTheExtensionOfTheChosenType()
+    {
+        QFETCH(int, type);
+        QFETCH(QString, chosen);
+        m_prompter.files.enqueue(m_dir.filePath(u"книга"_s));
+        m_prompter.fileTypes.enqueue(type);
+        QTest::mouseClick(choose(), Qt::LeftButton);
+        QCOMPARE(path()->text(), m_dir.filePath(chosen));
+        // A cancelled box afterwards keeps that name.
+        QTest::mouseClick(choose(), Qt::LeftButton);
+        QCOMPARE(path()->text(), m_dir.filePath(chosen));
+        QCOMPARE(m_prompter.asked.last().name, m_dir.filePath(chosen));
+    }
+
     void startsEnabledOnlyWithAName()
     {
         QCOMPARE(m_window->windowTitle(), u"Запись голоса в звуковой файл"_s);

@@ -49,9 +49,12 @@ QString FakePrompter::openFileName(QWidget *, const QString &title, const QStrin
 }
 
 QString FakePrompter::saveFileName(QWidget *, const QString &title, const QString &filter,
-                                   const QString &name)
+                                   const QString &name, int *chosenType)
 {
     asked.append({Asked::Kind::SaveFile, title, filter, Icon::None, {}, Button::Ok, name, {}, -1, -1});
+    const int type = fileTypes.isEmpty() ? -1 : fileTypes.dequeue();
+    if (chosenType)
+        *chosenType = files.isEmpty() ? -1 : type;
     return files.isEmpty() ? QString() : files.dequeue();
 }
 

@@ -40,6 +40,8 @@ public:
     std::function<void()> whenAsked;
     // Answers to file boxes, in order; an empty string cancels. When empty a file box is cancelled.
     QQueue<QString> files;
+    // The type left chosen in a save box with each of `files` (its position in the list); -1 when empty.
+    QQueue<int> fileTypes;
     // Answers to the font box; nothing queued cancels.
     QQueue<FontChoice> fonts;
     // What the last font box was filled with.
@@ -52,7 +54,7 @@ public:
     QString openFileName(QWidget *owner, const QString &title, const QString &filter,
                          const QString &name = {}) override;
     QString saveFileName(QWidget *owner, const QString &title, const QString &filter,
-                         const QString &name = {}) override;
+                         const QString &name = {}, int *chosenType = nullptr) override;
     std::optional<FontChoice> chooseFont(QWidget *owner, const FontChoice &initial) override;
 
     // The texts of all message boxes shown, in order.

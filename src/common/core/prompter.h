@@ -51,9 +51,10 @@ public:
     // shown at first. Returns the chosen path, empty when cancelled.
     virtual QString openFileName(QWidget *owner, const QString &title, const QString &filter,
                                  const QString &name = {}) = 0;
-    // A file-save box, the same way.
+    // A file-save box, the same way. `chosenType`, when given, receives the position (from 0) of the
+    // type the user left chosen in the box's list of types, -1 when cancelled or unknown.
     virtual QString saveFileName(QWidget *owner, const QString &title, const QString &filter,
-                                 const QString &name = {}) = 0;
+                                 const QString &name = {}, int *chosenType = nullptr) = 0;
 
     // The font box, filled with `initial`. Returns nothing when cancelled.
     virtual std::optional<FontChoice> chooseFont(QWidget *owner, const FontChoice &initial) = 0;

@@ -12,6 +12,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cstdlib>
 #include <limits>
 
@@ -211,11 +212,22 @@ QString QtPrompter::openFileName(QWidget *owner, const QString &title, const QSt
 }
 
 QString QtPrompter::saveFileName(QWidget *owner, const QString &title, const QString &filter,
-                                 const QString &name)
+                                 const QString &name, int *chosenType)
 {
+    const QString types = qtFileFilter(filter);
+    QString selected;
     // The commands ask about an existing file themselves where they have to.
-    return QFileDialog::getSaveFileName(owner, title, name, qtFileFilter(filter), nullptr,
-                                        FileDialogOptions | QFileDialog::DontConfirmOverwrite);
+    const QString chosen = QFileDialog::getSaveFileName(owner, title, name, types, &selected,
+                                                        FileDialogOptions | QFileDialog::DontConfirmOverwrite);
+    if (chosenType) {
+        // The box names the type as it shows it: without the patterns it hides.
+        const QStringList list = types.split(u";;"_s);
+        const auto found = std::find_if(list.cbegin(), list.cend(), [&](const QString &type) {
+            return type == selected || type.startsWith(selected + u" ("_s);
+        });
+        *chosenType = chosen.isEmpty() || found == list.cend() ? -1 : int(found - list.cbegin());
+    }
+    return chosen;
 }
 
 std::optional<Prompter::FontChoice> QtPrompter::chooseFont(QWidget *owner, const FontChoice &initial)

@@ -18,7 +18,7 @@ public:
     QString openFileName(QWidget *owner, const QString &title, const QString &filter,
                          const QString &name = {}) override;
     QString saveFileName(QWidget *owner, const QString &title, const QString &filter,
-                         const QString &name = {}) override;
+                         const QString &name = {}, int *chosenType = nullptr) override;
     std::optional<FontChoice> chooseFont(QWidget *owner, const FontChoice &initial) override;
 };
 

@@ -7,6 +7,7 @@
 #include <QColor>
 #include <QCryptographicHash>
 #include <QHash>
+#include <QSet>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -405,6 +406,7 @@ private:
     void finishParagraph(const ParaState &para);
     const Codepage &currentCodepage();
     QTextCharFormat charFormat(const CharState &chr) const;
+    bool isShownFamily(const QString &family) const;
     QTextBlockFormat blockFormat(const ParaState &para) const;
     QColor colour(int index) const;
 
@@ -435,6 +437,8 @@ private:
     int m_documentCodepage = 1252;
     int m_defaultFont = 0;
     QHash<int, FontDef> m_fonts;
+    // The families that text takes, the first MostFamiliesShown.
+    mutable QSet<QString> m_shownFamilies;
     int m_codepageFont = -2; // the font whose code page m_codepage holds
     const Codepage *m_codepage = nullptr;
 
@@ -1248,17 +1252,31 @@ QColor Parser::colour(int index) const
     return m_colours[size_t(index)];
 }
 
+bool Parser::isShownFamily(const QString &family) const
+{
+    if (m_shownFamilies.contains(family))
+        return true;
+    if (m_shownFamilies.size() >= MostFamiliesShown)
+        return false;
+    m_shownFamilies.insert(family);
+    return true;
+}
+
 QTextCharFormat Parser::charFormat(const CharState &chr) const
 {
     QTextCharFormat format;
     const int fontNumber = chr.font < 0 ? m_defaultFont : chr.font;
     const auto font = m_fonts.constFind(fontNumber);
     if (font != m_fonts.constEnd() && !font->name.isEmpty() && font->name != m_defaultFamily) {
-        format.setFontFamilies(QStringList{font->name});
-        // The document keeps one copy of each format, found by a hash that sees a list of families
-        // only as a list: a document switching among many fonts would compare each new format with
-        // every earlier one. The family as a string tells them apart.
-        format.setProperty(QTextFormat::FontFamily, font->name);
+        if (isShownFamily(font->name)) {
+            format.setFontFamilies(QStringList{font->name});
+            // The document keeps one copy of each format, found by a hash that sees a list of
+            // families only as a list: a document switching among many fonts would compare each new
+            // format with every earlier one. The family as a string tells them apart.
+            format.setProperty(QTextFormat::FontFamily, font->name);
+        } else {
+            format.setProperty(UnshownFontFamily, font->name);
+        }
     }
     if (chr.halfPoints != m_defaultHalfPoints)
         format.setFontPointSize(chr.halfPoints / 2.0);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QTextFormat>
 
 class QTextDocument;
 
@@ -23,6 +24,10 @@ bool looksLikeRtf(const QByteArray &bytes);
 // separated by tabs. Fields show their result. PNG and JPEG pictures become images of their
 // display size; other pictures, headers, footers, footnotes, comments and hidden text are left out.
 //
+// Fonts: text takes the family its font names, for the first MostFamiliesShown families of the
+// document; text in any further family is shown in the document's default font and keeps the name in
+// UnshownFontFamily, which writeRtf writes as its font (the name is kept, the look is not).
+//
 // Sizes: a size is read as points (\fs is in half points, pictures and indents in twips, 15 twips to a
 // pixel). Text in the size and font family of the document's default font gets neither of its own,
 // so that it keeps following the default font exactly; that default is compared after the same
@@ -32,5 +37,14 @@ bool looksLikeRtf(const QByteArray &bytes);
 // numbers, very deep nesting and binary junk never make it fail, hang or take memory beyond a small
 // multiple of the input's size. Reading stops where the outermost group closes.
 bool readRtf(const QByteArray &bytes, QTextDocument &document);
+
+// Every family a document shows costs Qt a search among the system's fonts the first time it draws
+// it, a millisecond or two for one the system does not have: a document switching among 100,000 fonts
+// would be drawn after minutes. Real documents name a few dozen.
+inline constexpr int MostFamiliesShown = 256;
+
+// The character format property (a string) holding the family of a font the document names but does
+// not show (see readRtf).
+inline constexpr int UnshownFontFamily = QTextFormat::UserProperty + 1;
 
 } // namespace velmira

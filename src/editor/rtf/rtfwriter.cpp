@@ -2,6 +2,7 @@
 
 #include "rtfcodepage.h"
 #include "rtfpicture.h"
+#include "rtfreader.h"
 #include "rtfunits.h"
 
 #include <QBuffer>
@@ -312,6 +313,9 @@ RunStyle Writer::styleOf(const QTextCharFormat &format)
         family = format.fontFamilies().toStringList().value(0);
     if (family.isEmpty() && format.hasProperty(QTextFormat::FontFamily))
         family = format.stringProperty(QTextFormat::FontFamily);
+    // A font the document named but did not show; a family set since (a font chosen) stands instead.
+    if (family.isEmpty() && format.hasProperty(UnshownFontFamily))
+        family = format.stringProperty(UnshownFontFamily);
     style.font = fontIndex(family);
 
     if (format.hasProperty(QTextFormat::FontPointSize) && format.fontPointSize() > 0)

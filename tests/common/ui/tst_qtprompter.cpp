@@ -5,6 +5,10 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QTimer>
 #include <QFontDatabase>
 #include <QFontDialog>
 #include <QFontInfo>
@@ -57,6 +61,33 @@ private slots:
         for (int i = 0; i < types->count(); ++i)
             items << types->itemText(i);
         QCOMPARE(items, shown);
+    }
+
+    // The recording window gives a name typed without an extension the one of the type chosen.
+    void saveBoxTellsWhichTypeWasChosen()
+    {
+        QTemporaryDir dir;
+        QtPrompter prompter;
+        QTimer::singleShot(0, [&] {
+            auto *box = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+            QVERIFY(box);
+            auto *types = box->findChild<QComboBox *>(u"fileTypeCombo"_s);
+            auto *name = box->findChild<QLineEdit *>(u"fileNameEdit"_s);
+            QVERIFY(types && name);
+            types->setCurrentIndex(2);
+            name->setText(u"книга"_s);
+            QTest::keyClick(name, Qt::Key_Return);
+        });
+        int type = -1;
+        const QString chosen = prompter.saveFileName(nullptr, u"Файл для записи"_s,
+                                                     u"Все|*.wav;*.mp3|WAV (*.wav)|*.wav|MP3 (*.mp3)|*.mp3"_s,
+                                                     dir.filePath(u"запись"_s), &type);
+        QCOMPARE(QFileInfo(chosen).fileName(), u"книга"_s);
+        QCOMPARE(type, 2);
+
+        QTimer::singleShot(0, [] { QApplication::activeModalWidget()->close(); });
+        QVERIFY(prompter.saveFileName(nullptr, u"Файл"_s, u"WAV (*.wav)|*.wav"_s, {}, &type).isEmpty());
+        QCOMPARE(type, -1);
     }
 
     void fontBoxStartsOnTheFamilyTheTextIsDrawnWith()

@@ -86,6 +86,7 @@ private slots:
     void paragraphTakesThePropertiesAtItsEnd();
     void defaultFontTextHasNoFormatOfItsOwn();
     void fontEntriesWithGroupsInside();
+    void familiesPastTheShownOnesKeepTheirNames();
 
     void pictures();
     void picturesNotShown_data();
@@ -372,6 +373,46 @@ void TestRtfReader::fontEntriesWithGroupsInside()
     QCOMPARE(formatAt(*document, 0).fontFamilies().toStringList(), QStringList{u"Calibri"_s});
     QCOMPARE(formatAt(*document, 1).fontFamilies().toStringList(), QStringList{u"Liberation Sans"_s});
     QCOMPARE(formatAt(*document, 2).fontFamilies().toStringList(), QStringList{u"Verdana"_s});
+}
+
+void TestRtfReader::familiesPastTheShownOnesKeepTheirNames()
+{
+    // Each of "а", "б", "в"... in a font of its own, one more than are shown.
+    const int fonts = velmira::MostFamiliesShown + 1;
+    QByteArray table;
+    QByteArray body;
+    for (int i = 0; i < fonts; ++i) {
+        const QByteArray number = QByteArray::number(i);
+        table += "{\\f" + number + "\\fcharset204 " + hex1251(u"Шрифт "_s) + number + ";}";
+        body += "\\f" + number + " \\'e0";
+    }
+    const QString last = u"Шрифт %1"_s.arg(fonts - 1);
+    const auto document = readDocument("{\\rtf1\\ansi\\ansicpg1251{\\fonttbl" + table + "}" + body + "}");
+    QVERIFY(document);
+    QCOMPARE(formatAt(*document, 0).fontFamilies().toStringList(), QStringList{u"Шрифт 0"_s});
+    // The last is shown in the default font and keeps its name, which is written as its font.
+    QTextCharFormat unshown = formatAt(*document, fonts - 1);
+    QVERIFY(!unshown.hasProperty(QTextFormat::FontFamilies));
+    QVERIFY(!unshown.hasProperty(QTextFormat::FontFamily));
+    const auto reread = readDocument(velmira::writeRtf(*document));
+    QVERIFY(reread);
+    QCOMPARE(documentText(*reread), documentText(*document));
+    QCOMPARE(formatAt(*reread, fonts - 2).fontFamilies().toStringList(),
+             QStringList{u"Шрифт %1"_s.arg(fonts - 2)});
+    QCOMPARE(formatAt(*reread, fonts - 1).stringProperty(velmira::UnshownFontFamily), last);
+
+    // A font chosen for that text is the one written then.
+    QTextCursor cursor(document.get());
+    cursor.setPosition(fonts - 1);
+    cursor.movePosition(QTextCursor::NextCharacter, QTextCursor::KeepAnchor);
+    QTextCharFormat chosen;
+    chosen.setFontFamilies(QStringList{u"Arial"_s});
+    cursor.mergeCharFormat(chosen);
+    const QByteArray written = velmira::writeRtf(*document);
+    QCOMPARE(readDocument(written)->begin().text(), document->begin().text());
+    // Read back, it is one more family past the shown ones.
+    QCOMPARE(formatAt(*readDocument(written), fonts - 1).stringProperty(velmira::UnshownFontFamily),
+             u"Arial"_s);
 }
 
 void TestRtfReader::pictures()

@@ -1,5 +1,5 @@
-// Ctrl+C and termination requests, brought into the event loop.
-#include "sayinterrupt.h"
+// Requests to stop (Ctrl+C, the end of the session, kill), brought into the event loop.
+#include "stoprequests.h"
 
 #include <QSocketNotifier>
 
@@ -24,13 +24,13 @@ constexpr int Signals[] = {SIGINT, SIGTERM, SIGHUP};
 
 } // namespace
 
-SayInterrupt::SayInterrupt(QObject *parent) : QObject(parent)
+StopRequests::StopRequests(QObject *parent) : QObject(parent)
 {
     Q_ASSERT(signalPipe[0] < 0);
     if (pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
         return;
     m_notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, this);
-    connect(m_notifier, &QSocketNotifier::activated, this, &SayInterrupt::readSignal);
+    connect(m_notifier, &QSocketNotifier::activated, this, &StopRequests::readSignal);
     struct sigaction action = {};
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
@@ -39,7 +39,7 @@ SayInterrupt::SayInterrupt(QObject *parent) : QObject(parent)
         sigaction(s, &action, nullptr);
 }
 
-SayInterrupt::~SayInterrupt()
+StopRequests::~StopRequests()
 {
     for (int s : Signals)
         std::signal(s, SIG_DFL);
@@ -51,12 +51,12 @@ SayInterrupt::~SayInterrupt()
     }
 }
 
-void SayInterrupt::readSignal()
+void StopRequests::readSignal()
 {
     char bytes[16];
     while (read(signalPipe[0], bytes, sizeof bytes) > 0) {
     }
-    emit interrupted();
+    emit requested();
 }
 
 } // namespace velmira

@@ -1,0 +1,48 @@
+"""Asked to stop from outside (the session ends, kill): the program saves the text it was given and the
+text typed since, as at closing, and ends, also with one of its windows open; nothing asks about the
+tray."""
+
+import os
+import signal
+
+import pyatspi
+
+from velmira_desktop import Failure, Program, check, run, wait_for
+
+REMEMBERED = "Вчерашний текст, который нельзя терять"
+# Typed in Latin letters: xdotool types others by remapping keys.
+TYPED = "and the lines typed today"
+
+
+def editor_text(program):
+    editor = program.find("Текст", pyatspi.ROLE_TEXT)
+    text = editor.queryText()
+    return text.getText(0, text.characterCount)
+
+
+def test(desktop):
+    # Reminders present: closing by hand would ask whether to hide in the tray instead.
+    program = Program(desktop, remembered_text=REMEMBERED)
+    main = program.wait_window()
+    wait_for(lambda: desktop.xdotool("getactivewindow", check_rc=False) == main, 10, "the main window to be active")
+    program.click(program.find("Текст", pyatspi.ROLE_TEXT))
+    desktop.key("ctrl+End")
+    desktop.xdotool("type", "--delay", "30", TYPED)
+    wait_for(lambda: TYPED in editor_text(program), 10, "the typed text in the editor")
+    # A window of its own open, with its own event loop.
+    program.click(program.find("Запись голоса в файл", pyatspi.ROLE_PUSH_BUTTON))
+    program.wait_window("Запись голоса в звуковой файл")
+
+    os.kill(program.proc.pid, signal.SIGTERM)
+    try:
+        program.proc.wait(timeout=20)
+    except Exception:
+        raise Failure("the program did not end when asked to stop")
+    check(program.proc.returncode == 0, "the program ended with status %s: %s"
+          % (program.proc.returncode, desktop.tail("velmira", 40)))
+    saved = program.saved_text()
+    check(REMEMBERED in saved and TYPED in saved, "the text was not saved: " + saved)
+
+
+if __name__ == "__main__":
+    run(test)
