@@ -10,6 +10,7 @@
 #include "common/core/settings.h"
 #include "common/core/textfile.h"
 #include "dictionary/dictionarywindow.h"
+#include "dictionary/textpreparation.h"
 #include "editor/documentcommands.h"
 #include "editor/formatcommands.h"
 #include "editor/formats/documentfile.h"
@@ -785,6 +786,8 @@ void MainWindow::FormShow()
     if (m_laidOut)
         return;
     m_laidOut = true;
+    // A large dictionary is read, and its word finder built, while the window starts.
+    prepareCorrectionsAhead();
     setWindowState(windowState() | Qt::WindowMaximized);
     // Ctrl+Y works at once: the keys go to the editor, not to the first toolbar button.
     m_editor->setFocus();

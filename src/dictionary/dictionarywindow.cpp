@@ -3,6 +3,7 @@
 #include "common/core/error.h"
 #include "common/core/prompter.h"
 #include "common/ui/labelbutton.h"
+#include "dictionary/textpreparation.h"
 #include "speech/speechcontrol.h"
 
 #include <QCheckBox>
@@ -181,7 +182,10 @@ void DictionaryWindow::CheckBox1Click(bool checked)
         CorrectionDictionary::setInUse(checked);
     } catch (const Error &error) {
         report(error);
+        return;
     }
+    if (checked)
+        prepareCorrectionsAhead();
 }
 
 void DictionaryWindow::Edit1Change()
@@ -290,6 +294,7 @@ void DictionaryWindow::StaticText6Click()
         report(error);
         return;
     }
+    prepareCorrectionsAhead();
     accept();
 }
 

@@ -7,15 +7,21 @@
 
 #include <QFile>
 #include <QHash>
+#include <QThreadPool>
 #include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <exception>
 #include <mutex>
 #include <optional>
 #include <queue>
 #include <span>
+#include <thread>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
+#include <malloc.h>
 #include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
@@ -35,6 +41,36 @@ qsizetype replacementLimit(qsizetype current)
 {
     return std::max<qsizetype>(8 * current, qsizetype(1) << 22);
 }
+
+// A text no longer than this many characters times the entries of the dictionary (plus a little for
+// every entry) is prepared line by line while the finder is being built: for a typed word and a
+// dictionary of millions of words that takes a few hundredths of a second.
+constexpr qsizetype LineByLineWork = qsizetype(1) << 27;
+
+// A dictionary file of more characters than this has its finder built on a thread of its own.
+constexpr qsizetype LargeDictionary = qsizetype(1) << 18;
+
+// The finder was given up before it was built: its dictionary is no longer wanted.
+struct FinderGivenUp
+{
+};
+
+// Throws FinderGivenUp when `givenUp` is set; looks only every so many calls, as it is called in the
+// finder's innermost loops.
+class GiveUpCheck
+{
+public:
+    explicit GiveUpCheck(const std::atomic<bool> *givenUp) : m_givenUp(givenUp) {}
+    void operator()()
+    {
+        if (m_givenUp && (++m_calls & 0xffff) == 0 && m_givenUp->load(std::memory_order_relaxed))
+            throw FinderGivenUp();
+    }
+
+private:
+    const std::atomic<bool> *m_givenUp;
+    quint32 m_calls = 0;
+};
 
 // A dictionary's entries: each a line of its text, "word=replacement".
 struct Entry
@@ -59,8 +95,10 @@ public:
     WordFinder() = default;
 
     // Builds the states of the words of `entries` (views into `text`) and tells each entry its state.
-    WordFinder(QStringView text, std::vector<Entry> &entries)
+    // Throws FinderGivenUp as soon as `givenUp` (when given) is set.
+    WordFinder(QStringView text, std::vector<Entry> &entries, const std::atomic<bool> *givenUp)
     {
+        GiveUpCheck checkGivenUp(givenUp);
         const auto entryWord = [&](size_t i) {
             return std::u16string_view(text.utf16() + entries[i].start, size_t(entries[i].wordLength));
         };
@@ -72,6 +110,7 @@ public:
             ids.reserve(qsizetype(entries.size()));
             std::vector<qint32> wordOfEntry(entries.size());
             for (size_t i = 0; i < entries.size(); ++i) {
+                checkGivenUp();
                 const QStringView key = text.sliced(entries[i].start, entries[i].wordLength);
                 auto it = ids.constFind(key);
                 if (it == ids.constEnd()) {
@@ -95,7 +134,30 @@ public:
         for (size_t i = 0; i < order.size(); ++i)
             order[i] = qint32(i);
         // The words sorted: the words below a state form one run.
-        std::sort(order.begin(), order.end(), [&](qint32 a, qint32 b) { return word(a) < word(b); });
+        std::sort(order.begin(), order.end(), [&](qint32 a, qint32 b) {
+            checkGivenUp();
+            return word(a) < word(b);
+        });
+
+        // As many states as the words have characters, less those each shares with the word before
+        // it: room for exactly so many is taken at once, as growing would take up to twice as much.
+        size_t states = 1;
+        for (size_t k = 0; k < order.size(); ++k) {
+            checkGivenUp();
+            const std::u16string_view w = word(order[k]);
+            size_t common = 0;
+            if (k > 0) {
+                const std::u16string_view before = word(order[k - 1]);
+                while (common < before.size() && common < w.size() && before[common] == w[common])
+                    ++common;
+            }
+            states += w.size() - common;
+        }
+        m_label.reserve(states);
+        m_firstChild.reserve(states + 1);
+        m_fail.reserve(states);
+        m_longest.reserve(states);
+        m_wordOf.reserve(states);
 
         m_rootRow.assign(0x10000, 0);
         m_label.push_back(0);
@@ -105,9 +167,12 @@ public:
         // The run of `order` below each state, while it is being built.
         std::vector<qint32> runFrom{0};
         std::vector<qint32> runTo{qint32(order.size())};
+        runFrom.reserve(states);
+        runTo.reserve(states);
         qint32 depth = 0;
         size_t levelEnd = 1;
         for (size_t state = 0; state < m_label.size(); ++state) {
+            checkGivenUp();
             if (state == levelEnd) {
                 ++depth;
                 levelEnd = m_label.size();
@@ -143,10 +208,6 @@ public:
             }
         }
         m_firstChild.push_back(qint32(m_label.size()));
-        // The finder lives as long as its dictionary: room left over from growing is given back.
-        for (auto *states : {&m_firstChild, &m_fail, &m_longest, &m_wordOf})
-            states->shrink_to_fit();
-        m_label.shrink_to_fit();
     }
 
     // The entries whose word ends at this state, in file order.
@@ -277,6 +338,15 @@ struct Corrections::Data
     qsizetype longest = 0;
     WordFinder finder;
 
+    // The thread that builds the finder, if any. `ready` is set, under `mutex`, once the finder is
+    // built or building it failed with `failure`; until then only the entries' own places may be read.
+    std::thread builder;
+    std::atomic<bool> givenUp{false};
+    std::atomic<bool> ready{false};
+    std::mutex mutex;
+    std::condition_variable built;
+    std::exception_ptr failure;
+
     QStringView word(qsizetype i) const
     {
         const Entry &e = entries[size_t(i)];
@@ -297,6 +367,44 @@ struct Corrections::Data
 namespace {
 
 using Data = Corrections::Data;
+
+// Applies the entries to `text` one after the other, each to the text as the lines before it left it:
+// what applyInOrder gives, without the finder, for a text short enough to try every word on it.
+QString applyLineByLine(QString text, const Data &dictionary, qsizetype maxLength)
+{
+    // The characters the text holds: most words fail on their first or last character alone.
+    std::vector<bool> holds;
+    const auto noteCharacters = [&] {
+        holds.assign(0x10000, false);
+        for (const QChar c : std::as_const(text))
+            holds[c.unicode()] = true;
+    };
+    noteCharacters();
+    QString spare;
+    for (qsizetype i = 0; i < qsizetype(dictionary.entries.size()); ++i) {
+        const QStringView word = dictionary.word(i);
+        if (word.size() > text.size() || !holds[word.front().unicode()] || !holds[word.back().unicode()]
+            || !QStringView(text).contains(word))
+            continue;
+        qsizetype replacements = 0;
+        ReplaceAllOptions options;
+        options.maxLength = maxLength;
+        options.maxReplacements = replacementLimit(text.size());
+        options.replacements = &replacements;
+        options.spare = &spare;
+        try {
+            QString next = ReplaceAll(text, word.toString(), dictionary.replacement(i).toString(), options);
+            if (replacements > 0) {
+                spare = std::move(text);
+                text = std::move(next);
+                noteCharacters();
+            }
+        } catch (const ReplaceAllRunaway &) {
+            throw DictionaryRunaway(dictionary.entries[size_t(i)].lineNumber, dictionary.line(i));
+        }
+    }
+    return text;
+}
 
 // A line went out of bounds while a piece of the text was prepared on its own.
 struct LeftPiece
@@ -439,7 +547,7 @@ DictionaryRunaway::DictionaryRunaway(qsizetype lineNumber, const QString &line)
 {
 }
 
-Corrections::Corrections(QString text) : d(std::make_unique<Data>())
+Corrections::Corrections(QString text, Finder finder) : d(std::make_unique<Data>())
 {
     d->text = std::move(text);
     qint32 lineNumber = 0;
@@ -453,19 +561,70 @@ Corrections::Corrections(QString text) : d(std::make_unique<Data>())
         d->longest = std::max(d->longest, equals);
     });
     d->entries.shrink_to_fit();
-    d->finder = WordFinder(d->text, d->entries);
+    if (finder == Finder::AtOnce) {
+        d->finder = WordFinder(d->text, d->entries, nullptr);
+        d->ready = true;
+        return;
+    }
+    d->builder = std::thread([data = d.get()] {
+        try {
+            data->finder = WordFinder(data->text, data->entries, &data->givenUp);
+        } catch (const FinderGivenUp &) {
+        } catch (...) {
+            data->failure = std::current_exception();
+        }
+        // What building took besides the finder stays with this thread's heap unless given back.
+        malloc_trim(0);
+        {
+            const std::lock_guard lock(data->mutex);
+            data->ready = true;
+        }
+        data->built.notify_all();
+    });
 }
 
-Corrections::Corrections(const QStringList &lines) : Corrections(lines.join(u'\n')) {}
+Corrections::Corrections(const QStringList &lines, Finder finder) : Corrections(lines.join(u'\n'), finder) {}
 
-Corrections::~Corrections() = default;
+Corrections::~Corrections()
+{
+    if (d->builder.joinable()) {
+        d->givenUp = true;
+        d->builder.join();
+    }
+}
+
+bool Corrections::isReady() const
+{
+    return d->ready.load();
+}
+
+bool Corrections::appliesAtOnce(qsizetype length) const
+{
+    return isReady() || qsizetype(d->entries.size()) * (length + 16) <= LineByLineWork;
+}
+
+void Corrections::waitUntilReady() const
+{
+    std::unique_lock lock(d->mutex);
+    d->built.wait(lock, [this] { return d->ready.load(); });
+    if (d->failure)
+        std::rethrow_exception(d->failure);
+}
+
+qsizetype Corrections::size() const
+{
+    return qsizetype(d->entries.size());
+}
 
 QString Corrections::apply(const QString &text) const
 {
     if (d->entries.empty() || text.isEmpty())
         return text;
-    WordScan scan(d->finder);
     const qsizetype maxLength = lengthLimit(text.size());
+    if (!isReady() && appliesAtOnce(text.size()))
+        return applyLineByLine(text, *d, maxLength);
+    waitUntilReady();
+    WordScan scan(d->finder);
     if (std::optional<QString> result = applyByPieces(text, *d, scan, maxLength))
         return *result;
     return applyInOrder(text, *d, scan, maxLength, 0, 0);
@@ -524,8 +683,21 @@ std::shared_ptr<const Corrections> correctionsInUse()
         bytes.truncate(zero);
     QString text = decodeText(bytes);
     bytes = QByteArray();
-    cached = {path, status, std::make_shared<const Corrections>(std::move(text))};
+    // The finder of the few hundred lines a dictionary usually has is built in a moment.
+    const auto finder = text.size() > LargeDictionary ? Corrections::Finder::OnAThread : Corrections::Finder::AtOnce;
+    cached = {path, status, std::make_shared<const Corrections>(std::move(text), finder)};
     return cached.corrections;
+}
+
+void prepareCorrectionsAhead()
+{
+    QThreadPool::globalInstance()->start([] {
+        try {
+            correctionsInUse();
+        } catch (const std::exception &) {
+            // The text that needs the dictionary reads it again and reports.
+        }
+    });
 }
 
 } // namespace velmira

@@ -6,12 +6,16 @@
 #include "speech/textpieces.h"
 
 #include <QThread>
+#include <QTimer>
 
 namespace velmira {
 
 ReadingQueue::ReadingQueue(std::function<SpeechControl *()> speech, QObject *parent)
-    : QObject(parent), m_speech(std::move(speech))
-{}
+    : QObject(parent), m_speech(std::move(speech)), m_finderCheck(new QTimer(this))
+{
+    m_finderCheck->setInterval(50);
+    connect(m_finderCheck, &QTimer::timeout, this, &ReadingQueue::checkFinder);
+}
 
 ReadingQueue::~ReadingQueue()
 {
@@ -40,6 +44,7 @@ void ReadingQueue::discard()
     ++m_generation;
     m_waiting.clear();
     m_preparing = false;
+    m_awaitingFinder = false;
 }
 
 void ReadingQueue::speak(const Text &text, const QString &original, const QString &spoken)
@@ -66,7 +71,10 @@ void ReadingQueue::start(const Text &queued)
     const std::shared_ptr<const Corrections> &corrections = queued.corrections;
     // Without a dictionary nothing is prepared: the speech control cuts the text into pieces itself.
     if (!corrections || text.size() <= StartLength) {
-        speak(queued, text, corrections ? corrections->apply(text) : text);
+        if (corrections && !corrections->appliesAtOnce(text.size()))
+            waitForFinder(queued);
+        else
+            speak(queued, text, corrections ? corrections->apply(text) : text);
         return;
     }
     if (corrections == m_last.corrections && m_last.source == text) {
@@ -77,6 +85,10 @@ void ReadingQueue::start(const Text &queued)
     }
     // The start ends where the synthesiser would cut the text anyway, so that it sounds the same.
     const qsizetype cut = findPieceEnd(text, 0, StartLength).end;
+    if (!corrections->appliesAtOnce(cut)) {
+        waitForFinder(queued);
+        return;
+    }
     Parts parts{text, corrections, text.first(cut), corrections->apply(text.first(cut)), {}, 0, {}};
     speak(queued, parts.openingSource, parts.opening);
 
@@ -123,6 +135,17 @@ void ReadingQueue::restPrepared(quint64 generation, const Text &text, Parts part
     try {
         if (same < whole.size())
             speak(text, text.text, m_last.whole, same, m_last.rest);
+    } catch (const std::exception &) {
+        m_waiting.clear();
+        emit speechFailed();
+        return;
+    }
+    startWaiting();
+}
+
+void ReadingQueue::startWaiting()
+{
+    try {
         while (!m_preparing && !m_waiting.empty()) {
             const Text next = std::move(m_waiting.front());
             m_waiting.pop_front();
@@ -135,6 +158,29 @@ void ReadingQueue::restPrepared(quint64 generation, const Text &text, Parts part
         m_waiting.clear();
         emit speechFailed();
     }
+}
+
+void ReadingQueue::waitForFinder(const Text &text)
+{
+    m_preparing = true;
+    m_awaitingFinder = true;
+    m_waiting.push_front(text);
+    m_finderCheck->start();
+}
+
+void ReadingQueue::checkFinder()
+{
+    // Discarded meanwhile.
+    if (!m_awaitingFinder) {
+        m_finderCheck->stop();
+        return;
+    }
+    if (!m_waiting.front().corrections->isReady())
+        return;
+    m_finderCheck->stop();
+    m_awaitingFinder = false;
+    m_preparing = false;
+    startWaiting();
 }
 
 } // namespace velmira

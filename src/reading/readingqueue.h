@@ -13,6 +13,7 @@
 #include <vector>
 
 class QThread;
+class QTimer;
 
 namespace velmira {
 
@@ -24,6 +25,9 @@ class SpeechControl;
 // and the rest follows when it is ready. The speech therefore is what preparing the whole text at once
 // gives; only when a correction reaches across the end of the start (a word of the dictionary that
 // spans a sentence end) is the rest joined where the two preparations first differ.
+//
+// While the finder of a large dictionary is still being built, a text that would have to wait for it
+// waits in the queue, with the window free, and is spoken when the finder is ready.
 class ReadingQueue : public QObject
 {
     Q_OBJECT
@@ -84,6 +88,11 @@ private:
     };
 
     void start(const Text &text);
+    // Starts the texts waiting, in turn, until one is being prepared; reports what they throw.
+    void startWaiting();
+    // `text` waits at the head of the queue until the finder of its dictionary is ready.
+    void waitForFinder(const Text &text);
+    void checkFinder();
     void restPrepared(quint64 generation, const Text &text, Parts parts, const std::shared_ptr<Prepared> &prepared);
     // Speaks `spoken` (from `original`) whole, or its rest from `offset` on, which is `rest`.
     void speak(const Text &text, const QString &original, const QString &spoken);
@@ -100,6 +109,9 @@ private:
     Parts m_last;
     quint64 m_lastTextId = 0;
     std::vector<QPointer<QThread>> m_threads;
+    // Looks whether the finder that the first text waiting needs is ready, while m_awaitingFinder.
+    QTimer *m_finderCheck = nullptr;
+    bool m_awaitingFinder = false;
     // Counts discards: a rest prepared for an earlier generation is not spoken.
     quint64 m_generation = 0;
     bool m_preparing = false;

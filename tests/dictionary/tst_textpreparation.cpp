@@ -175,6 +175,13 @@ private slots:
             const QString prepared = applyCorrections(text, lines);
             QVERIFY2(prepared == expected,
                      qPrintable(u"«%1» with %2: «%3», not «%4»"_s.arg(text, lines.join(u" | "_s), prepared, expected)));
+            // Applied at once, before a finder built on its thread is ready, the lines go one by one.
+            if (round % 4 == 0) {
+                const QString lineByLine = Corrections(lines, Corrections::Finder::OnAThread).apply(text);
+                QVERIFY2(lineByLine == expected,
+                         qPrintable(u"«%1» with %2, line by line: «%3», not «%4»"_s.arg(
+                             text, lines.join(u" | "_s), lineByLine, expected)));
+            }
         }
     }
 
@@ -207,6 +214,42 @@ private slots:
             QVERIFY(e.message().contains(u"«ab=bba»"_s));
         }
         QCOMPARE(applyCorrections(u"aab"_s, lines), u"bbbbaa"_s);
+        try {
+            Corrections(lines, Corrections::Finder::OnAThread).apply(u"кот "_s + QString(40, u'a') + u'b');
+            QFAIL("no error line by line");
+        } catch (const DictionaryRunaway &e) {
+            QCOMPARE(e.lineNumber(), 3);
+        }
+    }
+
+    // A dictionary of hundreds of thousands of words has its finder built on a thread of its own: a
+    // typed word is prepared at once, line by line, a longer text when the finder is ready, both as
+    // the dictionary says. A dictionary saved anew while the finder is being built is the one applied.
+    void largeDictionaryAppliesWhileItsFinderIsBuilt()
+    {
+        const QString dictionary = m_home->filePath(u"Dictionary.txt"_s);
+        CorrectionDictionary::setInUse(true);
+        writeFileAtomically(dictionary, inventedDictionary(40'000, {u"привет=здравствуй"_s, u"вуй=вуйте"_s}));
+        const std::shared_ptr<const Corrections> first = correctionsInUse();
+        QVERIFY(first->size() > 40'000);
+        QVERIFY(!first->isReady());
+        QVERIFY(first->appliesAtOnce(12));
+        QVERIFY(!first->appliesAtOnce(5000));
+        QCOMPARE(prepareText(u"привет"_s), u"здравствуйте"_s);
+        const QString letter = u"Привет, друг! Я пишу тебе привет из дома. "_s.repeated(120);
+        QString expected = letter;
+        expected.replace(u"привет"_s, u"здравствуйте"_s);
+        QCOMPARE(prepareText(letter), expected);
+        QVERIFY(first->isReady());
+
+        writeFileAtomically(dictionary, inventedDictionary(40'000, {u"привет=добрый день"_s}));
+        QCOMPARE(prepareText(u"привет"_s), u"добрый день"_s);
+        writeFileAtomically(dictionary, inventedDictionary(40'000, {u"привет=салют"_s}));
+        const std::shared_ptr<const Corrections> latest = correctionsInUse();
+        QVERIFY(!latest->isReady());
+        latest->waitUntilReady();
+        QCOMPARE(prepareText(letter), QString(letter).replace(u"привет"_s, u"салют"_s));
+        QCOMPARE(correctionsInUse().get(), latest.get());
     }
 };
 

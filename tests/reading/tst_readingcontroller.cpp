@@ -12,6 +12,8 @@
 
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
+
 #include <memory>
 
 using namespace velmira;
@@ -358,6 +360,31 @@ private slots:
             held << m_speech->spoken[i].constData() << m_speech->spoken[i + 1].constData();
         }
         QCOMPARE(held.size(), 2);
+    }
+
+    // The finder of a dictionary of many thousands of words is built on a thread of its own: a text
+    // read meanwhile waits for it with the window's events still handled (a timer keeps firing), then
+    // is spoken with the dictionary applied, and so is a text read behind it.
+    void textWaitsForALargeDictionaryWithTheWindowFree()
+    {
+        startUp();
+        writeFileAtomically(m_home->filePath(u"Dictionary.txt"_s),
+                            inventedDictionary(80'000, {u"кот=кошка"_s, u"мышь=мышка"_s}));
+        CorrectionDictionary::setInUse(true);
+        m_text = u"Кот и кот видят мышь. "_s.repeated(90);
+        QVERIFY(!correctionsInUse()->appliesAtOnce(m_text.size()));
+        int ticks = 0;
+        QTimer ticking;
+        connect(&ticking, &QTimer::timeout, this, [&ticks] { ++ticks; });
+        ticking.start(5);
+        m_reading->Read();
+        QVERIFY(m_speech->spoken.isEmpty());
+        m_selection = u"мышь"_s;
+        m_reading->Read();
+        QTRY_COMPARE_WITH_TIMEOUT(m_speech->spoken.size(), 2, 60000);
+        QVERIFY(ticks > 0);
+        QCOMPARE(m_speech->spoken[0], u"Кот и кошка видят мышка. "_s.repeated(90));
+        QCOMPARE(m_speech->spoken[1], u"мышка"_s);
     }
 
     void failures()
