@@ -48,7 +48,6 @@ void RichEdit::followDocument()
     // Seen before the document lays the change out, so that a very long word is never laid out slowly.
     connect(document(), &QTextDocument::contentsChange, this,
             [this](int from, int, int added) { fitWrapModeToChange(*document(), from, added); });
-    m_layoutPacing.setDocument(*document());
 }
 
 QFont RichEdit::defaultFont()
