@@ -368,6 +368,18 @@ namespace {
 
 using Data = Corrections::Data;
 
+// How one dictionary line replaces in a text of `textSize` characters, counting into `replacements` and
+// building its result in the memory of `spare`.
+ReplaceAllOptions lineOptions(qsizetype textSize, qsizetype maxLength, qsizetype &replacements, QString &spare)
+{
+    ReplaceAllOptions options;
+    options.maxLength = maxLength;
+    options.maxReplacements = replacementLimit(textSize);
+    options.replacements = &replacements;
+    options.spare = &spare;
+    return options;
+}
+
 // Applies the entries to `text` one after the other, each to the text as the lines before it left it:
 // what applyInOrder gives, without the finder, for a text short enough to try every word on it.
 QString applyLineByLine(QString text, const Data &dictionary, qsizetype maxLength)
@@ -387,11 +399,7 @@ QString applyLineByLine(QString text, const Data &dictionary, qsizetype maxLengt
             || !QStringView(text).contains(word))
             continue;
         qsizetype replacements = 0;
-        ReplaceAllOptions options;
-        options.maxLength = maxLength;
-        options.maxReplacements = replacementLimit(text.size());
-        options.replacements = &replacements;
-        options.spare = &spare;
+        const ReplaceAllOptions options = lineOptions(text.size(), maxLength, replacements, spare);
         try {
             QString next = ReplaceAll(text, word.toString(), dictionary.replacement(i).toString(), options);
             if (replacements > 0) {
@@ -444,12 +452,8 @@ QString applyInOrder(QString text, const Data &dictionary, WordScan &finder, qsi
         const QStringView word = dictionary.word(i);
         const QStringView replacement = dictionary.replacement(i);
         qsizetype replacements = 0;
-        ReplaceAllOptions options;
-        options.maxLength = maxLength;
-        options.maxReplacements = replacementLimit(text.size());
+        ReplaceAllOptions options = lineOptions(text.size(), maxLength, replacements, spare);
         options.changed = &changed;
-        options.replacements = &replacements;
-        options.spare = &spare;
         try {
             QString next = ReplaceAll(text, word.toString(), replacement.toString(), options);
             if (replacements > 0) {

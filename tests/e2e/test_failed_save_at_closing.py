@@ -27,11 +27,6 @@ def buttons(box):
     return {b.name: b for b in found}
 
 
-def editor_text(program):
-    editor = program.find("Текст", pyatspi.ROLE_TEXT)
-    text = editor.queryText()
-    return text.getText(0, text.characterCount)
-
 
 def press_close(program, main):
     program.desktop.xdotool("windowactivate", "--sync", main, check_rc=False)
@@ -45,7 +40,7 @@ def test(desktop):
     program.click(program.find("Текст", pyatspi.ROLE_TEXT))
     desktop.key("ctrl+End")
     desktop.xdotool("type", "--delay", "30", TYPED)
-    wait_for(lambda: TYPED in editor_text(program), 10, "the typed text in the editor")
+    wait_for(lambda: TYPED in program.editor_text(), 10, "the typed text in the editor")
     # A folder where the remembered text goes: no write can replace it, as on a full disk.
     os.remove(program.file("Text.rtf"))
     os.mkdir(program.file("Text.rtf"))
@@ -68,7 +63,7 @@ def test(desktop):
     wait_for(lambda: desktop.windows("Вельмира 6.1") == [main], 10, "the box to close")
     time.sleep(0.5)
     program.check_running()
-    check(REMEMBERED in editor_text(program) and TYPED in editor_text(program), "the text is gone after Esc")
+    check(REMEMBERED in program.editor_text() and TYPED in program.editor_text(), "the text is gone after Esc")
 
     # Again, and this time saved under another name.
     press_close(program, main)

@@ -14,11 +14,6 @@ REMEMBERED = "Вчерашний текст, который нельзя тер�
 TYPED = "and the lines typed today"
 
 
-def editor_text(program):
-    editor = program.find("Текст", pyatspi.ROLE_TEXT)
-    text = editor.queryText()
-    return text.getText(0, text.characterCount)
-
 
 def test(desktop):
     # Reminders present: closing by hand would ask whether to hide in the tray instead.
@@ -28,7 +23,7 @@ def test(desktop):
     program.click(program.find("Текст", pyatspi.ROLE_TEXT))
     desktop.key("ctrl+End")
     desktop.xdotool("type", "--delay", "30", TYPED)
-    wait_for(lambda: TYPED in editor_text(program), 10, "the typed text in the editor")
+    wait_for(lambda: TYPED in program.editor_text(), 10, "the typed text in the editor")
     # A window of its own open, with its own event loop.
     program.click(program.find("Запись голоса в файл", pyatspi.ROLE_PUSH_BUTTON))
     program.wait_window("Запись голоса в звуковой файл")

@@ -486,6 +486,11 @@ class Program:
                                           breadth_first=True)
         return wait_for(search, timeout, "a control saying " + text, step=0.3)
 
+    def editor_text(self):
+        """What the editor holds, as a screen reader reads it."""
+        text = self.find("Текст", pyatspi.ROLE_TEXT).queryText()
+        return text.getText(0, text.characterCount)
+
     def do_action(self, accessible, action):
         actions = accessible.queryAction()
         names = [actions.getName(i) for i in range(actions.nActions)]
