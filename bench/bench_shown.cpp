@@ -130,6 +130,23 @@ void showEditor(RichEdit &editor, benchmark::State &state)
         state.SkipWithError("the editor was not shown");
 }
 
+// Empties the shown editor, then opens the file at `path` as "Открыть..." does, `watch` started with
+// the command. Returns the milliseconds until the editor is drawn (-1, and the run spoilt, when it was
+// not).
+double openShown(RichEdit &editor, Watch &watch, const QString &path, benchmark::State &state)
+{
+    state.PauseTiming();
+    editor.setPlainContent(QString());
+    QCoreApplication::processEvents();
+    state.ResumeTiming();
+    watch.start();
+    LoadDocument(editor, path);
+    const double shown = watch.firstPaint();
+    if (shown < 0)
+        state.SkipWithError("the editor was not drawn");
+    return shown;
+}
+
 // "Открыть..." of the file at `path` in a shown editor, timed until the editor is drawn;
 // "gap_until_shown_ms" is the longest time the window did not answer until then, "longest_gap_ms" until
 // the whole text is laid out. With `fromStart`, a document not shown from its
@@ -141,16 +158,8 @@ void timeOpening(benchmark::State &state, const QString &path, bool fromStart)
     double longest = 0;
     double untilShown = 0;
     for (auto _ : state) {
-        state.PauseTiming();
-        editor.setPlainContent(QString());
-        QCoreApplication::processEvents();
         Watch watch(editor);
-        state.ResumeTiming();
-        watch.start();
-        LoadDocument(editor, path);
-        const double shown = watch.firstPaint();
-        if (shown < 0)
-            state.SkipWithError("the editor was not drawn");
+        const double shown = openShown(editor, watch, path, state);
         state.SetIterationTime(shown / 1000);
         if (fromStart && editor.verticalScrollBar()->value() != 0)
             state.SkipWithError("the document was not shown from its start");
@@ -274,15 +283,8 @@ void BM_HostileLaidOutAnswering(benchmark::State &state)
     double gap = 0;
     double laidOut = 0;
     for (auto _ : state) {
-        state.PauseTiming();
-        editor.setPlainContent(QString());
-        QCoreApplication::processEvents();
         Watch watch(editor);
-        state.ResumeTiming();
-        watch.start();
-        LoadDocument(editor, path);
-        if (watch.firstPaint() < 0)
-            state.SkipWithError("the editor was not drawn");
+        openShown(editor, watch, path, state);
         QElapsedTimer clock;
         clock.start();
         watch.start();

@@ -26,8 +26,15 @@ const QString InterruptCaption = u"Прервать запись"_s;
 const QString SoundFilter = u"Звуковые файлы (*.wav *.mp3 *.ogg *.opus *.flac)|*.wav;*.mp3;*.ogg;*.opus;*.flac|"
                             "WAV (*.wav)|*.wav|MP3 (*.mp3)|*.mp3|Ogg Vorbis (*.ogg)|*.ogg|"
                             "Opus (*.opus)|*.opus|FLAC (*.flac)|*.flac|Все файлы (*.*)|*.*"_s;
-// The extension each type of that list gives a name typed without one; the others give ".wav".
-const QStringList TypeExtensions = {{}, u".wav"_s, u".mp3"_s, u".ogg"_s, u".opus"_s, u".flac"_s, {}};
+// The extension that the type at `type` in SoundFilter gives a name typed without one: that of its only
+// pattern, or ".wav" for the list of all sound files, for all files and when no type is known.
+QString extensionOfType(int type)
+{
+    const QString patterns = SoundFilter.split(u'|').value(2 * type + 1);
+    if (patterns.startsWith(u"*."_s) && !patterns.contains(u';') && patterns != u"*.*"_s)
+        return patterns.mid(1);
+    return u".wav"_s;
+}
 const QString WriteError = u"Ошибка записи. Выберете другой файл и повторите попытку."_s;
 
 QLabel *label(const QString &text, QWidget *parent, const QString &name, int x, int y)
@@ -146,10 +153,8 @@ void RecordingWindow::StaticText6Click()
         m_lastChosen = chosen;
         // Any letter case of a sound file's extension is kept; a name without one gets the extension of
         // the type chosen in the box, and every other name is taken for WAV.
-        if (!soundFormatForPath(chosen)) {
-            const QString extension = TypeExtensions.value(type);
-            m_lastChosen += extension.isEmpty() ? u".wav"_s : extension;
-        }
+        if (!soundFormatForPath(chosen))
+            m_lastChosen += extensionOfType(type);
     }
     m_path->setText(m_lastChosen);
 }

@@ -35,12 +35,7 @@ def press_close(program, main):
 
 def test(desktop):
     program = Program(desktop, remembered_text=REMEMBERED)
-    main = program.wait_window()
-    wait_for(lambda: desktop.xdotool("getactivewindow", check_rc=False) == main, 10, "the main window to be active")
-    program.click(program.find("Текст", pyatspi.ROLE_TEXT))
-    desktop.key("ctrl+End")
-    desktop.xdotool("type", "--delay", "30", TYPED)
-    wait_for(lambda: TYPED in program.editor_text(), 10, "the typed text in the editor")
+    main = program.type_at_end(TYPED)
     # A folder where the remembered text goes: no write can replace it, as on a full disk.
     os.remove(program.file("Text.rtf"))
     os.mkdir(program.file("Text.rtf"))

@@ -7,23 +7,16 @@ import signal
 
 import pyatspi
 
-from velmira_desktop import Failure, Program, check, run, wait_for
+from velmira_desktop import Failure, Program, check, run
 
 REMEMBERED = "Вчерашний текст, который нельзя терять"
 # Typed in Latin letters: xdotool types others by remapping keys.
 TYPED = "and the lines typed today"
 
 
-
 def test(desktop):
-    # Reminders present: closing by hand would ask whether to hide in the tray instead.
     program = Program(desktop, remembered_text=REMEMBERED)
-    main = program.wait_window()
-    wait_for(lambda: desktop.xdotool("getactivewindow", check_rc=False) == main, 10, "the main window to be active")
-    program.click(program.find("Текст", pyatspi.ROLE_TEXT))
-    desktop.key("ctrl+End")
-    desktop.xdotool("type", "--delay", "30", TYPED)
-    wait_for(lambda: TYPED in program.editor_text(), 10, "the typed text in the editor")
+    program.type_at_end(TYPED)
     # A window of its own open, with its own event loop.
     program.click(program.find("Запись голоса в файл", pyatspi.ROLE_PUSH_BUTTON))
     program.wait_window("Запись голоса в звуковой файл")

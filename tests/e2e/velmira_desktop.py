@@ -486,6 +486,18 @@ class Program:
                                           breadth_first=True)
         return wait_for(search, timeout, "a control saying " + text, step=0.3)
 
+    def type_at_end(self, text):
+        """Types `text` (Latin letters: xdotool types others by remapping keys) at the end of the
+        editor's text in the main window, as the user does; returns the main window."""
+        main = self.wait_window()
+        wait_for(lambda: self.desktop.xdotool("getactivewindow", check_rc=False) == main, 10,
+                 "the main window to be active")
+        self.click(self.find("Текст", pyatspi.ROLE_TEXT))
+        self.desktop.key("ctrl+End")
+        self.desktop.xdotool("type", "--delay", "30", text)
+        wait_for(lambda: text in self.editor_text(), 10, "the typed text in the editor")
+        return main
+
     def editor_text(self):
         """What the editor holds, as a screen reader reads it."""
         text = self.find("Текст", pyatspi.ROLE_TEXT).queryText()
