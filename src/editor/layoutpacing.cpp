@@ -134,7 +134,7 @@ void LayoutPacing::step()
     bool qtSteps = hasLines(next);
     next = firstNotLaidOut(*m_document);
     while (next.isValid()) {
-        // A notice once a turn, so that Qt's own steps stay short; the view is drawn again after it.
+        // A notice, which makes Qt's own steps short again; the view is drawn again after it.
         LayoutNotice::unchangedFrom(layout, next.position(), noticeEnd(*m_document, next, qtSteps));
         // A block that a notice does not lay out (a hidden one) is left to Qt, which knows why.
         if (!hasLines(next))
