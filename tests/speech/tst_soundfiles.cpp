@@ -288,6 +288,50 @@ private slots:
         }
     }
 
+    // The disk filling up just as a compressed file's last frames are written, after the speech has
+    // all been made: letting the file go reports it, so that it is never taken for a whole recording.
+    void aFileThatCannotBeCompletedIsReported_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("mp3") << u"конец.mp3"_s;
+        QTest::newRow("opus") << u"конец.opus"_s;
+    }
+
+    void aFileThatCannotBeCompletedIsReported()
+    {
+        QFETCH(QString, name);
+        const QString text = u"Последние слова этой записи не поместятся на диске."_s;
+        EspeakSpeechControl speech(std::make_unique<PacedAudioOutput>());
+        speech.Select(voiceNumber(speech, u"espeak-ng:zle/ru"_s));
+        const QString whole = m_dir.filePath(u"целый-"_s + name);
+        speakToFile(speech, whole, text);
+        const qint64 size = QFileInfo(whole).size();
+        QVERIFY(size > 1000);
+
+        // The same speech again, with room for all of the file but its last bytes.
+        rlimit saved{};
+        QVERIFY(getrlimit(RLIMIT_FSIZE, &saved) == 0);
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit small = saved;
+        small.rlim_cur = rlim_t(size - 20);
+        QVERIFY(setrlimit(RLIMIT_FSIZE, &small) == 0);
+        QSignalSpy finished(&speech, &SpeechControl::finished);
+        QSignalSpy failed(&speech, &SpeechControl::failed);
+        bool reported = false;
+        try {
+            speech.setFileName(m_dir.filePath(u"обрезан-"_s + name));
+            speech.Speak(text);
+            QTRY_VERIFY_WITH_TIMEOUT(failed.count() + finished.count() > 0, 30000);
+            reported = !failed.isEmpty();
+            speech.setFileName(QString());
+        } catch (const SpeechError &) {
+            reported = true;
+        }
+        setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, oldHandler);
+        QVERIFY(reported);
+    }
+
     // Cutting a recording off completes a compressed file at once (an unfinished FLAC file tells
     // players it is empty): it plays up to the cut, and the control takes no more speech for it.
     void resetCompletesACompressedFile()
