@@ -42,7 +42,7 @@ Mp3Writer::Mp3Writer(const QString &path, int sampleRate) : m_file(path), m_out(
         lame_set_in_samplerate(m_lame, sampleRate);
         lame_set_num_channels(m_lame, 1);
         lame_set_mode(m_lame, MONO);
-        // An average bit rate: LAME writes the tag with the exact length only for a variable one.
+        // An average bit rate is a variable one, the only kind LAME writes the tag of the exact length for.
         lame_set_VBR(m_lame, vbr_abr);
         lame_set_VBR_mean_bitrate_kbps(m_lame, BitRate);
         lame_set_quality(m_lame, Quality);

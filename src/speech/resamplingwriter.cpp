@@ -3,6 +3,8 @@
 
 #include "speechcontrol.h"
 
+#include <QFile>
+
 #include <soxr.h>
 
 #include <algorithm>
@@ -30,8 +32,10 @@ ResamplingSoundWriter::ResamplingSoundWriter(std::unique_ptr<SoundWriter> writer
     m_resampler = soxr_create(fromRate, toRate, 1, &error, &io, &quality, nullptr);
     if (!m_resampler) {
         const QString reason = QString::fromLatin1(error ? error : "soxr");
+        const QString path = m_writer->path();
         m_writer.reset();
-        throw SpeechError(u"Не удалось создать звуковой файл: %1"_s.arg(reason));
+        QFile::remove(path);
+        throw SpeechError(u"Не удалось создать звуковой файл «%1»: %2"_s.arg(path, reason));
     }
     m_out.resize(size_t(double(ConvertBlock) * m_ratio) + 64);
 }
