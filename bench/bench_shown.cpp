@@ -10,6 +10,7 @@
 #include "common/ui/labelbutton.h"
 #include "common/core/textfile.h"
 #include "editor/documentcommands.h"
+#include "editor/formats/documentfile.h"
 #include "editor/highlightingwindow.h"
 #include "editor/richedit.h"
 #include "editor/rtf/rtfwriter.h"
@@ -264,7 +265,7 @@ BENCHMARK(BM_OpenHostileUntilShown)
     ->Args({int(Hostile::LongLine), 1000 * 1000})
     ->Args({int(Hostile::LongLine), 5 * 1000 * 1000})
     ->Args({int(Hostile::ManyLines), 500 * 1000})
-    ->Args({int(Hostile::EmptyParagraphs), 2 * 1000 * 1000})
+    ->Args({int(Hostile::EmptyParagraphs), MaxDocumentParagraphs - 1})
     ->Args({int(Hostile::ManyFonts), 1000})
     ->Args({int(Hostile::ManyFonts), 10 * 1000})
     ->UseManualTime()

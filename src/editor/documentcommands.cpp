@@ -72,7 +72,7 @@ void LoadDocument(RichEdit &editor, const QString &path)
         editor.replaceDocument(fillAside(
             [&](QTextDocument &document) {
                 const QString text = plainDocumentText(bytes);
-                checkDocumentLength(text.size(), path);
+                checkDocumentLength(text, path);
                 // As RichEdit::setPlainContent fills the editor's own document.
                 document.setDefaultFont(RichEdit::defaultFont());
                 QTextCharFormat font;

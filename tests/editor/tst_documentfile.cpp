@@ -161,6 +161,35 @@ private slots:
         readDocumentFile(path, again);
         QCOMPARE(again.toPlainText(), u"Короткий текст"_s);
     }
+
+    // More paragraphs than the editor can lay out: refused, as a plain text and as RTF, before the
+    // document shown is touched; one paragraph fewer opens.
+    void tooManyParagraphsAreRefused()
+    {
+        QTemporaryDir folder;
+        const QString path = folder.filePath(u"строки.txt"_s);
+        QTextDocument document;
+        document.setPlainText(u"прежний текст"_s);
+        // Every line is a paragraph, and the empty one after the last line is one too.
+        writeFileAtomically(path, QByteArray(MaxDocumentParagraphs, '\n'));
+        QString message;
+        try {
+            readDocumentFile(path, document);
+        } catch (const Error &error) {
+            message = error.message();
+        }
+        QCOMPARE(message, u"Текст для файла «строки.txt» состоит из более чем 1\u00A0000\u00A0000 абзацев. Программа "
+                          "открывает и сохраняет тексты не больше чем из 1\u00A0000\u00A0000 абзацев."_s);
+        QCOMPARE(document.toPlainText(), u"прежний текст"_s);
+        checkDocumentLength(QString(MaxDocumentParagraphs - 1, u'\n'), path);
+
+        // The RTF reader stops one paragraph past the limit, and the document it filled is emptied.
+        const QString rtfPath = folder.filePath(u"абзацы.rtf"_s);
+        writeFileAtomically(rtfPath, "{\\rtf1 " + QByteArray("\\par ").repeated(MaxDocumentParagraphs + 100) + "}");
+        QTextDocument rtf;
+        QVERIFY_THROWS_EXCEPTION(Error, readDocumentFile(rtfPath, rtf));
+        QVERIFY(rtf.isEmpty());
+    }
 };
 
 // The RTF writer needs fonts, so a GUI application.

@@ -85,6 +85,25 @@ QString limitText(qint64 size, qint64 limit)
     return u"%1 (%2)"_s.arg(whole, bytesText(limit));
 }
 
+// Throws Error naming the file when a text of `length` characters in `paragraphs` paragraphs is too long
+// for the editor.
+void checkSize(qint64 length, qint64 paragraphs, const QString &path)
+{
+    const QLocale russian(QLocale::Russian);
+    if (length > MaxDocumentLength) {
+        throw Error(u"Текст слишком длинный для файла «%1» (символов: %2). Программа открывает и сохраняет "
+                    "тексты не длиннее %3 символов."_s.arg(QFileInfo(path).fileName(),
+                                                           russian.toString(length),
+                                                           russian.toString(MaxDocumentLength)));
+    }
+    if (paragraphs > MaxDocumentParagraphs) {
+        // A reader may stop one paragraph past the limit: how many more there are is not known.
+        throw Error(u"Текст для файла «%1» состоит из более чем %2 абзацев. Программа открывает и сохраняет "
+                    "тексты не больше чем из %2 абзацев."_s.arg(QFileInfo(path).fileName(),
+                                                              russian.toString(MaxDocumentParagraphs)));
+    }
+}
+
 } // namespace
 
 void checkDocumentFileSize(const QString &path, qint64 size)
@@ -95,21 +114,16 @@ void checkDocumentFileSize(const QString &path, qint64 size)
             QFileInfo(path).fileName(), sizeText(size, limit), limitText(size, limit)));
 }
 
-void checkDocumentLength(qint64 length, const QString &path)
-{
-    if (length > MaxDocumentLength) {
-        const QLocale russian(QLocale::Russian);
-        throw Error(u"Текст слишком длинный для файла «%1» (символов: %2). Программа открывает и сохраняет "
-                    "тексты не длиннее %3 символов."_s.arg(QFileInfo(path).fileName(),
-                                                           russian.toString(length),
-                                                           russian.toString(MaxDocumentLength)));
-    }
-}
-
 void checkDocumentLength(const QTextDocument &document, const QString &path)
 {
     // The document ends with a paragraph separator of its own, which is no part of the text.
-    checkDocumentLength(document.characterCount() - 1, path);
+    checkSize(document.characterCount() - 1, document.blockCount(), path);
+}
+
+void checkDocumentLength(const QString &text, const QString &path)
+{
+    // The last line ends the text; what follows it is the empty paragraph the editor keeps last.
+    checkSize(text.size(), text.count(u'\n') + 1, path);
 }
 
 void saveDocumentRtf(const QTextDocument &document, const QString &path)

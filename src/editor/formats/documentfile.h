@@ -17,6 +17,13 @@ constexpr qint64 MaxDocumentSize = qint64(64) * 1024 * 1024;
 // as Windows-1251 and three to four as RTF.
 constexpr qint64 MaxDocumentLength = MaxDocumentSize;
 
+// The most paragraphs (lines of a plain text) in a text the editor opens, saves and remembers. The
+// editor shows a document as one column of lines, and Qt's layout cannot go much further: 2,000,000
+// empty paragraphs were never laid out (the window held a processor and a gigabyte for good), and
+// every paragraph costs some microseconds to show and half a kilobyte of memory. Texts in real use
+// have far fewer: a plain-text book broken into lines of 70 characters has about 15,000 a megabyte.
+constexpr qint64 MaxDocumentParagraphs = 1'000'000;
+
 // RTF files larger than this are not opened, and the program never writes one: room for the
 // longest text in Russian (four bytes a letter, "\'e0") with its formatting.
 constexpr qint64 MaxRtfSize = 4 * MaxDocumentLength;
@@ -25,9 +32,11 @@ constexpr qint64 MaxRtfSize = 4 * MaxDocumentLength;
 // MaxRtfSize for a ".rtf" file, than MaxDocumentSize for any other.
 void checkDocumentFileSize(const QString &path, qint64 size);
 
-// Throws Error naming the file when the text of `document` is longer than MaxDocumentLength.
+// Throws Error naming the file when the text of `document` is longer than MaxDocumentLength or has more
+// than MaxDocumentParagraphs paragraphs.
 void checkDocumentLength(const QTextDocument &document, const QString &path);
-void checkDocumentLength(qint64 length, const QString &path);
+// The same for a plain text as the editor takes it in (see plainDocumentText): a line a paragraph.
+void checkDocumentLength(const QString &text, const QString &path);
 
 // Saves the whole document as RTF into the file at `path` (atomically, see writeFileAtomically). A
 // text the program would not open again is refused before anything is written: Error when it is too

@@ -233,13 +233,13 @@ void readDocument(const QString &path, const QByteArray &bytes, QTextDocument &d
     } catch (const Error &error) {
         throw Error(failure(path, error.message()));
     }
-    if (format == DocumentFormat::Rtf && readRtf(bytes, document)) {
+    if (format == DocumentFormat::Rtf && readRtf(bytes, document, MaxDocumentParagraphs)) {
         emptyWhenTooLong(document, path);
         return;
     }
     if (format == DocumentFormat::Text || format == DocumentFormat::Rtf) {
         const QString text = plainDocumentText(bytes);
-        checkDocumentLength(text.size(), path);
+        checkDocumentLength(text, path);
         const bool undo = document.isUndoRedoEnabled();
         document.setUndoRedoEnabled(false);
         document.setPlainText(text);

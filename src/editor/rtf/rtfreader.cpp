@@ -363,8 +363,8 @@ struct Word
 class Parser
 {
 public:
-    Parser(const char *begin, const char *end, QTextDocument &document)
-        : m_p(begin), m_end(end), m_document(document), m_cursor(&document)
+    Parser(const char *begin, const char *end, QTextDocument &document, qint64 mostParagraphs)
+        : m_p(begin), m_end(end), m_document(document), m_cursor(&document), m_mostParagraphs(mostParagraphs)
     {
         const QFont font = document.defaultFont();
         m_defaultFamily = font.family();
@@ -431,6 +431,8 @@ private:
 
     std::vector<GroupState> m_stack;
     bool m_done = false;
+    qint64 m_mostParagraphs;
+    qint64 m_paragraphs = 1;
     bool m_starred = false; // the last token was \*
     int m_skipCount = 0;    // characters still to skip after \uN
 
@@ -1207,6 +1209,9 @@ void Parser::flushRun()
 // format of the last character before it, or the mark's format of an empty block.
 void Parser::startBlock()
 {
+    // One paragraph past the most wanted, the rest of the file is left unread.
+    if (++m_paragraphs > m_mostParagraphs)
+        m_done = true;
     m_cursor.insertBlock();
     if (m_blockHasContent)
         m_markKnown = false;
@@ -1478,7 +1483,7 @@ bool looksLikeRtf(const QByteArray &bytes)
     return view.sliced(i).startsWith("{\\rtf");
 }
 
-bool readRtf(const QByteArray &bytes, QTextDocument &document)
+bool readRtf(const QByteArray &bytes, QTextDocument &document, qint64 mostParagraphs)
 {
     if (!looksLikeRtf(bytes))
         return false;
@@ -1486,7 +1491,7 @@ bool readRtf(const QByteArray &bytes, QTextDocument &document)
     document.setUndoRedoEnabled(false);
     document.clear();
     {
-        Parser parser(bytes.constData(), bytes.constData() + bytes.size(), document);
+        Parser parser(bytes.constData(), bytes.constData() + bytes.size(), document, mostParagraphs);
         parser.run();
     }
     document.setUndoRedoEnabled(undo);

@@ -4,6 +4,8 @@
 #include <QByteArray>
 #include <QTextFormat>
 
+#include <limits>
+
 class QTextDocument;
 
 namespace velmira {
@@ -35,8 +37,11 @@ bool looksLikeRtf(const QByteArray &bytes);
 //
 // Damaged input is read as far as it goes: missing or extra braces, a file cut off anywhere, absurd
 // numbers, very deep nesting and binary junk never make it fail, hang or take memory beyond a small
-// multiple of the input's size. Reading stops where the outermost group closes.
-bool readRtf(const QByteArray &bytes, QTextDocument &document);
+// multiple of the input's size. Reading stops where the outermost group closes, or once the document
+// has more than `mostParagraphs` paragraphs (a caller that refuses such a document need not wait for
+// the rest).
+bool readRtf(const QByteArray &bytes, QTextDocument &document,
+             qint64 mostParagraphs = std::numeric_limits<qint64>::max());
 
 // Every family a document shows costs Qt a search among the system's fonts the first time it draws
 // it, a millisecond or two for one the system does not have: a document switching among 100,000 fonts

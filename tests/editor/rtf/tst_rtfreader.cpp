@@ -98,6 +98,7 @@ private slots:
     void truncatedAnywhere();
     void binaryJunk();
     void deepNesting();
+    void readingStopsPastTheParagraphsWanted();
 };
 
 void TestRtfReader::notRtfLeavesTheDocumentAlone_data()
@@ -572,6 +573,20 @@ void TestRtfReader::deepNesting()
 
     // Nesting that never closes.
     QVERIFY(readDocument("{\\rtf1 x" + QByteArray(200000, '{')));
+}
+
+// A caller that refuses a document of too many paragraphs gets one paragraph more than it wants, and
+// the rest of the file is not read; one that wants them all gets the whole text.
+void TestRtfReader::readingStopsPastTheParagraphsWanted()
+{
+    const QByteArray rtf = "{\\rtf1\\ansi\\ansicpg1251 \\'e0\\par \\'e1\\par\\par \\'e2\\par \\'e3}";
+    QTextDocument document;
+    QVERIFY(readRtf(rtf, document, 2));
+    QCOMPARE(document.blockCount(), 3);
+    QVERIFY2(!document.toPlainText().contains(u'в'), qPrintable(document.toPlainText()));
+
+    QVERIFY(readRtf(rtf, document, 5));
+    QCOMPARE(document.toPlainText(), u"а\nб\n\nв\nг"_s);
 }
 
 QTEST_MAIN(TestRtfReader)
