@@ -17,6 +17,8 @@ packages=(
   libzip-dev libpoppler-qt6-dev
   # sound files (MP3, Ogg Vorbis, Opus, FLAC) and resampling for Opus and RHVoice
   libsndfile1-dev libsamplerate0-dev
+  # MP3 and Opus encoded directly (LAME, libopus in Ogg), soxr converting speech to Opus's rates
+  libmp3lame-dev libopus-dev libogg-dev libsoxr-dev
 )
 for arg in "$@"; do
   case "$arg" in

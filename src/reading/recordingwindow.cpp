@@ -238,6 +238,13 @@ void RecordingWindow::finishedSpeaking()
 {
     if (!isRecording())
         return;
+    try {
+        // A compressed file's last frames reach the disk as it is completed: success is claimed after.
+        m_recorder->setFileName(QString());
+    } catch (const std::exception &) {
+        failedSpeaking();
+        return;
+    }
     setBackground(QColor(0, 0, 255));
     interrupt();
     m_prompter.inform(this, programCaption(), u"Речь успешно записана в звуковой файл."_s);

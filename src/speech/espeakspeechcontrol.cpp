@@ -214,6 +214,7 @@ void EspeakSpeechControl::AudioReset()
                 m_channel->file->finish();
             } catch (const SpeechError &e) {
                 qCWarning(lcSpeech) << e.message();
+                m_unfinishedFile = e.message();
             }
         }
     }
@@ -255,7 +256,11 @@ void EspeakSpeechControl::LexiconDlg(QWidget *, const QString &)
 
 void EspeakSpeechControl::setFileName(const QString &path)
 {
+    m_unfinishedFile.clear();
     AudioReset();
+    // A compressed file's last frames are written as it is completed here: a file that could not
+    // be completed is reported, never let go as whole.
+    const QString unfinished = std::exchange(m_unfinishedFile, QString());
     {
         std::unique_lock lock(m_worker->mutex());
         m_channel->toFile = !path.isEmpty();
@@ -265,8 +270,11 @@ void EspeakSpeechControl::setFileName(const QString &path)
     }
     m_toFile = !path.isEmpty();
     m_fileError.clear();
-    if (!m_toFile)
+    if (!m_toFile) {
+        if (!unfinished.isEmpty())
+            throw SpeechError(unfinished);
         return;
+    }
     std::shared_ptr<SoundWriter> file;
     try {
         // A name without one of the known extensions gets WAV, as it always has.
@@ -275,8 +283,12 @@ void EspeakSpeechControl::setFileName(const QString &path)
         m_fileError = e.message();
         throw;
     }
-    const std::lock_guard lock(m_worker->mutex());
-    m_channel->file = std::move(file);
+    {
+        const std::lock_guard lock(m_worker->mutex());
+        m_channel->file = std::move(file);
+    }
+    if (!unfinished.isEmpty())
+        throw SpeechError(unfinished);
 }
 
 void EspeakSpeechControl::pump()

@@ -96,6 +96,8 @@ private:
     int m_pitch = 0;
     bool m_toFile = false;
     QString m_fileError;
+    // Why the file last completed by AudioReset() could not be completed; empty when it was.
+    QString m_unfinishedFile;
     bool m_paused = false;
     // Something was queued since the last finished() or reset.
     bool m_active = false;

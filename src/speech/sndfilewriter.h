@@ -1,22 +1,18 @@
-// Writing speech to a compressed sound file (MP3, Ogg Vorbis, Opus, FLAC) through libsndfile.
+// Writing speech to an Ogg Vorbis or FLAC file through libsndfile.
 #pragma once
 
 #include "soundwriter.h"
 
-#include <vector>
-
 struct sf_private_tag;
-struct SRC_STATE_tag;
 
 namespace velmira {
 
-// Encodes 16-bit mono samples with libsndfile's encoders. Opus takes only a few sample rates, so speech
-// at another rate is resampled to the nearest higher one it takes; the length of the sound stays.
-// The file is playable once finish() has run, which the destructor does when it was not called.
+// Encodes 16-bit mono samples with libsndfile's Vorbis and FLAC encoders. The file is playable once
+// finish() has run, which the destructor does when it was not called.
 class SndfileWriter : public SoundWriter
 {
 public:
-    // Creates (or empties) the file. `format` is any but SoundFormat::Wav. Throws SpeechError when the
+    // Creates (or empties) the file. `format` is SoundFormat::OggVorbis or SoundFormat::Flac. Throws SpeechError when the
     // file cannot be created.
     SndfileWriter(const QString &path, int sampleRate, SoundFormat format);
     ~SndfileWriter() override;
@@ -31,9 +27,6 @@ public:
     bool isClosed() const override { return m_file == nullptr; }
     const QString &path() const override { return m_path; }
 
-    // The sample rate of the file written.
-    int fileSampleRate() const { return m_fileRate; }
-
     // The open file libsndfile writes through, and the first error a write met.
     struct FileAccess
     {
@@ -45,19 +38,12 @@ private:
     void failOnWriteError();
     // Closes the file's descriptor; false when closing it failed (errno says why).
     bool releaseDescriptor();
-    void resampleAndWrite(const qint16 *samples, qsizetype count, bool last);
-    void writeFloats(const float *samples, qsizetype count);
     void close();
     [[noreturn]] void fail(const QString &reason);
 
     QString m_path;
     FileAccess m_access;
     sf_private_tag *m_file = nullptr;
-    SRC_STATE_tag *m_resampler = nullptr;
-    int m_sampleRate;
-    int m_fileRate;
-    std::vector<float> m_in;
-    std::vector<float> m_out;
 };
 
 } // namespace velmira

@@ -2,6 +2,9 @@
 #include "soundwriter.h"
 
 #include "backgroundwriter.h"
+#include "mp3writer.h"
+#include "opuswriter.h"
+#include "resamplingwriter.h"
 #include "sndfilewriter.h"
 #include "wavwriter.h"
 
@@ -56,12 +59,27 @@ QString soundFormatExtension(SoundFormat format)
 
 std::unique_ptr<SoundWriter> createSoundWriter(const QString &path, int sampleRate, SoundFormat format)
 {
-    if (format == SoundFormat::Wav)
+    // FLAC costs about as little as WAV; the lossy encoders cost more than a fast voice's synthesis
+    // and run on a thread of their own beside it.
+    switch (format) {
+    case SoundFormat::Wav:
         return std::make_unique<WavWriter>(path, sampleRate);
-    // FLAC costs about as little as WAV; the lossy encoders cost more than the synthesis itself.
-    if (format == SoundFormat::Flac)
+    case SoundFormat::Flac:
         return std::make_unique<SndfileWriter>(path, sampleRate, format);
-    return std::make_unique<BackgroundSoundWriter>(std::make_unique<SndfileWriter>(path, sampleRate, format));
+    case SoundFormat::OggVorbis:
+        return std::make_unique<BackgroundSoundWriter>(std::make_unique<SndfileWriter>(path, sampleRate, format));
+    case SoundFormat::Mp3:
+        return std::make_unique<BackgroundSoundWriter>(std::make_unique<Mp3Writer>(path, sampleRate));
+    case SoundFormat::Opus:
+        break;
+    }
+    // Opus takes only a few rates: speech at another is converted on the caller's thread, which
+    // shares the work more evenly between the two.
+    const int opusRate = OpusWriter::opusRate(sampleRate);
+    auto encoder = std::make_unique<BackgroundSoundWriter>(std::make_unique<OpusWriter>(path, opusRate));
+    if (opusRate == sampleRate)
+        return encoder;
+    return std::make_unique<ResamplingSoundWriter>(std::move(encoder), sampleRate, opusRate);
 }
 
 } // namespace velmira

@@ -65,7 +65,8 @@ public:
     // From now on this control writes its speech to a sound file at `path` instead of playing it, in
     // the format the file's extension names (WAV, MP3, Ogg Vorbis, Opus, FLAC; WAV for any other)
     // (an empty path: plays it again). Speech under way is cut off first, as by AudioReset().
-    // Throws SpeechError when the file cannot be created.
+    // Throws SpeechError when the file cannot be created, or when the file written so far could not be
+    // completed (the disk filled as its last frames were written): it is not whole then.
     virtual void setFileName(const QString &path) = 0;
 
     // The serial number of the last Speak call that queued its text; 0 before the first.

@@ -262,6 +262,17 @@ private slots:
         QVERIFY(!m_window->isRecording());
         emit m_recorder->finished();
         QCOMPARE(m_prompter.messages().size(), 1);
+
+        // The speech all made, but the file's last frames do not fit on the disk as it is completed.
+        m_prompter = FakePrompter();
+        path()->setText(m_dir.filePath(u"b.mp3"_s));
+        QTest::mouseClick(startStop(), Qt::LeftButton);
+        QVERIFY(m_window->isRecording());
+        m_recorder->failWith = u"Диск заполнен"_s;
+        m_recorder->failOnly = u"FileName"_s;
+        emit m_recorder->finished();
+        QCOMPARE(m_prompter.messages(), QStringList{u"Ошибка записи. Выберете другой файл и повторите попытку."_s});
+        QVERIFY(!m_window->isRecording());
     }
 
     void realRecordingEndsWithAValidFileOfPlausibleLength()

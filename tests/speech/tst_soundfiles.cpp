@@ -13,8 +13,10 @@
 #include <QTest>
 
 #include <cmath>
+#include <csignal>
 #include <numeric>
 #include <sndfile.h>
+#include <sys/resource.h>
 
 using namespace velmira;
 using namespace Qt::StringLiterals;
@@ -25,6 +27,14 @@ class TestSoundFiles : public QObject
 
 private:
     QTemporaryDir m_dir;
+
+    static std::vector<qint16> sineTone(int samples)
+    {
+        std::vector<qint16> tone(static_cast<size_t>(samples));
+        for (size_t i = 0; i < tone.size(); ++i)
+            tone[i] = qint16(10000 * std::sin(double(i) * 2 * M_PI * 440 / 22050));
+        return tone;
+    }
 
     // A control that writes `text` to `path` and waits until it is written.
     static void speakToFile(EspeakSpeechControl &speech, const QString &path, const QString &text)
@@ -59,27 +69,29 @@ private slots:
         QCOMPARE(found ? int(*found) : -1, format);
     }
 
-    // A sine tone of exactly 2.5 s comes back from every format as 2.5 s of sound, Opus included,
-    // which is resampled on the way.
+    // A sine tone comes back from every format exactly as long as it was, Opus included, which is
+    // resampled on the way; also a sound shorter than one of the encoders' frames.
     void everyFormatKeepsTheLength_data()
     {
         QTest::addColumn<QString>("extension");
         QTest::addColumn<int>("fileRate");
-        QTest::newRow("wav") << u"wav"_s << 22050;
-        QTest::newRow("mp3") << u"mp3"_s << 22050;
-        QTest::newRow("ogg") << u"ogg"_s << 22050;
-        QTest::newRow("opus") << u"opus"_s << 24000;
-        QTest::newRow("flac") << u"flac"_s << 22050;
+        QTest::addColumn<int>("samples");
+        QTest::newRow("wav") << u"wav"_s << 22050 << 55125;
+        QTest::newRow("mp3") << u"mp3"_s << 22050 << 55125;
+        QTest::newRow("ogg") << u"ogg"_s << 22050 << 55125;
+        QTest::newRow("opus") << u"opus"_s << 24000 << 55125;
+        QTest::newRow("flac") << u"flac"_s << 22050 << 55125;
+        QTest::newRow("mp3, a few samples") << u"mp3"_s << 22050 << 300;
+        QTest::newRow("opus, a few samples") << u"opus"_s << 24000 << 300;
     }
 
     void everyFormatKeepsTheLength()
     {
         QFETCH(QString, extension);
         QFETCH(int, fileRate);
+        QFETCH(int, samples);
         const QString path = m_dir.filePath(u"тон."_s + extension);
-        std::vector<qint16> tone(22050 * 5 / 2);
-        for (size_t i = 0; i < tone.size(); ++i)
-            tone[i] = qint16(10000 * std::sin(double(i) * 2 * M_PI * 440 / 22050));
+        const std::vector<qint16> tone = sineTone(samples);
         {
             auto writer = createSoundWriter(path, 22050, *soundFormatForPath(path));
             // Blocks of odd sizes, as the engine hands them over.
@@ -90,21 +102,75 @@ private slots:
         const SoundFile sound = SoundFile::read(path);
         QVERIFY2(sound.isValid(), qPrintable(sound.problem));
         QCOMPARE(sound.sampleRate, fileRate);
-        QVERIFY2(std::abs(sound.seconds() - 2.5) < 0.01, qPrintable(QString::number(sound.seconds())));
+        const double seconds = double(samples) / 22050;
+        QVERIFY2(std::abs(sound.seconds() - seconds) < 0.002, qPrintable(u"%1 s against %2 s"_s.arg(sound.seconds()).arg(seconds)));
         QVERIFY(sound.peak > 8000 && sound.peak < 13000);
     }
 
-    void compressedFileIsPlayableWhenTheWriterIsDroppedUnfinished()
+    // A writer dropped without being finished (a recording cut off) leaves a complete file of all
+    // it was given.
+    void compressedFileIsCompleteWhenTheWriterIsDroppedUnfinished_data()
     {
-        const QString path = m_dir.filePath(u"брошен.ogg"_s);
-        std::vector<qint16> noise(22050, 3000);
+        QTest::addColumn<QString>("name");
+        QTest::newRow("mp3") << u"брошен.mp3"_s;
+        QTest::newRow("ogg") << u"брошен.ogg"_s;
+        QTest::newRow("opus") << u"брошен.opus"_s;
+    }
+
+    void compressedFileIsCompleteWhenTheWriterIsDroppedUnfinished()
+    {
+        QFETCH(QString, name);
+        const QString path = m_dir.filePath(name);
+        const std::vector<qint16> tone = sineTone(22050);
         {
-            SndfileWriter writer(path, 22050, SoundFormat::OggVorbis);
-            writer.write(noise.data(), qsizetype(noise.size()));
+            auto writer = createSoundWriter(path, 22050, *soundFormatForPath(path));
+            writer->write(tone.data(), qsizetype(tone.size()));
         }
         const SoundFile sound = SoundFile::read(path);
         QVERIFY2(sound.isValid(), qPrintable(sound.problem));
-        QVERIFY(std::abs(sound.seconds() - 1.0) < 0.01);
+        QVERIFY2(std::abs(sound.seconds() - 1.0) < 0.002, qPrintable(QString::number(sound.seconds())));
+    }
+
+    // A file that stops growing part-way (a full disk, here a limit on the file's size) fails the
+    // recording, and what reached the file before still plays.
+    void aWriteFailingPartWayIsReportedAndTheStartPlays_data()
+    {
+        compressedFileIsCompleteWhenTheWriterIsDroppedUnfinished_data();
+    }
+
+    void aWriteFailingPartWayIsReportedAndTheStartPlays()
+    {
+        QFETCH(QString, name);
+        const QString path = m_dir.filePath(u"предел-"_s + name);
+        // A tone with noise over it, which no encoder squeezes into a few bytes.
+        std::vector<qint16> tone = sineTone(22050 * 10);
+        quint32 noise = 1;
+        for (qint16 &sample : tone) {
+            noise = noise * 1664525 + 1013904223;
+            sample = qint16(sample + int(noise >> 20) - 2048);
+        }
+        rlimit saved{};
+        QVERIFY(getrlimit(RLIMIT_FSIZE, &saved) == 0);
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit small = saved;
+        // A few seconds of any of the formats.
+        small.rlim_cur = 24'000;
+        QVERIFY(setrlimit(RLIMIT_FSIZE, &small) == 0);
+        QString reported;
+        try {
+            auto writer = createSoundWriter(path, 22050, *soundFormatForPath(path));
+            for (size_t at = 0; at < tone.size(); at += 2205)
+                writer->write(tone.data() + at, 2205);
+            writer->finish();
+        } catch (const SpeechError &e) {
+            reported = e.message();
+        }
+        setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, oldHandler);
+        QVERIFY2(reported.startsWith(u"Не удалось записать звуковой файл «%1»"_s.arg(path)), qPrintable(reported));
+        const SoundFile sound = SoundFile::read(path);
+        QVERIFY2(sound.isValid(), qPrintable(sound.problem));
+        QVERIFY2(sound.seconds() > 0.5 && sound.seconds() < 10, qPrintable(QString::number(sound.seconds())));
     }
 
     void closedWriterRefusesMoreAndBadPathsThrow()
@@ -116,7 +182,7 @@ private slots:
         QVERIFY(writer.isClosed());
         QVERIFY_THROWS_EXCEPTION(SpeechError, writer.write(&sample, 1));
         QVERIFY_THROWS_EXCEPTION(SpeechError,
-                                 SndfileWriter(m_dir.filePath(u"нет папки/a.mp3"_s), 22050, SoundFormat::Mp3));
+                                 SndfileWriter(m_dir.filePath(u"нет папки/a.ogg"_s), 22050, SoundFormat::OggVorbis));
     }
 
     // The same speech lasts as long in every format as in WAV.
@@ -220,6 +286,50 @@ private slots:
             }
             QFile::remove(path);
         }
+    }
+
+    // The disk filling up just as a compressed file's last frames are written, after the speech has
+    // all been made: letting the file go reports it, so that it is never taken for a whole recording.
+    void aFileThatCannotBeCompletedIsReported_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("mp3") << u"конец.mp3"_s;
+        QTest::newRow("opus") << u"конец.opus"_s;
+    }
+
+    void aFileThatCannotBeCompletedIsReported()
+    {
+        QFETCH(QString, name);
+        const QString text = u"Последние слова этой записи не поместятся на диске."_s;
+        EspeakSpeechControl speech(std::make_unique<PacedAudioOutput>());
+        speech.Select(voiceNumber(speech, u"espeak-ng:zle/ru"_s));
+        const QString whole = m_dir.filePath(u"целый-"_s + name);
+        speakToFile(speech, whole, text);
+        const qint64 size = QFileInfo(whole).size();
+        QVERIFY(size > 1000);
+
+        // The same speech again, with room for all of the file but its last bytes.
+        rlimit saved{};
+        QVERIFY(getrlimit(RLIMIT_FSIZE, &saved) == 0);
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit small = saved;
+        small.rlim_cur = rlim_t(size - 20);
+        QVERIFY(setrlimit(RLIMIT_FSIZE, &small) == 0);
+        QSignalSpy finished(&speech, &SpeechControl::finished);
+        QSignalSpy failed(&speech, &SpeechControl::failed);
+        bool reported = false;
+        try {
+            speech.setFileName(m_dir.filePath(u"обрезан-"_s + name));
+            speech.Speak(text);
+            QTRY_VERIFY_WITH_TIMEOUT(failed.count() + finished.count() > 0, 30000);
+            reported = !failed.isEmpty();
+            speech.setFileName(QString());
+        } catch (const SpeechError &) {
+            reported = true;
+        }
+        setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, oldHandler);
+        QVERIFY(reported);
     }
 
     // Cutting a recording off completes a compressed file at once (an unfinished FLAC file tells
