@@ -171,35 +171,71 @@ void timeOpening(benchmark::State &state, const QString &path, bool fromStart)
     state.counters["gap_until_shown_ms"] = untilShown;
 }
 
+// Writes about `characters` characters of Russian in paragraphs to a file in `folder`: an RTF document
+// with some bold, or plain text in UTF-8. Returns its path.
+QString writeBook(const QTemporaryDir &folder, qsizetype characters, bool rtf)
+{
+    const QString path = folder.filePath(rtf ? u"книга.rtf"_s : u"книга.txt"_s);
+    if (!rtf) {
+        writeFileAtomically(path, russianCharacters(characters, false).toUtf8());
+        return path;
+    }
+    QTextDocument document;
+    QTextCursor cursor(&document);
+    QTextCharFormat bold;
+    bold.setFontWeight(QFont::Bold);
+    const QString text = russianCharacters(characters, false);
+    for (qsizetype at = 0; at < text.size(); at += 400) {
+        cursor.insertText(text.mid(at, 300), QTextCharFormat());
+        cursor.insertText(text.mid(at + 300, 100), bold);
+    }
+    writeFileAtomically(path, writeRtf(document));
+    return path;
+}
+
 // "Открыть..." of an RTF document with some bold, or of a plain text file, from the command to the
 // editor drawn with the document's start; "longest_gap_ms" until the whole text is laid out.
 // Arguments: characters; RTF (1) or plain text in UTF-8 (0).
 void BM_OpenUntilShown(benchmark::State &state)
 {
     QTemporaryDir folder;
-    const bool rtf = state.range(1) != 0;
-    const QString path = folder.filePath(rtf ? u"книга.rtf"_s : u"книга.txt"_s);
-    if (!rtf) {
-        writeFileAtomically(path, russianCharacters(state.range(0), false).toUtf8());
-    } else {
-        QTextDocument document;
-        QTextCursor cursor(&document);
-        QTextCharFormat bold;
-        bold.setFontWeight(QFont::Bold);
-        const QString text = russianCharacters(state.range(0), false);
-        for (qsizetype at = 0; at < text.size(); at += 400) {
-            cursor.insertText(text.mid(at, 300), QTextCharFormat());
-            cursor.insertText(text.mid(at + 300, 100), bold);
-        }
-        writeFileAtomically(path, writeRtf(document));
-    }
-    timeOpening(state, path, true);
+    timeOpening(state, writeBook(folder, state.range(0), state.range(1) != 0), true);
 }
 BENCHMARK(BM_OpenUntilShown)
     ->Args({1000 * 1000, 1})
     ->Args({10 * 1000 * 1000, 1})
     ->Args({1000 * 1000, 0})
     ->Args({10 * 1000 * 1000, 0})
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
+
+// A document opened before the window is shown, as one named on the command line or the remembered
+// text is, from the editor shown until the whole text is laid out: "gap_ms", the longest time the
+// window did not answer meanwhile. Arguments: characters; RTF (1) or plain text in UTF-8 (0).
+void BM_OpenedAtStartLaidOutAnswering(benchmark::State &state)
+{
+    QTemporaryDir folder;
+    const QString path = writeBook(folder, state.range(0), state.range(1) != 0);
+    double gap = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        RichEdit editor;
+        LoadDocument(editor, path);
+        state.ResumeTiming();
+        Watch watch(editor);
+        QElapsedTimer clock;
+        clock.start();
+        watch.start();
+        showEditor(editor, state);
+        gap = std::max(gap, watch.longestGapUntilLaidOut());
+        state.SetIterationTime(double(clock.elapsed()) / 1000);
+    }
+    state.counters["gap_ms"] = gap;
+}
+BENCHMARK(BM_OpenedAtStartLaidOutAnswering)
+    ->Args({1000 * 1000, 1})
+    ->Args({1000 * 1000, 0})
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
     ->Iterations(3);

@@ -12,25 +12,48 @@ namespace velmira {
 
 namespace {
 
-// How far past the place it goes on from a step lays out anew, in characters: far enough for Qt to
-// reach the end of its step (a thousand characters and a screenful past where it stopped) on lines of
-// any height. Blocks past this Qt would only move, not lay out.
+// Qt lays a document out between events in steps of its own, each from where the last one stopped; it
+// ends a step only where the text laid out has grown 2,000 pixels below its last stop and a thousand
+// characters past where the step began. A change laid out goes from the screenful before the change
+// through the change (and on to such a place); blocks after it keep their lines, but a block not laid
+// out yet has none, and no height either, so a change that ends before that place lets Qt run on to
+// the end of the document without laying out anything more, and then believe it has laid out the
+// whole document: from then on only changes lay out (just their own text), and its steps and whatever
+// asks for a position (blockBoundingRect) lay out nothing. A key typed near the start while a long
+// document is laid out does the same.
+//
+// So a step tells Qt of a change of this many characters, and while Qt still lays out in steps, of
+// this many paragraphs at least: each has a line at least, so the change reaches past where Qt's step
+// ends on lines of any height but next to none, and Qt goes on with its steps.
 constexpr int StepReach = 16 * 1024;
+constexpr int StepReachBlocks = 4096;
 
-// Tells a document's layout that the text from `position` on was replaced by itself: Qt lays the
-// document out again from the screenful before that position to one short step after it (its next
-// step starts short again), and the blocks laid out before keep their lines. The layout's own notice
-// of a change is protected; it is reached here through a class derived from the layout's base, as Qt's
-// own layouts are.
+// Tells a document's layout that the text from `position` to `end` was replaced by itself: Qt lays the
+// document out again from the screenful before that position (see above), and its next step starts
+// short again. The blocks laid out before keep their lines. The layout's own notice of a change is
+// protected; it is reached here through a class derived from the layout's base, as Qt's own layouts
+// are.
 struct LayoutNotice : QAbstractTextDocumentLayout
 {
-    static void unchangedFrom(QAbstractTextDocumentLayout &layout, const QTextDocument &document,
-                              int position)
+    static void unchangedFrom(QAbstractTextDocumentLayout &layout, int position, int end)
     {
-        const int length = std::min(StepReach, document.characterCount() - 1 - position);
+        const int length = end - position;
         (layout.*&LayoutNotice::documentChanged)(position, length, length);
     }
 };
+
+// Where a notice from `block` ends (see StepReach): far enough for Qt's step to end inside it while Qt
+// lays out in steps (`qtSteps`), otherwise just a stretch short to lay out.
+int noticeEnd(const QTextDocument &document, const QTextBlock &block, bool qtSteps)
+{
+    const int documentEnd = document.characterCount() - 1;
+    int end = block.position() + StepReach;
+    if (qtSteps) {
+        const QTextBlock far = document.findBlockByNumber(block.blockNumber() + StepReachBlocks);
+        end = std::max(end, far.isValid() ? far.position() : documentEnd);
+    }
+    return std::min(documentEnd, end);
+}
 
 bool hasLines(const QTextBlock &block)
 {
@@ -105,19 +128,29 @@ void LayoutPacing::step()
     QElapsedTimer clock;
     clock.start();
     QAbstractTextDocumentLayout &layout = *m_document->documentLayout();
-    // Once a turn, so that Qt's own steps stay short; the view is drawn again after it.
-    LayoutNotice::unchangedFrom(layout, *m_document, next.position());
-    while (clock.elapsed() < StepTime) {
-        const int previous = next.blockNumber();
-        next = firstNotLaidOut(*m_document);
-        // A block that a step did not lay out (a hidden one) is left to Qt, which knows why.
-        if (!next.isValid() || next.blockNumber() == previous) {
-            m_timer.stop();
-            return;
-        }
-        // Lays the document out through that block, in Qt's short steps, without drawing it again.
-        layout.blockBoundingRect(next);
+    // Qt's next step, short since the turn before made it so, unless Qt believes it is done (see
+    // StepReach).
+    layout.blockBoundingRect(next);
+    bool qtSteps = hasLines(next);
+    next = firstNotLaidOut(*m_document);
+    while (next.isValid()) {
+        // A notice, which makes Qt's own steps short again; the view is drawn again after it.
+        LayoutNotice::unchangedFrom(layout, next.position(), noticeEnd(*m_document, next, qtSteps));
+        // A block that a notice does not lay out (a hidden one) is left to Qt, which knows why.
+        if (!hasLines(next))
+            break;
+        // Then Qt's short steps, without drawing the view again, for as long as Qt goes on with them;
+        // once it believes it is done, notices of short stretches instead.
+        do {
+            if (clock.elapsed() >= StepTime)
+                return;
+            next = firstNotLaidOut(*m_document);
+            if (next.isValid())
+                layout.blockBoundingRect(next);
+        } while (next.isValid() && hasLines(next));
+        qtSteps = false;
     }
+    m_timer.stop();
 }
 
 } // namespace velmira

@@ -48,6 +48,8 @@ void RichEdit::followDocument()
     // Seen before the document lays the change out, so that a very long word is never laid out slowly.
     connect(document(), &QTextDocument::contentsChange, this,
             [this](int from, int, int added) { fitWrapModeToChange(*document(), from, added); });
+    // A document opened in place of the shown one is laid out in short steps, as the first one is.
+    m_layoutPacing.setDocument(*document());
 }
 
 QFont RichEdit::defaultFont()

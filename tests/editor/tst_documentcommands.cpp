@@ -14,6 +14,7 @@
 #include <QClipboard>
 #include <QDir>
 #include <QFile>
+#include <QSignalSpy>
 #include <QStringEncoder>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -380,6 +381,53 @@ private slots:
         QCOMPARE(seenWhileReading, u"прежний текст"_s);
         QVERIFY(w.editor().toPlainText().startsWith(u"Абзац номер 0, в котором"_s));
         QCOMPARE(w.editor().document()->blockCount(), 3000);
+    }
+
+    // A long document opened in place of the shown one is laid out to its end between the window's
+    // events, and laying it out changes nothing in it. A book in paragraphs of a few lines, in a wide
+    // window, was once laid out a few screenfuls deep and no further.
+    void aDocumentOpenedInPlaceIsLaidOutToItsEndUnchanged()
+    {
+        EditorWindow w;
+        RichEdit editor;
+        editor.resize(1000, 700);
+        editor.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&editor));
+        QTextDocument written;
+        QTextCursor cursor(&written);
+        QTextCharFormat bold;
+        bold.setFontWeight(QFont::Bold);
+        const QString sentence = u"Слово за словом идёт рассказ, и в нём много разных слов. "_s;
+        for (int i = 0; i < 400; ++i) {
+            if (i > 0)
+                cursor.insertBlock();
+            cursor.insertText(sentence.repeated(7), QTextCharFormat());
+            cursor.insertText(sentence.repeated(3), bold);
+        }
+        writeFileAtomically(w.file(u"книга.rtf"_s), writeRtf(written));
+        LoadDocument(editor, w.file(u"книга.rtf"_s));
+
+        QTextDocument &opened = *editor.document();
+        const QByteArray shown = writeRtf(opened);
+        QSignalSpy changed(&opened, &QTextDocument::contentsChanged);
+        const auto laidOut = [&opened] { return opened.lastBlock().layout()->lineCount() > 0; };
+        int turnsLayingOut = 0;
+        QTimer turns;
+        turns.setInterval(0);
+        QObject::connect(&turns, &QTimer::timeout, &turns, [&] { turnsLayingOut += laidOut() ? 0 : 1; });
+        turns.start();
+        QTRY_VERIFY_WITH_TIMEOUT(laidOut(), 30000);
+        // Laid out a piece at a time, the window's events between the pieces.
+        QVERIFY(turnsLayingOut > 1);
+        qreal previous = -1;
+        for (QTextBlock block = opened.firstBlock(); block.isValid(); block = block.next()) {
+            QVERIFY(block.layout()->lineCount() > 1);
+            QVERIFY(block.layout()->position().y() > previous);
+            previous = block.layout()->position().y();
+        }
+        QCOMPARE(writeRtf(opened), shown);
+        QCOMPARE(changed.count(), 0);
+        QVERIFY(!opened.isUndoAvailable());
     }
 
     void documentOnTheCommandLineOpensAtStart()

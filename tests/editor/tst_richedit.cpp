@@ -151,6 +151,23 @@ private slots:
         }
     }
 
+    void aKeyTypedWhileALongTextIsLaidOutLeavesNoneOfItUnlaidOut()
+    {
+        // A change laid out while Qt lays a document out in steps ends its steps: paragraphs of many
+        // lines below the change were once left without lines (and unseen) for good.
+        RichEdit editor;
+        editor.resize(1000, 700);
+        editor.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&editor));
+        const QString paragraph = u"Слово за словом идёт рассказ, и в нём много разных слов. "_s.repeated(10);
+        editor.setPlainContent((paragraph + u"\r\n"_s).repeated(400) + u"конец"_s);
+        typeText(&editor, u"я"_s);
+        const QTextBlock last = editor.document()->lastBlock();
+        QTRY_VERIFY_WITH_TIMEOUT(last.layout()->lineCount() > 0, 30000);
+        for (QTextBlock block = editor.document()->firstBlock(); block.isValid(); block = block.next())
+            QVERIFY(block.layout()->lineCount() > 0);
+    }
+
     void aLongWordInAnRtfDocument()
     {
         RichEdit editor;
