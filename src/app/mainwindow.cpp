@@ -70,6 +70,21 @@ const QString StatusPanelName = u"Строка состояния"_s;
 // A smaller one is in the window when it first appears.
 constexpr qint64 ReadAfterShowBytes = 1024 * 1024;
 
+// True when the document file at `path` is read once the window is shown: a long one that is not
+// refused for its size at once.
+bool readAfterShow(const QString &path)
+{
+    const qint64 size = QFileInfo(path).size();
+    if (size < ReadAfterShowBytes)
+        return false;
+    try {
+        checkDocumentFileSize(path, size);
+        return true;
+    } catch (const Error &) {
+        return false;
+    }
+}
+
 QString iconPath(const QString &name)
 {
     return u":/icons/%1.svg"_s.arg(name);
@@ -703,11 +718,11 @@ void MainWindow::FormCreate()
         const QString remembered = programFile(u"Text.rtf"_s);
         const bool clipboardTracking = readSetting(settings::Buffer);
         const auto open = [&](const QString &path, bool isRemembered) {
-            if (QFileInfo(path).size() >= ReadAfterShowBytes) {
+            if (readAfterShow(path)) {
                 m_startDocument = StartDocument{path, isRemembered, clipboardTracking};
                 // Until the document is in, the editor holds nothing of the user's: should the program
                 // be told to end meanwhile, "Text.rtf" keeps what it has.
-                m_keepRememberedText = true;
+                keepRememberedTextUntilEdited();
             } else {
                 openStartDocument(path, isRemembered);
             }
