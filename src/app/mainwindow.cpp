@@ -42,6 +42,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QSystemTrayIcon>
@@ -762,6 +763,16 @@ void MainWindow::openStartDocumentAfterShow()
     if (m_closing)
         return;
     const StartDocument start = *std::exchange(m_startDocument, std::nullopt);
+    // The editor stays empty for a while: the status bar says why, to the eye and to a screen reader.
+    const QString reading = u"Загружается текст из файла «%1»..."_s.arg(QFileInfo(start.path).fileName());
+    m_statusPanel->setText(reading);
+    m_statusPanel->setAccessibleName(reading);
+    const auto readingShown = qScopeGuard([this, &reading] {
+        if (m_statusPanel->text() == reading) {
+            m_statusPanel->clear();
+            m_statusPanel->setAccessibleName(StatusPanelName);
+        }
+    });
     // Read, the document is what the program remembers at closing; refused, the old "Text.rtf" stays
     // until the editor's content changes.
     if (openStartDocument(start.path, start.remembered))

@@ -27,6 +27,7 @@
 #include <QTest>
 #include <QTextDocument>
 #include <QTimer>
+#include <QSet>
 #include <QToolButton>
 
 using namespace velmira;
@@ -273,8 +274,22 @@ private slots:
         writeSettings("[Global]\r\nSelStart=8\r\nSelLength=5\r\n");
         {
             auto w = makeWindow();
+            // The status bar says what the empty editor waits for while the window's events go on,
+            // and says nothing once the text is in.
+            auto *status = w->findChild<QLabel *>(u"StatusPanel"_s);
+            QVERIFY(status);
+            QSet<QString> said;
+            QTimer watch;
+            connect(&watch, &QTimer::timeout, this, [&] {
+                said << status->text() + u" / "_s + status->accessibleName();
+            });
+            watch.start(1);
             w->show();
             QTRY_COMPARE_WITH_TIMEOUT(w->editor()->toPlainText(), text, 30000);
+            QVERIFY2(said.contains(u"Загружается текст из файла «Text.rtf»... / Загружается текст из файла "
+                                   "«Text.rtf»..."_s),
+                     qPrintable(QStringList(said.values()).join(u'|')));
+            QVERIFY(status->text().isEmpty());
             QCOMPARE(w->editor()->textCursor().selectedText(), u"текст"_s);
             w->editor()->setSelStart(0);
             QVERIFY(w->close());
