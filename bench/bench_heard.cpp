@@ -307,6 +307,60 @@ BENCHMARK(BM_FirstSoundHeard)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(4);
 
+// From the start of the program with a long text named on its command line: the window shown
+// ("shown_ms"), and the first sound heard after Ctrl+Y pressed as soon as it is ("heard_ms"; the key
+// waits for the text where the text is read after the window comes). Arguments: lines of a short word
+// each (500,000 is 3.5 MB), or 0 for 1 MB of Russian in paragraphs.
+void BM_StartUntilShownAndHeard(benchmark::State &state)
+{
+    if (!desktop->isReady()) {
+        state.SkipWithError("no private X server or sound server (Xvfb, pulseaudio)");
+        return;
+    }
+    QTemporaryDir folder;
+    QString path;
+    if (state.range(0) == 0) {
+        path = writeText(folder, 1000 * 1000, false);
+    } else {
+        path = folder.filePath(u"строки.txt"_s);
+        QFile file(path);
+        if (file.open(QIODevice::WriteOnly))
+            file.write(QString(u"строка\n"_s).repeated(state.range(0)).toUtf8());
+    }
+    Listener listener(desktop->environment());
+    double shown = 0;
+    double heard = 0;
+    for (auto _ : state) {
+        listener.forget();
+        QElapsedTimer clock;
+        clock.start();
+        Program program(desktop->environment(), path);
+        if (!program.isShown()) {
+            state.SkipWithError("the program's window did not come");
+            return;
+        }
+        const double shownAt = double(clock.nsecsElapsed()) * 1e-6;
+        program.press(u"ctrl+y"_s);
+        const std::optional<double> heardAt = listener.waitFor(clock, false, 60000);
+        if (!heardAt) {
+            state.SkipWithError("the program was not heard");
+            return;
+        }
+        shown += shownAt;
+        heard += *heardAt;
+        state.SetIterationTime(shownAt / 1000);
+    }
+    state.counters["shown_ms"] = benchmark::Counter(shown, benchmark::Counter::kAvgIterations);
+    state.counters["heard_ms"] = benchmark::Counter(heard, benchmark::Counter::kAvgIterations);
+}
+BENCHMARK(BM_StartUntilShownAndHeard)
+    ->Arg(0)
+    ->Arg(100 * 1000)
+    ->Arg(500 * 1000)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
+
 } // namespace
 
 int main(int argc, char **argv)
