@@ -331,7 +331,6 @@ void BM_StartUntilShownAndHeard(benchmark::State &state)
     double shown = 0;
     double heard = 0;
     for (auto _ : state) {
-        listener.forget();
         QElapsedTimer clock;
         clock.start();
         Program program(desktop->environment(), path);
@@ -340,6 +339,8 @@ void BM_StartUntilShownAndHeard(benchmark::State &state)
             return;
         }
         const double shownAt = double(clock.nsecsElapsed()) * 1e-6;
+        // A fresh sound server may click once as the program connects to it; that is no speech.
+        listener.forget();
         program.press(u"ctrl+y"_s);
         const std::optional<double> heardAt = listener.waitFor(clock, false, 60000);
         if (!heardAt) {
