@@ -307,6 +307,44 @@ BENCHMARK(BM_FirstSoundHeard)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(4);
 
+// From the start of the program with a long text named on its command line to its window shown, in
+// the same run as a short text (the window shown at once whatever the text; a long text comes into it
+// afterwards, read aside). Arguments: lines of a short word each (500,000 is 3.5 MB of text), or 0 for
+// one line.
+void BM_StartUntilShown(benchmark::State &state)
+{
+    if (!desktop->isReady()) {
+        state.SkipWithError("no private X server or sound server (Xvfb, pulseaudio)");
+        return;
+    }
+    QTemporaryDir folder;
+    const QString path = folder.filePath(u"строки.txt"_s);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) ||
+        file.write(QString(u"строка\n"_s).repeated(std::max<qint64>(state.range(0), 1)).toUtf8()) < 0) {
+        state.SkipWithError("cannot write the text");
+        return;
+    }
+    file.close();
+    for (auto _ : state) {
+        QElapsedTimer clock;
+        clock.start();
+        Program program(desktop->environment(), path);
+        if (!program.isShown()) {
+            state.SkipWithError("the program's window did not come");
+            return;
+        }
+        state.SetIterationTime(double(clock.nsecsElapsed()) * 1e-9);
+    }
+}
+BENCHMARK(BM_StartUntilShown)
+    ->Arg(0)
+    ->Arg(100 * 1000)
+    ->Arg(500 * 1000)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
+
 } // namespace
 
 int main(int argc, char **argv)

@@ -42,6 +42,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QSystemTrayIcon>
@@ -64,6 +65,26 @@ const QColor MainGreen(0, 192, 0);
 const QColor ToolbarGreen(192, 220, 192);
 // What a screen reader calls the status bar's label while it shows no message.
 const QString StatusPanelName = u"Строка состояния"_s;
+
+// A document file at least this large, opened at start, is read once the window is shown: it takes
+// Qt about a second to fill a document with 200,000 lines, and the window would wait for it unseen.
+// A smaller one is in the window when it first appears.
+constexpr qint64 ReadAfterShowBytes = 1024 * 1024;
+
+// True when the document file at `path` is read once the window is shown: a long one that is not
+// refused for its size at once.
+bool readAfterShow(const QString &path)
+{
+    const qint64 size = QFileInfo(path).size();
+    if (size < ReadAfterShowBytes)
+        return false;
+    try {
+        checkDocumentFileSize(path, size);
+        return true;
+    } catch (const Error &) {
+        return false;
+    }
+}
 
 QString iconPath(const QString &name)
 {
@@ -696,21 +717,68 @@ void MainWindow::FormCreate()
         }
         const QString first = m_services.arguments.value(0);
         const QString remembered = programFile(u"Text.rtf"_s);
-        if (!first.isEmpty() && QFileInfo(first).isFile()) {
-            if (!m_documents->openAtStart(first))
+        const bool clipboardTracking = readSetting(settings::Buffer);
+        const auto open = [&](const QString &path, bool isRemembered) {
+            if (readAfterShow(path)) {
+                m_startDocument = StartDocument{path, isRemembered, clipboardTracking};
+                // Until the document is in, the editor holds nothing of the user's: should the program
+                // be told to end meanwhile, "Text.rtf" keeps what it has.
                 keepRememberedTextUntilEdited();
-        } else if (readSetting(settings::RemText) && QFileInfo::exists(remembered) &&
-                   loadRememberedText(remembered)) {
-            m_editor->setSelStart(readSetting(settings::SelStart));
-            m_editor->setSelLength(readSetting(settings::SelLength));
-        }
+            } else {
+                openStartDocument(path, isRemembered);
+            }
+        };
+        if (!first.isEmpty() && QFileInfo(first).isFile())
+            open(first, false);
+        else if (readSetting(settings::RemText) && QFileInfo::exists(remembered))
+            open(remembered, true);
         button(u"SpeedButton5"_s)->setChecked(readSetting(settings::Tracking));
         action(u"Follow1"_s)->setChecked(readSetting(settings::Follow));
-        if (readSetting(settings::Buffer))
+        // Text taken from the clipboard goes into the editor: not before the document it goes into.
+        if (clipboardTracking && !m_startDocument)
             m_tracking->restoreClipboardTracking();
     } catch (const std::exception &) {
         creationFailure();
     }
+}
+
+bool MainWindow::openStartDocument(const QString &path, bool remembered)
+{
+    if (!remembered) {
+        if (m_documents->openAtStart(path))
+            return true;
+        keepRememberedTextUntilEdited();
+        return false;
+    }
+    if (!loadRememberedText(path))
+        return false;
+    m_editor->setSelStart(readSetting(settings::SelStart));
+    m_editor->setSelLength(readSetting(settings::SelLength));
+    return true;
+}
+
+void MainWindow::openStartDocumentAfterShow()
+{
+    // A window closing already keeps "Text.rtf" as it is (see FormCreate).
+    if (m_closing)
+        return;
+    const StartDocument start = *std::exchange(m_startDocument, std::nullopt);
+    // The editor stays empty for a while: the status bar says why, to the eye and to a screen reader.
+    const QString reading = u"Загружается текст из файла «%1»..."_s.arg(QFileInfo(start.path).fileName());
+    m_statusPanel->setText(reading);
+    m_statusPanel->setAccessibleName(reading);
+    const auto readingShown = qScopeGuard([this, &reading] {
+        if (m_statusPanel->text() == reading) {
+            m_statusPanel->clear();
+            m_statusPanel->setAccessibleName(StatusPanelName);
+        }
+    });
+    // Read, the document is what the program remembers at closing; refused, the old "Text.rtf" stays
+    // until the editor's content changes.
+    if (openStartDocument(start.path, start.remembered))
+        m_keepRememberedText = false;
+    if (start.clipboardTracking)
+        m_tracking->restoreClipboardTracking();
 }
 
 bool MainWindow::loadRememberedText(const QString &path)
@@ -794,6 +862,9 @@ void MainWindow::FormShow()
     if (firstArgument() == u"new" && m_services.shell)
         provisionDesktop(*m_services.shell, prompter(), this, executablePath());
     m_reading->startUp();
+    // Once the window has been drawn; keys typed meanwhile wait for the document.
+    if (m_startDocument)
+        QTimer::singleShot(0, this, &MainWindow::openStartDocumentAfterShow);
     if (readSetting(settings::Time))
         m_organizer->startTimeAnnouncement();
     if (readSetting(settings::Greeting))

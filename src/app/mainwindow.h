@@ -10,6 +10,7 @@
 #include <QPointer>
 #include <QWindow>
 #include <functional>
+#include <optional>
 #include <memory>
 
 class QAction;
@@ -158,6 +159,8 @@ private:
     ClosingSave saveBeforeClosing(const std::function<void()> &save, const QString &path, bool isText);
     bool loadRememberedText(const QString &path);
     void keepRememberedTextUntilEdited();
+    bool openStartDocument(const QString &path, bool remembered);
+    void openStartDocumentAfterShow();
     void N19Click();
     void openOnDesktop(const QUrl &url);
     void Timer2Timer();
@@ -184,6 +187,15 @@ private:
     // the command line could not be opened in its place. It is not overwritten at closing until the
     // editor's content changes.
     bool m_keepRememberedText = false;
+    // A long document to open at start (named on the command line, or the remembered text) is read
+    // once the window is shown, so that the window comes at once and is drawn while it is read.
+    struct StartDocument
+    {
+        QString path;
+        bool remembered = false;
+        bool clipboardTracking = false;
+    };
+    std::optional<StartDocument> m_startDocument;
     // The window that had the keyboard last, to tell a closed window of the program from another program.
     QPointer<QWindow> m_focusWindow;
     bool m_hadFocusWindow = false;

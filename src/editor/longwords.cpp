@@ -50,12 +50,14 @@ bool hasLongWordAround(const QTextDocument &document, int from, int to)
 void fitWrapModeToChange(QTextDocument &document, int from, int added)
 {
     const bool wholeText = from == 0 && added >= document.characterCount() - 1;
-    if (wholeText)
-        setWrapMode(document, QTextOption::WrapAtWordBoundaryOrAnywhere);
-    else if (document.defaultTextOption().wrapMode() == QTextOption::WrapAnywhere)
+    if (!wholeText && document.defaultTextOption().wrapMode() == QTextOption::WrapAnywhere)
         return;
+    // One change of mode at most: each lays the document out anew, and wrapped at words even for a
+    // moment, a long word takes minutes.
     if (hasLongWordAround(document, from, from + added))
         setWrapMode(document, QTextOption::WrapAnywhere);
+    else if (wholeText)
+        setWrapMode(document, QTextOption::WrapAtWordBoundaryOrAnywhere);
 }
 
 } // namespace velmira

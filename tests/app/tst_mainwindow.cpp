@@ -27,6 +27,7 @@
 #include <QTest>
 #include <QTextDocument>
 #include <QTimer>
+#include <QSet>
 #include <QToolButton>
 
 using namespace velmira;
@@ -250,6 +251,64 @@ private slots:
         writeFileAtomically(file(u"doc.txt"_s), "document");
         auto w = makeWindow({file(u"doc.txt"_s)});
         QVERIFY(!w->editor()->toPlainText().contains(u"remembered"_s));
+    }
+
+    // A long document opened at start comes into the window once it is shown, with the selection the
+    // remembered text had. Until it is in, "Text.rtf" is not overwritten, whatever ends the program; a
+    // long document that cannot be opened leaves the remembered text as it is, as a short one does.
+    void aLongDocumentAtStartComesOnceTheWindowIsShown()
+    {
+        const QString text = u"Длинный текст, прочитанный после показа окна. "_s.repeated(7000);
+        writeFileAtomically(file(u"Text.rtf"_s), writeRtfOf(text));
+        const QByteArray remembered = readFileBytes(file(u"Text.rtf"_s));
+        QVERIFY(remembered.size() >= 1024 * 1024);
+        writeSettings("[Global]\r\nSelStart=8\r\nSelLength=5\r\n");
+        {
+            // Closed before it was ever shown: nothing read, nothing written over.
+            auto w = makeWindow();
+            QVERIFY(w->editor()->document()->isEmpty());
+            QVERIFY(w->close());
+        }
+        QCOMPARE(readFileBytes(file(u"Text.rtf"_s)), remembered);
+
+        writeSettings("[Global]\r\nSelStart=8\r\nSelLength=5\r\n");
+        {
+            auto w = makeWindow();
+            // The status bar says what the empty editor waits for while the window's events go on,
+            // and says nothing once the text is in.
+            auto *status = w->findChild<QLabel *>(u"StatusPanel"_s);
+            QVERIFY(status);
+            QSet<QString> said;
+            QTimer watch;
+            connect(&watch, &QTimer::timeout, this, [&] {
+                said << status->text() + u" / "_s + status->accessibleName();
+            });
+            watch.start(1);
+            w->show();
+            QTRY_COMPARE_WITH_TIMEOUT(w->editor()->toPlainText(), text, 30000);
+            QVERIFY2(said.contains(u"Загружается текст из файла «Text.rtf»... / Загружается текст из файла "
+                                   "«Text.rtf»..."_s),
+                     qPrintable(QStringList(said.values()).join(u'|')));
+            QVERIFY(status->text().isEmpty());
+            QCOMPARE(w->editor()->textCursor().selectedText(), u"текст"_s);
+            w->editor()->setSelStart(0);
+            QVERIFY(w->close());
+        }
+        QCOMPARE(rtfText(file(u"Text.rtf"_s)), text);
+
+        // Too many lines to open: the refusal comes after the window, and the remembered text stays.
+        const QByteArray yesterday = readFileBytes(file(u"Text.rtf"_s));
+        writeFileAtomically(file(u"строки.txt"_s), QByteArray(1100 * 1000, '\n'));
+        {
+            auto w = makeWindow({file(u"строки.txt"_s)});
+            QVERIFY(m_prompter.messages().isEmpty());
+            w->show();
+            QTRY_COMPARE_WITH_TIMEOUT(m_prompter.messages().size(), 1, 30000);
+            QVERIFY2(m_prompter.messages()[0].contains(u"абзацев"_s), qPrintable(m_prompter.messages()[0]));
+            QVERIFY(w->editor()->document()->isEmpty());
+            QVERIFY(w->close());
+        }
+        QCOMPARE(readFileBytes(file(u"Text.rtf"_s)), yesterday);
     }
 
     void failedSpeechEndsTheProgramAfterAsking()

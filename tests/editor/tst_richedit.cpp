@@ -6,6 +6,7 @@
 #include "editor/rtf/rtfwriter.h"
 #include "support/typetext.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTextBlock>
@@ -183,6 +184,40 @@ private slots:
         QVERIFY(editor.setRtfContent(writeRtf(source)));
         QVERIFY(breaksAnywhere(editor));
         QCOMPARE(editor.toPlainText(), source.toPlainText());
+    }
+
+    // Laid out wrapped at words even once, a line of 250,000 letters took a minute: a document with a
+    // long word is laid out broken anywhere from its first line on, whether it is opened in place of
+    // the shown one or its whole text is replaced, and a mode that fits already is not changed.
+    void aLongWordIsNeverLaidOutWrappedAtWords()
+    {
+        RichEdit editor;
+        editor.resize(600, 400);
+        editor.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&editor));
+        auto document = std::make_unique<QTextDocument>();
+        document->setPlainText(word(LongestWrappedWord + 1) + u"\nконец"_s);
+        QTextDocument *const opened = document.get();
+        QAbstractTextDocumentLayout *const layout = opened->documentLayout();
+        int laidOutAtWords = 0;
+        int layouts = 0;
+        connect(layout, &QAbstractTextDocumentLayout::update, this, [&] {
+            ++layouts;
+            const QTextLayout *first = opened->firstBlock().layout();
+            if (first && first->lineCount() > 0 &&
+                opened->defaultTextOption().wrapMode() != QTextOption::WrapAnywhere)
+                ++laidOutAtWords;
+        });
+        editor.replaceDocument(std::move(document));
+        QCOMPARE(editor.document(), opened);
+        QTRY_VERIFY(opened->firstBlock().layout()->lineCount() > 10);
+        QCOMPARE(laidOutAtWords, 0);
+
+        // The whole text replaced by another with a long word: the mode stays, nothing is laid out for it.
+        layouts = 0;
+        fitWrapModeToChange(*opened, 0, opened->characterCount() - 1);
+        QCOMPARE(layouts, 0);
+        QVERIFY(breaksAnywhere(editor));
     }
 
     void editsThatMakeALongWord()
