@@ -31,43 +31,47 @@ EncodedFile::~EncodedFile()
         ::close(m_descriptor);
 }
 
+namespace {
+
+// Writes all `size` bytes from `from` with `put` (a write at the end or at a place), again where a
+// signal cut a write short. Returns 0, or the reason the file took no more.
+template <typename Put>
+int writeWhole(const char *from, qsizetype size, Put put)
+{
+    while (size > 0) {
+        const ssize_t done = put(from, size_t(size));
+        if (done < 0 && errno == EINTR)
+            continue;
+        if (done <= 0)
+            return done < 0 ? errno : ENOSPC;
+        from += done;
+        size -= done;
+    }
+    return 0;
+}
+
+} // namespace
+
 bool EncodedFile::append(const void *data, qsizetype size)
 {
     if (m_descriptor < 0 || m_error != 0)
         return false;
-    const char *from = static_cast<const char *>(data);
-    while (size > 0) {
-        const ssize_t put = ::write(m_descriptor, from, size_t(size));
-        if (put < 0 && errno == EINTR)
-            continue;
-        if (put <= 0) {
-            m_error = put < 0 ? errno : ENOSPC;
-            return false;
-        }
-        from += put;
-        size -= put;
-    }
-    return true;
+    m_error = writeWhole(static_cast<const char *>(data), size,
+                         [this](const char *from, size_t count) { return ::write(m_descriptor, from, count); });
+    return m_error == 0;
 }
 
 bool EncodedFile::writeAt(qint64 offset, const void *data, qsizetype size)
 {
     if (m_descriptor < 0 || m_error != 0)
         return false;
-    const char *from = static_cast<const char *>(data);
-    while (size > 0) {
-        const ssize_t put = ::pwrite(m_descriptor, from, size_t(size), off_t(offset));
-        if (put < 0 && errno == EINTR)
-            continue;
-        if (put <= 0) {
-            m_error = put < 0 ? errno : ENOSPC;
-            return false;
-        }
-        from += put;
-        size -= put;
-        offset += put;
-    }
-    return true;
+    m_error = writeWhole(static_cast<const char *>(data), size, [this, &offset](const char *from, size_t count) {
+        const ssize_t done = ::pwrite(m_descriptor, from, count, off_t(offset));
+        if (done > 0)
+            offset += done;
+        return done;
+    });
+    return m_error == 0;
 }
 
 bool EncodedFile::close()
