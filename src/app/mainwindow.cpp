@@ -688,19 +688,23 @@ void MainWindow::SBM(const QString &text)
     statusBar()->repaint();
     QThread::msleep(180);
     setStatusColor(QColor(255, 255, 0));
-    m_statusPanel->setText(text);
-    // A screen reader hears the message through the label's name (setting it sends the change event).
-    m_statusPanel->setAccessibleName(text.isEmpty() ? StatusPanelName : text);
+    setStatusText(text);
     // A message that is still showing does not get more time: the second text goes when the first would
     // have.
     if (!m_timer2->isActive())
         m_timer2->start();
 }
 
+void MainWindow::setStatusText(const QString &text)
+{
+    m_statusPanel->setText(text);
+    // A screen reader hears the message through the label's name (setting it sends the change event).
+    m_statusPanel->setAccessibleName(text.isEmpty() ? StatusPanelName : text);
+}
+
 void MainWindow::Timer2Timer()
 {
-    m_statusPanel->clear();
-    m_statusPanel->setAccessibleName(StatusPanelName);
+    setStatusText(QString());
     m_timer2->stop();
     setStatusColor(QApplication::palette().color(QPalette::Button));
 }
@@ -717,10 +721,9 @@ void MainWindow::FormCreate()
         }
         const QString first = m_services.arguments.value(0);
         const QString remembered = programFile(u"Text.rtf"_s);
-        const bool clipboardTracking = readSetting(settings::Buffer);
         const auto open = [&](const QString &path, bool isRemembered) {
             if (readAfterShow(path)) {
-                m_startDocument = StartDocument{path, isRemembered, clipboardTracking};
+                m_startDocument = StartDocument{path, isRemembered};
                 // Until the document is in, the editor holds nothing of the user's: should the program
                 // be told to end meanwhile, "Text.rtf" keeps what it has.
                 keepRememberedTextUntilEdited();
@@ -735,7 +738,7 @@ void MainWindow::FormCreate()
         button(u"SpeedButton5"_s)->setChecked(readSetting(settings::Tracking));
         action(u"Follow1"_s)->setChecked(readSetting(settings::Follow));
         // Text taken from the clipboard goes into the editor: not before the document it goes into.
-        if (clipboardTracking && !m_startDocument)
+        if (readSetting(settings::Buffer) && !m_startDocument)
             m_tracking->restoreClipboardTracking();
     } catch (const std::exception &) {
         creationFailure();
@@ -765,19 +768,16 @@ void MainWindow::openStartDocumentAfterShow()
     const StartDocument start = *std::exchange(m_startDocument, std::nullopt);
     // The editor stays empty for a while: the status bar says why, to the eye and to a screen reader.
     const QString reading = u"Загружается текст из файла «%1»..."_s.arg(QFileInfo(start.path).fileName());
-    m_statusPanel->setText(reading);
-    m_statusPanel->setAccessibleName(reading);
+    setStatusText(reading);
     const auto readingShown = qScopeGuard([this, &reading] {
-        if (m_statusPanel->text() == reading) {
-            m_statusPanel->clear();
-            m_statusPanel->setAccessibleName(StatusPanelName);
-        }
+        if (m_statusPanel->text() == reading)
+            setStatusText(QString());
     });
     // Read, the document is what the program remembers at closing; refused, the old "Text.rtf" stays
     // until the editor's content changes.
     if (openStartDocument(start.path, start.remembered))
         m_keepRememberedText = false;
-    if (start.clipboardTracking)
+    if (readSetting(settings::Buffer))
         m_tracking->restoreClipboardTracking();
 }
 

@@ -161,6 +161,7 @@ private:
     void keepRememberedTextUntilEdited();
     bool openStartDocument(const QString &path, bool remembered);
     void openStartDocumentAfterShow();
+    void setStatusText(const QString &text);
     void N19Click();
     void openOnDesktop(const QUrl &url);
     void Timer2Timer();
@@ -193,7 +194,6 @@ private:
     {
         QString path;
         bool remembered = false;
-        bool clipboardTracking = false;
     };
     std::optional<StartDocument> m_startDocument;
     // The window that had the keyboard last, to tell a closed window of the program from another program.

@@ -47,17 +47,21 @@ bool hasLongWordAround(const QTextDocument &document, int from, int to)
     return false;
 }
 
+QTextOption::WrapMode wrapModeFor(const QTextDocument &document)
+{
+    return hasLongWordAround(document, 0, document.characterCount() - 1) ? QTextOption::WrapAnywhere
+                                                                          : QTextOption::WrapAtWordBoundaryOrAnywhere;
+}
+
 void fitWrapModeToChange(QTextDocument &document, int from, int added)
 {
-    const bool wholeText = from == 0 && added >= document.characterCount() - 1;
-    if (!wholeText && document.defaultTextOption().wrapMode() == QTextOption::WrapAnywhere)
-        return;
     // One change of mode at most: each lays the document out anew, and wrapped at words even for a
     // moment, a long word takes minutes.
-    if (hasLongWordAround(document, from, from + added))
+    if (from == 0 && added >= document.characterCount() - 1)
+        setWrapMode(document, wrapModeFor(document));
+    else if (document.defaultTextOption().wrapMode() != QTextOption::WrapAnywhere &&
+             hasLongWordAround(document, from, from + added))
         setWrapMode(document, QTextOption::WrapAnywhere);
-    else if (wholeText)
-        setWrapMode(document, QTextOption::WrapAtWordBoundaryOrAnywhere);
 }
 
 } // namespace velmira

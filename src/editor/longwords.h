@@ -1,6 +1,8 @@
 // Keeping the layout of paragraphs with very long words linear in their length.
 #pragma once
 
+#include <QTextOption>
+
 class QTextDocument;
 
 namespace velmira {
@@ -17,6 +19,10 @@ inline constexpr int LongestWrappedWord = 10000;
 // True when the document has a word (a run of characters without white space) longer than
 // LongestWrappedWord that touches the positions from `from` to `to`.
 bool hasLongWordAround(const QTextDocument &document, int from, int to);
+
+// The wrap mode fit for the document's whole text: broken anywhere when it holds a word longer than
+// LongestWrappedWord, at word boundaries otherwise.
+QTextOption::WrapMode wrapModeFor(const QTextDocument &document);
 
 // Keeps the document's wrap mode fit for what it holds after its text from `from` on was replaced by
 // `added` characters (QTextDocument::contentsChange): a document that gains a word longer than

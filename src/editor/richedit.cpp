@@ -138,13 +138,11 @@ void RichEdit::replaceDocument(std::unique_ptr<QTextDocument> document)
     // Marks (the word being read) belong to the old text.
     setExtraSelections({});
     document->setParent(this);
-    // QTextEdit gives the document its own wrap mode as it takes it, and lays out its first lines then:
-    // a very long word must be wrapped anywhere from the start (wrapped at words, a line of 250,000
-    // letters took a minute). The old document, not shown again, is not laid out anew for it.
+    // QTextEdit gives the document the editor's wrap mode as it takes it, and lays out its first lines
+    // then: a very long word must be wrapped anywhere from the start (wrapped at words, a line of
+    // 250,000 letters took a minute). The old document, not shown again, is not laid out anew for it.
     old->setPageSize(QSizeF(0, 0));
-    setWordWrapMode(hasLongWordAround(*document, 0, document->characterCount() - 1)
-                        ? QTextOption::WrapAnywhere
-                        : QTextOption::WrapAtWordBoundaryOrAnywhere);
+    setWordWrapMode(wrapModeFor(*document));
     {
         // The layout that QTextEdit makes for the document would lay it out whole at once; the view
         // gives the page its size, and lays it out from there as when it is first shown.
@@ -153,8 +151,7 @@ void RichEdit::replaceDocument(std::unique_ptr<QTextDocument> document)
     }
     old->deleteLater();
     followDocument();
-    // QTextEdit gives a document its own wrap mode and a page without a height.
-    fitWrapModeToChange(*this->document(), 0, this->document()->characterCount() - 1);
+    // QTextEdit gives a document a page without a height.
     boundPageHeight();
     // A fresh caret at the start, as after moving there: it types in the format of the text it is at.
     setTextCursor(QTextCursor(this->document()));
