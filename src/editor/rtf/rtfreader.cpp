@@ -363,8 +363,10 @@ struct Word
 class Parser
 {
 public:
-    Parser(const char *begin, const char *end, QTextDocument &document, qint64 mostParagraphs)
-        : m_p(begin), m_end(end), m_document(document), m_cursor(&document), m_mostParagraphs(mostParagraphs)
+    Parser(const char *begin, const char *end, QTextDocument &document, qint64 mostParagraphs,
+           const std::function<void()> &beginningRead)
+        : m_p(begin), m_end(end), m_document(document), m_cursor(&document), m_mostParagraphs(mostParagraphs),
+          m_beginningRead(beginningRead)
     {
         const QFont font = document.defaultFont();
         m_defaultFamily = font.family();
@@ -433,6 +435,7 @@ private:
     bool m_done = false;
     qint64 m_mostParagraphs;
     qint64 m_paragraphs = 1;
+    std::function<void()> m_beginningRead;
     bool m_starred = false; // the last token was \*
     int m_skipCount = 0;    // characters still to skip after \uN
 
@@ -1210,6 +1213,10 @@ void Parser::flushRun()
 void Parser::startBlock()
 {
     // One paragraph past the most wanted, the rest of the file is left unread.
+    if (m_beginningRead && isBeginning(m_paragraphs, m_document.characterCount())) {
+        m_beginningRead();
+        m_beginningRead = nullptr;
+    }
     if (++m_paragraphs > m_mostParagraphs)
         m_done = true;
     m_cursor.insertBlock();
@@ -1483,7 +1490,8 @@ bool looksLikeRtf(const QByteArray &bytes)
     return view.sliced(i).startsWith("{\\rtf");
 }
 
-bool readRtf(const QByteArray &bytes, QTextDocument &document, qint64 mostParagraphs)
+bool readRtf(const QByteArray &bytes, QTextDocument &document, qint64 mostParagraphs,
+             const std::function<void()> &beginningRead)
 {
     if (!looksLikeRtf(bytes))
         return false;
@@ -1491,7 +1499,7 @@ bool readRtf(const QByteArray &bytes, QTextDocument &document, qint64 mostParagr
     document.setUndoRedoEnabled(false);
     document.clear();
     {
-        Parser parser(bytes.constData(), bytes.constData() + bytes.size(), document, mostParagraphs);
+        Parser parser(bytes.constData(), bytes.constData() + bytes.size(), document, mostParagraphs, beginningRead);
         parser.run();
     }
     document.setUndoRedoEnabled(undo);
