@@ -110,23 +110,20 @@ void LoadDocument(RichEdit &editor, const QString &path)
             [&](QTextDocument &document, const std::function<void()> &beginningRead) {
                 const QString text = plainDocumentText(bytes);
                 checkDocumentLength(text, path);
-                // As RichEdit::setPlainContent fills the editor's own document: the text, then its font.
+                // What RichEdit::setPlainContent makes of the editor's own document, the text in the
+                // editor's font, in one pass.
                 document.setDefaultFont(RichEdit::defaultFont());
                 QTextCharFormat font;
                 font.setFont(RichEdit::defaultFont());
                 document.setUndoRedoEnabled(false);
+                QTextCursor end(&document);
+                end.setBlockCharFormat(font);
                 const qsizetype beginning = beginningLength(text);
+                end.insertText(text.first(beginning), font);
                 if (beginning < text.size()) {
-                    QTextCursor end(&document);
-                    end.insertText(text.first(beginning));
                     beginningRead();
-                    end.insertText(text.sliced(beginning));
-                } else {
-                    document.setPlainText(text);
+                    end.insertText(text.sliced(beginning), font);
                 }
-                QTextCursor all(&document);
-                all.select(QTextCursor::Document);
-                all.setCharFormat(font);
                 document.setUndoRedoEnabled(true);
             },
             editor));
