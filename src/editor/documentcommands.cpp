@@ -212,8 +212,20 @@ bool DocumentCommands::openAtStart(const QString &path)
     return load(path);
 }
 
+void DocumentCommands::setReadingShown(std::function<void(const QString &)> reading)
+{
+    m_reading = std::move(reading);
+}
+
 bool DocumentCommands::load(const QString &path)
 {
+    const bool shown = m_reading && m_editor.isVisible();
+    if (shown)
+        m_reading(path);
+    const auto read = qScopeGuard([this, shown] {
+        if (shown)
+            m_reading(QString());
+    });
     try {
         LoadDocument(m_editor, path);
         return true;

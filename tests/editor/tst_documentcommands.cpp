@@ -448,6 +448,49 @@ private slots:
         QVERIFY(w.editor().document()->blockCount() >= 5000);
     }
 
+    // While «Открыть...» reads a long document, the status bar says so, and stops saying it once the
+    // document is in (or refused).
+    void openSaysThatALongDocumentIsBeingRead()
+    {
+        EditorWindow w;
+        w.window->show();
+        writeFileAtomically(w.file(u"строки.txt"_s), u"строка\n"_s.repeated(5000).toUtf8());
+        writeFileAtomically(w.file(u"пустые.rtf"_s),
+                            "{\\rtf1 " + QByteArray("\\par ").repeated(MaxDocumentParagraphs + 1) + "}");
+        QString statusWhileReading;
+        struct Seen : QObject
+        {
+            std::function<void()> shown;
+            bool eventFilter(QObject *watched, QEvent *event) override
+            {
+                if (event->type() == QEvent::Show && watched->objectName() == u"RichEditBeginning"_s)
+                    shown();
+                return false;
+            }
+        } seen;
+        seen.shown = [&] { statusWhileReading = w.status(); };
+        qApp->installEventFilter(&seen);
+        w.prompter.files.enqueue(w.file(u"строки.txt"_s));
+        w.run(u"N3"_s);
+        QCOMPARE(statusWhileReading, u"Загружается текст из файла «строки.txt»..."_s);
+        QCOMPARE(w.status(), QString());
+        QCOMPARE(w.editor().document()->blockCount(), 5001);
+
+        // Refused once read: its beginning has gone, the text before stays.
+        statusWhileReading.clear();
+        w.prompter.answers.enqueue(Prompter::Button::Yes);
+        w.prompter.files.enqueue(w.file(u"пустые.rtf"_s));
+        w.run(u"N3"_s);
+        qApp->removeEventFilter(&seen);
+        QCOMPARE(statusWhileReading, u"Загружается текст из файла «пустые.rtf»..."_s);
+        QCOMPARE(w.status(), QString());
+        QVERIFY(w.prompter.messages().last().contains(u"пустые.rtf"_s));
+        auto *beginning = w.editor().findChild<QTextEdit *>(u"RichEditBeginning"_s);
+        QVERIFY(!beginning || !beginning->isVisible());
+        QCOMPARE(w.editor().document()->blockCount(), 5001);
+        QVERIFY(w.editor().toPlainText().startsWith(u"строка\nстрока\n"_s));
+    }
+
     // A long document opened in place of the shown one is laid out to its end between the window's
     // events, and laying it out changes nothing in it. A book in paragraphs of a few lines, in a wide
     // window, was once laid out a few screenfuls deep and no further.
