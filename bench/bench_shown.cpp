@@ -176,9 +176,9 @@ double openShown(RichEdit &editor, Watch &watch, const QString &path, benchmark:
 
 // "Открыть..." of the file at `path` in a shown editor, timed until the editor is drawn with the whole
 // document; "beginning_shown_ms" until the text is first seen (a long document's beginning, drawn while
-// the rest is read); "gap_until_shown_ms" is the longest time the window did not answer until then, "longest_gap_ms" until
-// the whole text is laid out. With `fromStart`, a document not shown from its
-// start spoils the run.
+// the rest is read); "gap_until_shown_ms" is the longest time the window did not answer until then,
+// "longest_gap_ms" until the whole text is laid out. With `fromStart`, a document not shown from its start
+// spoils the run.
 void timeOpening(benchmark::State &state, const QString &path, bool fromStart)
 {
     RichEdit editor;

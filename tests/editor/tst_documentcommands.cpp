@@ -401,9 +401,9 @@ private slots:
         }
         QTest::newRow("text") << u"строки.txt"_s << lines.toUtf8();
         QTest::newRow("rtf") << u"строки.rtf"_s << writeRtf(written);
-        QTest::newRow("empty paragraphs")
-            << u"пустые.rtf"_s
-            << "{\\rtf1\\ansi\\ansicpg1251 \\'d1\\'f2\\'f0\\'ee\\'ea\\'e0 " + QByteArray("\\par\n").repeated(5000) + "}";
+        QTest::newRow("empty paragraphs") << u"пустые.rtf"_s
+                                          << "{\\rtf1\\ansi\\ansicpg1251 \\'d1\\'f2\\'f0\\'ee\\'ea\\'e0 " +
+                                                 QByteArray("\\par\n").repeated(5000) + "}";
     }
 
     void aLongDocumentsBeginningShowsWhileTheRestIsRead()
@@ -468,7 +468,9 @@ private slots:
                 return false;
             }
         } seen;
-        seen.shown = [&] { statusWhileReading = w.status(); };
+        seen.shown = [&] {
+            statusWhileReading = w.status();
+        };
         qApp->installEventFilter(&seen);
         w.prompter.files.enqueue(w.file(u"строки.txt"_s));
         w.run(u"N3"_s);

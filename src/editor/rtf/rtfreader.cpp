@@ -1520,7 +1520,8 @@ bool readRtf(const QByteArray &bytes, QTextDocument &document, qint64 mostParagr
     document.setUndoRedoEnabled(false);
     document.clear();
     {
-        Parser parser(bytes.constData(), bytes.constData() + bytes.size(), document, mostParagraphs, beginningRead);
+        Parser parser(bytes.constData(), bytes.constData() + bytes.size(), document, mostParagraphs,
+                      beginningRead);
         parser.run();
     }
     document.setUndoRedoEnabled(undo);

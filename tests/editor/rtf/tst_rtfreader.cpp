@@ -625,7 +625,8 @@ void TestRtfReader::emptyParagraphsTakeTheFormatsBefore()
 void TestRtfReader::aLongDocumentsBeginningIsGivenOnce()
 {
     const QByteArray line = "\\'f1\\'f2\\'f0\\'ee\\'ea\\'e0\\par ";
-    const QByteArray longRtf = "{\\rtf1\\ansi\\ansicpg1251 " + line.repeated(3000) + QByteArray("\\par ").repeated(3000) + "}";
+    const QByteArray longRtf =
+        "{\\rtf1\\ansi\\ansicpg1251 " + line.repeated(3000) + QByteArray("\\par ").repeated(3000) + "}";
     QTextDocument document;
     int calls = 0;
     int blocksThen = 0;
@@ -642,10 +643,13 @@ void TestRtfReader::aLongDocumentsBeginningIsGivenOnce()
     QCOMPARE(document.blockCount(), 6000);
 
     // Empty paragraphs only, and few.
-    QVERIFY(readRtf("{\\rtf1 " + QByteArray("\\par ").repeated(5000) + "}", document, 10000, [&] { ++calls; }));
+    const auto called = [&] {
+        ++calls;
+    };
+    QVERIFY(readRtf("{\\rtf1 " + QByteArray("\\par ").repeated(5000) + "}", document, 10000, called));
     QCOMPARE(calls, 2);
     QCOMPARE(document.blockCount(), 5000);
-    QVERIFY(readRtf("{\\rtf1\\ansi\\ansicpg1251 " + line.repeated(50) + "}", document, 10000, [&] { ++calls; }));
+    QVERIFY(readRtf("{\\rtf1\\ansi\\ansicpg1251 " + line.repeated(50) + "}", document, 10000, called));
     QCOMPARE(calls, 2);
 }
 
