@@ -7,6 +7,7 @@
 // way), and intuitive highlighting, on texts in many paragraphs and in one; opening texts that Qt lays
 // out slowly (one very long word, many short lines, many empty paragraphs, many fonts).
 #include "app/application.h"
+#include "app/mainwindow.h"
 #include "common/ui/labelbutton.h"
 #include "common/core/textfile.h"
 #include "editor/documentcommands.h"
@@ -14,6 +15,9 @@
 #include "editor/highlightingwindow.h"
 #include "editor/richedit.h"
 #include "editor/rtf/rtfwriter.h"
+#include "speech/speechcontrolfactory.h"
+
+#include "benchprompter.h"
 
 #include "benchsupport.h"
 
@@ -45,12 +49,16 @@ public:
     explicit Watch(RichEdit &editor) : m_editor(editor)
     {
         editor.viewport()->installEventFilter(this);
+        // The beginning of a long document is drawn over the editor while the rest is read.
+        qApp->installEventFilter(this);
         m_ticks.setInterval(0);
         connect(&m_ticks, &QTimer::timeout, this, [this] {
             const qint64 now = m_clock.nsecsElapsed();
             // The editor is drawn once its paint event is over, when the event loop turns again.
             if (m_painted && m_firstPaint < 0)
                 m_firstPaint = now;
+            if (m_beginningPainted && m_beginningPaint < 0)
+                m_beginningPaint = now;
             m_longest = std::max(m_longest, now - m_lastTick);
             m_lastTick = now;
         });
@@ -64,6 +72,8 @@ public:
         m_longest = 0;
         m_firstPaint = -1;
         m_painted = false;
+        m_beginningPaint = -1;
+        m_beginningPainted = false;
         m_ticks.start();
     }
 
@@ -77,6 +87,15 @@ public:
             return -1;
         m_longestUntilShown = m_longest;
         return double(m_firstPaint) * 1e-6;
+    }
+
+    // Milliseconds from start() to the beginning of a long document drawn over the editor while the rest
+    // is read, or to the editor drawn with the document when there was none; -1 before either.
+    double beginningShown() const
+    {
+        if (m_beginningPaint >= 0)
+            return double(m_beginningPaint) * 1e-6;
+        return m_firstPaint < 0 ? -1 : double(m_firstPaint) * 1e-6;
     }
 
     // The longest time in milliseconds that the event loop did not turn from start() until the editor
@@ -97,8 +116,13 @@ public:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
-        if (event->type() == QEvent::Paint && m_clock.isValid())
+        if (event->type() != QEvent::Paint || !m_clock.isValid())
+            return QObject::eventFilter(watched, event);
+        if (watched == m_editor.viewport())
             m_painted = true;
+        else if (auto *widget = qobject_cast<QWidget *>(watched);
+                 widget && widget->parent() && widget->parent()->objectName() == u"RichEditBeginning"_s)
+            m_beginningPainted = true;
         return QObject::eventFilter(watched, event);
     }
 
@@ -110,7 +134,9 @@ private:
     qint64 m_longest = 0;
     qint64 m_longestUntilShown = 0;
     qint64 m_firstPaint = -1;
+    qint64 m_beginningPaint = -1;
     bool m_painted = false;
+    bool m_beginningPainted = false;
 };
 
 // About `characters` characters of Russian in paragraphs of about a hundred words, or in one.
@@ -148,19 +174,22 @@ double openShown(RichEdit &editor, Watch &watch, const QString &path, benchmark:
     return shown;
 }
 
-// "Открыть..." of the file at `path` in a shown editor, timed until the editor is drawn;
-// "gap_until_shown_ms" is the longest time the window did not answer until then, "longest_gap_ms" until
-// the whole text is laid out. With `fromStart`, a document not shown from its
-// start spoils the run.
+// "Открыть..." of the file at `path` in a shown editor, timed until the editor is drawn with the whole
+// document; "beginning_shown_ms" until the text is first seen (a long document's beginning, drawn while
+// the rest is read); "gap_until_shown_ms" is the longest time the window did not answer until then,
+// "longest_gap_ms" until the whole text is laid out. With `fromStart`, a document not shown from its start
+// spoils the run.
 void timeOpening(benchmark::State &state, const QString &path, bool fromStart)
 {
     RichEdit editor;
     showEditor(editor, state);
     double longest = 0;
     double untilShown = 0;
+    double beginning = 0;
     for (auto _ : state) {
         Watch watch(editor);
         const double shown = openShown(editor, watch, path, state);
+        beginning = std::max(beginning, watch.beginningShown());
         state.SetIterationTime(shown / 1000);
         if (fromStart && editor.verticalScrollBar()->value() != 0)
             state.SkipWithError("the document was not shown from its start");
@@ -169,6 +198,7 @@ void timeOpening(benchmark::State &state, const QString &path, bool fromStart)
     }
     state.counters["longest_gap_ms"] = longest;
     state.counters["gap_until_shown_ms"] = untilShown;
+    state.counters["beginning_shown_ms"] = beginning;
 }
 
 // Writes about `characters` characters of Russian in paragraphs to a file in `folder`: an RTF document
@@ -337,6 +367,105 @@ BENCHMARK(BM_HostileLaidOutAnswering)
     ->Args({int(Hostile::ManyLines), 100 * 1000})
     ->Args({int(Hostile::ManyLines), 500 * 1000})
     ->Args({int(Hostile::EmptyParagraphs), 200 * 1000})
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+
+// The program started with a text Qt lays out slowly named on its command line, in a process already
+// running, the window maximized offscreen: from creating the main window to the window drawn
+// ("window_ms"), to the text first drawn ("beginning_ms": a long document's beginning, drawn while the
+// rest is read), and to the whole document in the editor (the time measured); keys typed meanwhile wait
+// until then ("keys_held_ms", from the window drawn). "longest_gap_ms" is the longest time the event
+// loop did not turn from the window drawn until the whole text is laid out. Arguments as
+// BM_OpenHostileUntilShown's.
+void BM_StartWithHostileUntilShown(benchmark::State &state)
+{
+    QTemporaryDir folder;
+    const QString path = writeHostile(folder, Hostile(state.range(0)), state.range(1));
+    QTemporaryDir home;
+    qputenv("VELMIRA_HOME", home.path().toUtf8());
+    writeFileAtomically(home.filePath(u"Settings.ini"_s), "[Global]\r\nGreeting=0\r\n");
+    bench::AnsweringPrompter prompter(Prompter::Button::No);
+    double window = 0;
+    double beginning = 0;
+    double held = 0;
+    double gap = 0;
+    for (auto _ : state) {
+        QElapsedTimer clock;
+        clock.start();
+        qint64 exposed = -1;
+        qint64 beginningPaint = -1;
+        qint64 whole = -1;
+        qint64 lastTick = 0;
+        qint64 longest = 0;
+        bool beginningPainted = false;
+        bool editorPainted = false;
+        MainWindowServices services;
+        services.prompter = &prompter;
+        services.arguments = {path};
+        services.createSpeechControl = [] {
+            return createSpeechControl();
+        };
+        MainWindow main(services);
+        RichEdit &editor = *main.editor();
+        // Paints of the editor, and of the beginning's view, which is made while the document is read.
+        struct Paints : QObject
+        {
+            QWidget *editor = nullptr;
+            bool *editorPainted = nullptr;
+            bool *beginningPainted = nullptr;
+            bool eventFilter(QObject *watched, QEvent *event) override
+            {
+                if (event->type() != QEvent::Paint)
+                    return false;
+                if (watched == editor)
+                    *editorPainted = true;
+                else if (watched->parent() && watched->parent()->objectName() == u"RichEditBeginning"_s)
+                    *beginningPainted = true;
+                return false;
+            }
+        } paints;
+        paints.editor = editor.viewport();
+        paints.editorPainted = &editorPainted;
+        paints.beginningPainted = &beginningPainted;
+        qApp->installEventFilter(&paints);
+        QTimer ticks;
+        ticks.setInterval(0);
+        QObject::connect(&ticks, &QTimer::timeout, &ticks, [&] {
+            const qint64 now = clock.nsecsElapsed();
+            if (exposed >= 0)
+                longest = std::max(longest, now - lastTick);
+            else if (editorPainted)
+                exposed = now;
+            lastTick = now;
+            if (beginningPainted && beginningPaint < 0)
+                beginningPaint = now;
+            if (whole < 0 && editor.document()->blockCount() > 1)
+                whole = now;
+        });
+        ticks.start();
+        main.show();
+        if (!QTest::qWaitFor([&] { return whole >= 0 && exposed >= 0 && isLaidOut(editor); }, 120000))
+            state.SkipWithError("the document was not laid out");
+        qApp->removeEventFilter(&paints);
+        state.SetIterationTime(double(whole) * 1e-9);
+        window = std::max(window, double(exposed) * 1e-6);
+        beginning = std::max(beginning, double(beginningPaint >= 0 ? beginningPaint : whole) * 1e-6);
+        held = std::max(held, double(whole - exposed) * 1e-6);
+        gap = std::max(gap, double(longest) * 1e-6);
+        state.PauseTiming();
+        main.hide();
+        state.ResumeTiming();
+    }
+    state.counters["window_ms"] = window;
+    state.counters["beginning_ms"] = beginning;
+    state.counters["keys_held_ms"] = held;
+    state.counters["longest_gap_ms"] = gap;
+}
+BENCHMARK(BM_StartWithHostileUntilShown)
+    ->ArgNames({"kind", "size"})
+    ->Args({int(Hostile::ManyLines), 500 * 1000})
+    ->Args({int(Hostile::EmptyParagraphs), MaxDocumentParagraphs - 1})
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
     ->Iterations(1);

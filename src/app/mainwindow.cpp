@@ -86,6 +86,12 @@ bool readAfterShow(const QString &path)
     }
 }
 
+// The status bar while the document at `path` is read with the window shown.
+QString readingMessage(const QString &path)
+{
+    return u"Загружается текст из файла «%1»..."_s.arg(QFileInfo(path).fileName());
+}
+
 QString iconPath(const QString &name)
 {
     return u":/icons/%1.svg"_s.arg(name);
@@ -390,6 +396,16 @@ void MainWindow::bindEditorCommands()
 {
     const auto status = [this](const QString &text) { SBM(text); };
     m_documents = std::make_unique<DocumentCommands>(*m_editor, prompter(), status);
+    // A long document takes seconds to read: the status bar says why the text is not in yet, to the eye
+    // and to a screen reader.
+    m_documents->setReadingShown([this, shown = QString()](const QString &path) mutable {
+        if (!path.isEmpty()) {
+            shown = readingMessage(path);
+            setStatusText(shown);
+        } else if (m_statusPanel->text() == shown) {
+            setStatusText(QString());
+        }
+    });
     m_formatting = std::make_unique<FormatCommands>(*m_editor, prompter(), status);
     DocumentCommands *d = m_documents.get();
     FormatCommands *f = m_formatting.get();
@@ -767,7 +783,7 @@ void MainWindow::openStartDocumentAfterShow()
         return;
     const StartDocument start = *std::exchange(m_startDocument, std::nullopt);
     // The editor stays empty for a while: the status bar says why, to the eye and to a screen reader.
-    const QString reading = u"Загружается текст из файла «%1»..."_s.arg(QFileInfo(start.path).fileName());
+    const QString reading = readingMessage(start.path);
     setStatusText(reading);
     const auto readingShown = qScopeGuard([this, &reading] {
         if (m_statusPanel->text() == reading)

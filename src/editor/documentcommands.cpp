@@ -10,6 +10,7 @@
 
 #include <QEventLoop>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QThread>
@@ -23,34 +24,48 @@ namespace velmira {
 
 namespace {
 
-// `fill` fills a new document. While `window` is shown, on a thread of its own: the window's events go
-// on meanwhile (it is drawn, its timers run), all but the user's, which wait for the document and then
-// apply to it, so that a key typed or a window closed while a long document is read comes after it. The
-// document is handed back on the calling thread; a failure is thrown there. A window not shown yet (a
-// document opened at start) has nothing to draw: the document is filled at once, and nothing runs
-// before the window is made.
-std::unique_ptr<QTextDocument> fillAside(const std::function<void(QTextDocument &)> &fill, const QWidget &window)
+// Fills a new document; calls its second argument once the document holds the beginning of a long
+// text, with the rest still to come (or never, for a short one).
+using Fill = std::function<void(QTextDocument &, const std::function<void()> &)>;
+
+// `fill` fills a new document. While `editor`'s window is shown, on a thread of its own: the window's
+// events go on meanwhile (it is drawn, its timers run), all but the user's, which wait for the document
+// and then apply to it, so that a key typed or a window closed while a long document is read comes
+// after it. A copy of the document's beginning is shown over the editor as soon as it is read (see
+// RichEdit::showBeginning), until the whole document is handed back on the calling thread; a failure
+// is thrown there. A window not shown yet (a document opened at start) has nothing to draw: the document
+// is filled at once, and nothing runs before the window is made.
+std::unique_ptr<QTextDocument> fillAside(const Fill &fill, RichEdit &editor)
 {
-    const auto filled = [&fill] {
+    if (!editor.isVisible()) {
         auto document = std::make_unique<QTextDocument>();
-        fill(*document);
+        fill(*document, [] {});
         return document;
-    };
-    if (!window.isVisible())
-        return filled();
+    }
     std::unique_ptr<QTextDocument> document;
     std::exception_ptr failure;
     QThread *const home = QThread::currentThread();
+    QEventLoop waiting;
+    // Whatever way this ends, the beginning goes: the whole document takes its place, or the editor's
+    // own text stays.
+    const auto beginningHidden = qScopeGuard([&editor] { editor.hideBeginning(); });
     const std::unique_ptr<QThread> reader(QThread::create([&] {
         try {
-            auto read = filled();
+            auto read = std::make_unique<QTextDocument>();
+            fill(*read, [&] {
+                auto beginning = std::make_shared<std::unique_ptr<QTextDocument>>(read->clone());
+                (*beginning)->moveToThread(home);
+                // Shown between the window's events; dropped with the loop should it have ended.
+                QMetaObject::invokeMethod(
+                    &waiting, [&editor, beginning] { editor.showBeginning(std::move(*beginning)); },
+                    Qt::QueuedConnection);
+            });
             read->moveToThread(home);
             document = std::move(read);
         } catch (...) {
             failure = std::current_exception();
         }
     }));
-    QEventLoop waiting;
     QObject::connect(reader.get(), &QThread::finished, &waiting, &QEventLoop::quit);
     reader->start();
     waiting.exec(QEventLoop::ExcludeUserInputEvents);
@@ -59,6 +74,28 @@ std::unique_ptr<QTextDocument> fillAside(const std::function<void(QTextDocument 
     if (failure)
         std::rethrow_exception(failure);
     return document;
+}
+
+// Where the beginning of a plain `text` (see plainDocumentText) shown first ends: after the line that
+// makes it enough (isBeginning), or inside a line that is enough by itself, though not inside a line
+// end or a character of two halves. The whole text when it is no longer.
+qsizetype beginningLength(QStringView text)
+{
+    qsizetype at = 0;
+    for (qsizetype paragraphs = 1; at < text.size(); ++paragraphs) {
+        const qsizetype lineEnd = text.indexOf(u'\n', at);
+        const qsizetype next = lineEnd < 0 ? text.size() : lineEnd + 1;
+        if (isBeginning(paragraphs, next)) {
+            if (next - at <= BeginningCharacters)
+                return next;
+            qsizetype cut = at + BeginningCharacters;
+            if (text[cut - 1] == u'\r' || text[cut - 1].isHighSurrogate())
+                --cut;
+            return cut;
+        }
+        at = next;
+    }
+    return text.size();
 }
 
 } // namespace
@@ -70,18 +107,23 @@ void LoadDocument(RichEdit &editor, const QString &path)
     // Read aside while the window goes on answering, then shown in place of the editor's document.
     if (format == DocumentFormat::Text || (format == DocumentFormat::Rtf && !looksLikeRtf(bytes))) {
         editor.replaceDocument(fillAside(
-            [&](QTextDocument &document) {
+            [&](QTextDocument &document, const std::function<void()> &beginningRead) {
                 const QString text = plainDocumentText(bytes);
                 checkDocumentLength(text, path);
-                // As RichEdit::setPlainContent fills the editor's own document.
+                // What RichEdit::setPlainContent makes of the editor's own document, the text in the
+                // editor's font, in one pass.
                 document.setDefaultFont(RichEdit::defaultFont());
                 QTextCharFormat font;
                 font.setFont(RichEdit::defaultFont());
                 document.setUndoRedoEnabled(false);
-                document.setPlainText(text);
-                QTextCursor all(&document);
-                all.select(QTextCursor::Document);
-                all.setCharFormat(font);
+                QTextCursor end(&document);
+                end.setBlockCharFormat(font);
+                const qsizetype beginning = beginningLength(text);
+                end.insertText(text.first(beginning), font);
+                if (beginning < text.size()) {
+                    beginningRead();
+                    end.insertText(text.sliced(beginning), font);
+                }
                 document.setUndoRedoEnabled(true);
             },
             editor));
@@ -89,9 +131,9 @@ void LoadDocument(RichEdit &editor, const QString &path)
     }
     const QFont font = editor.document()->defaultFont();
     editor.replaceDocument(fillAside(
-        [&](QTextDocument &document) {
+        [&](QTextDocument &document, const std::function<void()> &beginningRead) {
             document.setDefaultFont(font);
-            readDocument(path, bytes, document);
+            readDocument(path, bytes, document, beginningRead);
         },
         editor));
 }
@@ -170,8 +212,20 @@ bool DocumentCommands::openAtStart(const QString &path)
     return load(path);
 }
 
+void DocumentCommands::setReadingShown(std::function<void(const QString &)> reading)
+{
+    m_reading = std::move(reading);
+}
+
 bool DocumentCommands::load(const QString &path)
 {
+    const bool shown = m_reading && m_editor.isVisible();
+    if (shown)
+        m_reading(path);
+    const auto read = qScopeGuard([this, shown] {
+        if (shown)
+            m_reading(QString());
+    });
     try {
         LoadDocument(m_editor, path);
         return true;

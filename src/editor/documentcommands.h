@@ -45,6 +45,10 @@ public:
     // box, the editor stays empty and false is returned.
     bool openAtStart(const QString &path);
 
+    // `reading` is told the path of a document as it begins to be read while the window is shown, and
+    // an empty string once it is in or refused.
+    void setReadingShown(std::function<void(const QString &)> reading);
+
 private:
     bool load(const QString &path);
     void showFailure(const QString &text);
@@ -52,6 +56,7 @@ private:
     RichEdit &m_editor;
     Prompter &m_prompter;
     std::function<void(const QString &)> m_status;
+    std::function<void(const QString &)> m_reading;
     // The open box shows the file chosen last time.
     QString m_openName;
 };

@@ -150,6 +150,7 @@ void RichEdit::replaceDocument(std::unique_ptr<QTextDocument> document)
         setDocument(document.release());
     }
     old->deleteLater();
+    hideBeginning();
     followDocument();
     // QTextEdit gives a document a page without a height.
     boundPageHeight();
@@ -157,11 +158,40 @@ void RichEdit::replaceDocument(std::unique_ptr<QTextDocument> document)
     setTextCursor(QTextCursor(this->document()));
 }
 
+void RichEdit::showBeginning(std::unique_ptr<QTextDocument> beginning)
+{
+    hideBeginning();
+    auto view = std::make_unique<QTextEdit>(this);
+    view->setObjectName(u"RichEditBeginning"_s);
+    view->setAccessibleName(accessibleName());
+    view->setReadOnly(true);
+    view->setFocusPolicy(Qt::NoFocus);
+    view->setFrameStyle(frameStyle());
+    view->setVerticalScrollBarPolicy(verticalScrollBarPolicy());
+    view->setHorizontalScrollBarPolicy(horizontalScrollBarPolicy());
+    view->setPalette(palette());
+    view->setLineWrapMode(lineWrapMode());
+    // A few screenfuls, laid out at once; a long word in them breaks anywhere, as in the editor.
+    view->setWordWrapMode(wrapModeFor(*beginning));
+    beginning->setParent(view.get());
+    view->setDocument(beginning.release());
+    view->setGeometry(rect());
+    view->show();
+    m_beginning = std::move(view);
+}
+
+void RichEdit::hideBeginning()
+{
+    m_beginning.reset();
+}
+
 void RichEdit::resizeEvent(QResizeEvent *event)
 {
     // QTextEdit gives the page the viewport's width and no height whenever the width changes.
     QTextEdit::resizeEvent(event);
     boundPageHeight();
+    if (m_beginning)
+        m_beginning->setGeometry(rect());
 }
 
 void RichEdit::boundPageHeight()

@@ -56,6 +56,12 @@ public:
     // piece at a time between events. A document built aside (on another thread, then moved to the
     // window's) takes no time of the window's to fill.
     void replaceDocument(std::unique_ptr<QTextDocument> document);
+    // Shows `beginning`, the first part of a long document still being read, over the editor (a view of
+    // its own, not to be typed into) until the whole document replaces the editor's (replaceDocument)
+    // or is refused (hideBeginning). The editor's own document stays as it is meanwhile: nothing of the
+    // user's changes, should the document be refused.
+    void showBeginning(std::unique_ptr<QTextDocument> beginning);
+    void hideBeginning();
 
 signals:
     // The right mouse button was released over the editor at `globalPos`.
@@ -75,6 +81,7 @@ private:
 
     std::vector<KeyHandler> m_keyHandlers;
     LayoutPacing m_layoutPacing;
+    std::unique_ptr<QTextEdit> m_beginning;
 };
 
 // The document's raw text (QTextDocument::toRawText, QTextCursor::selectedText) as the program's plain

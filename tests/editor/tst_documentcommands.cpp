@@ -18,6 +18,7 @@
 #include <QStringEncoder>
 #include <QTextBlock>
 #include <QTextCursor>
+#include <QTextEdit>
 #include <QTimer>
 
 using namespace velmira;
@@ -381,6 +382,115 @@ private slots:
         QCOMPARE(seenWhileReading, u"прежний текст"_s);
         QVERIFY(w.editor().toPlainText().startsWith(u"Абзац номер 0, в котором"_s));
         QCOMPARE(w.editor().document()->blockCount(), 3000);
+    }
+
+    // A long document's beginning is shown as soon as it is read, over the editor, while the rest is
+    // read aside; the editor keeps its own text until the whole document replaces it.
+    void aLongDocumentsBeginningShowsWhileTheRestIsRead_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("bytes");
+        QString lines;
+        QTextDocument written;
+        QTextCursor cursor(&written);
+        for (int i = 0; i < 5000; ++i) {
+            lines += u"Строка номер %1\n"_s.arg(i);
+            if (i > 0)
+                cursor.insertBlock();
+            cursor.insertText(u"Строка номер %1"_s.arg(i));
+        }
+        QTest::newRow("text") << u"строки.txt"_s << lines.toUtf8();
+        QTest::newRow("rtf") << u"строки.rtf"_s << writeRtf(written);
+        QTest::newRow("empty paragraphs") << u"пустые.rtf"_s
+                                          << "{\\rtf1\\ansi\\ansicpg1251 \\'d1\\'f2\\'f0\\'ee\\'ea\\'e0 " +
+                                                 QByteArray("\\par\n").repeated(5000) + "}";
+    }
+
+    void aLongDocumentsBeginningShowsWhileTheRestIsRead()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, bytes);
+        EditorWindow w;
+        w.window->show();
+        writeFileAtomically(w.file(name), bytes);
+        w.editor().setPlainContent(u"прежний текст"_s);
+        struct Seen : QObject
+        {
+            EditorWindow &w;
+            QString beginning;
+            QString editorsOwn;
+            bool shown = false;
+            explicit Seen(EditorWindow &window) : w(window) {}
+            bool eventFilter(QObject *watched, QEvent *event) override
+            {
+                if (event->type() == QEvent::Show && watched->objectName() == u"RichEditBeginning"_s) {
+                    shown = true;
+                    beginning = qobject_cast<QTextEdit *>(watched)->toPlainText();
+                    editorsOwn = w.editor().toPlainText();
+                }
+                return false;
+            }
+        } seen(w);
+        qApp->installEventFilter(&seen);
+        LoadDocument(w.editor(), w.file(name));
+        qApp->removeEventFilter(&seen);
+
+        QVERIFY(seen.shown);
+        QCOMPARE(seen.editorsOwn, u"прежний текст"_s);
+        const QString whole = w.editor().toPlainText();
+        QVERIFY(whole.startsWith(seen.beginning));
+        // A screenful at least, and far from the whole.
+        QVERIFY(seen.beginning.count(u'\n') >= 100);
+        QVERIFY(seen.beginning.size() < whole.size() / 4);
+        QVERIFY(seen.beginning.startsWith(u"Строка"_s));
+        auto *beginning = w.editor().findChild<QTextEdit *>(u"RichEditBeginning"_s);
+        QVERIFY(!beginning || !beginning->isVisible());
+        QVERIFY(w.editor().document()->blockCount() >= 5000);
+    }
+
+    // While «Открыть...» reads a long document, the status bar says so, and stops saying it once the
+    // document is in (or refused).
+    void openSaysThatALongDocumentIsBeingRead()
+    {
+        EditorWindow w;
+        w.window->show();
+        writeFileAtomically(w.file(u"строки.txt"_s), u"строка\n"_s.repeated(5000).toUtf8());
+        writeFileAtomically(w.file(u"пустые.rtf"_s),
+                            "{\\rtf1 " + QByteArray("\\par ").repeated(MaxDocumentParagraphs + 1) + "}");
+        QString statusWhileReading;
+        struct Seen : QObject
+        {
+            std::function<void()> shown;
+            bool eventFilter(QObject *watched, QEvent *event) override
+            {
+                if (event->type() == QEvent::Show && watched->objectName() == u"RichEditBeginning"_s)
+                    shown();
+                return false;
+            }
+        } seen;
+        seen.shown = [&] {
+            statusWhileReading = w.status();
+        };
+        qApp->installEventFilter(&seen);
+        w.prompter.files.enqueue(w.file(u"строки.txt"_s));
+        w.run(u"N3"_s);
+        QCOMPARE(statusWhileReading, u"Загружается текст из файла «строки.txt»..."_s);
+        QCOMPARE(w.status(), QString());
+        QCOMPARE(w.editor().document()->blockCount(), 5001);
+
+        // Refused once read: its beginning has gone, the text before stays.
+        statusWhileReading.clear();
+        w.prompter.answers.enqueue(Prompter::Button::Yes);
+        w.prompter.files.enqueue(w.file(u"пустые.rtf"_s));
+        w.run(u"N3"_s);
+        qApp->removeEventFilter(&seen);
+        QCOMPARE(statusWhileReading, u"Загружается текст из файла «пустые.rtf»..."_s);
+        QCOMPARE(w.status(), QString());
+        QVERIFY(w.prompter.messages().last().contains(u"пустые.rtf"_s));
+        auto *beginning = w.editor().findChild<QTextEdit *>(u"RichEditBeginning"_s);
+        QVERIFY(!beginning || !beginning->isVisible());
+        QCOMPARE(w.editor().document()->blockCount(), 5001);
+        QVERIFY(w.editor().toPlainText().startsWith(u"строка\nстрока\n"_s));
     }
 
     // A long document opened in place of the shown one is laid out to its end between the window's

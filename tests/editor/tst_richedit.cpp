@@ -189,6 +189,43 @@ private slots:
     // Laid out wrapped at words even once, a line of 250,000 letters took a minute: a document with a
     // long word is laid out broken anywhere from its first line on, whether it is opened in place of
     // the shown one or its whole text is replaced, and a mode that fits already is not changed.
+    // A long document's beginning covers the editor, whatever its size, and leaves the editor's own
+    // text alone; a long word in it breaks anywhere, as in the editor. The whole document replaces it.
+    void theBeginningCoversTheEditorUntilTheWholeDocumentComes()
+    {
+        RichEdit editor;
+        editor.resize(600, 400);
+        editor.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&editor));
+        editor.setPlainContent(u"прежний текст"_s);
+        auto beginning = std::make_unique<QTextDocument>();
+        beginning->setPlainText(word(LongestWrappedWord + 1) + u"\nначало"_s);
+        editor.showBeginning(std::move(beginning));
+        auto *shown = editor.findChild<QTextEdit *>(u"RichEditBeginning"_s);
+        QVERIFY(shown && shown->isVisible());
+        QVERIFY(shown->isReadOnly());
+        QCOMPARE(shown->geometry(), editor.rect());
+        QCOMPARE(shown->document()->defaultTextOption().wrapMode(), QTextOption::WrapAnywhere);
+        editor.resize(800, 500);
+        QCOMPARE(shown->geometry(), editor.rect());
+        QCOMPARE(editor.toPlainText(), u"прежний текст"_s);
+        QVERIFY(!editor.document()->isUndoAvailable());
+
+        // Refused: gone, the editor as it was.
+        editor.hideBeginning();
+        QVERIFY(!editor.findChild<QTextEdit *>(u"RichEditBeginning"_s));
+        QCOMPARE(editor.toPlainText(), u"прежний текст"_s);
+
+        // Read whole: gone, the whole document in the editor.
+        editor.showBeginning(std::make_unique<QTextDocument>());
+        QVERIFY(editor.findChild<QTextEdit *>(u"RichEditBeginning"_s));
+        auto whole = std::make_unique<QTextDocument>();
+        whole->setPlainText(u"начало и конец"_s);
+        editor.replaceDocument(std::move(whole));
+        QVERIFY(!editor.findChild<QTextEdit *>(u"RichEditBeginning"_s));
+        QCOMPARE(editor.toPlainText(), u"начало и конец"_s);
+    }
+
     void aLongWordIsNeverLaidOutWrappedAtWords()
     {
         RichEdit editor;

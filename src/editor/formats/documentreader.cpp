@@ -219,7 +219,8 @@ QByteArray readDocumentBytes(const QString &path)
     return bytes;
 }
 
-void readDocument(const QString &path, const QByteArray &bytes, QTextDocument &document)
+void readDocument(const QString &path, const QByteArray &bytes, QTextDocument &document,
+                  const std::function<void()> &beginningRead)
 {
     DocumentFormat format;
     Book book;
@@ -233,7 +234,7 @@ void readDocument(const QString &path, const QByteArray &bytes, QTextDocument &d
     } catch (const Error &error) {
         throw Error(failure(path, error.message()));
     }
-    if (format == DocumentFormat::Rtf && readRtf(bytes, document, MaxDocumentParagraphs)) {
+    if (format == DocumentFormat::Rtf && readRtf(bytes, document, MaxDocumentParagraphs, beginningRead)) {
         emptyWhenTooLong(document, path);
         return;
     }

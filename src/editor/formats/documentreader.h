@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <functional>
 
 class QTextDocument;
 
@@ -36,8 +37,10 @@ QByteArray readDocumentBytes(const QString &path);
 // file are read as plain text. Throws Error with a message in Russian that names the file and the
 // reason when the file cannot be read (damaged, encrypted, no text in it, hostile, of no known format),
 // leaving the document as it was, and when its text is longer than MaxDocumentLength, which a rich
-// document shows only once read: that leaves the document empty.
-void readDocument(const QString &path, const QByteArray &bytes, QTextDocument &document);
+// document shows only once read: that leaves the document empty. `beginningRead`, when given, is
+// called once a long RTF document's beginning is in (see readRtf).
+void readDocument(const QString &path, const QByteArray &bytes, QTextDocument &document,
+                  const std::function<void()> &beginningRead = {});
 
 // readDocument of the file at `path`.
 void readDocumentFile(const QString &path, QTextDocument &document);

@@ -4,6 +4,7 @@
 #include <QByteArray>
 #include <QTextFormat>
 
+#include <functional>
 #include <limits>
 
 class QTextDocument;
@@ -40,8 +41,23 @@ bool looksLikeRtf(const QByteArray &bytes);
 // multiple of the input's size. Reading stops where the outermost group closes, or once the document
 // has more than `mostParagraphs` paragraphs (a caller that refuses such a document need not wait for
 // the rest).
+//
+// A long document's beginning can be shown while the rest is read: `beginningRead`, when given, is
+// called once, with the rest still to come, as soon as the document holds its first paragraphs (see
+// isBeginning); never for a shorter document.
 bool readRtf(const QByteArray &bytes, QTextDocument &document,
-             qint64 mostParagraphs = std::numeric_limits<qint64>::max());
+             qint64 mostParagraphs = std::numeric_limits<qint64>::max(),
+             const std::function<void()> &beginningRead = {});
+
+// As many paragraphs, or characters, as are enough to show as the beginning of a longer document: a
+// few screenfuls of the largest window, laid out in a few milliseconds.
+inline constexpr qint64 BeginningParagraphs = 200;
+inline constexpr qint64 BeginningCharacters = 20 * 1000;
+
+constexpr bool isBeginning(qint64 paragraphs, qint64 characters)
+{
+    return paragraphs >= BeginningParagraphs || characters >= BeginningCharacters;
+}
 
 // Every family a document shows costs Qt a search among the system's fonts the first time it draws
 // it, a millisecond or two for one the system does not have: a document switching among 100,000 fonts

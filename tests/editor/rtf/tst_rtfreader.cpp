@@ -99,6 +99,8 @@ private slots:
     void binaryJunk();
     void deepNesting();
     void readingStopsPastTheParagraphsWanted();
+    void emptyParagraphsTakeTheFormatsBefore();
+    void aLongDocumentsBeginningIsGivenOnce();
 };
 
 void TestRtfReader::notRtfLeavesTheDocumentAlone_data()
@@ -587,6 +589,68 @@ void TestRtfReader::readingStopsPastTheParagraphsWanted()
 
     QVERIFY(readRtf(rtf, document, 5));
     QCOMPARE(document.toPlainText(), u"а\nб\n\nв\nг"_s);
+}
+
+// Empty paragraphs, however many follow one another, each take the paragraph format in force and
+// show in the size of their mark, and whatever comes after them (text, a new format, a picture) goes
+// after the last of them.
+void TestRtfReader::emptyParagraphsTakeTheFormatsBefore()
+{
+    const QByteArray picture = hexOf(jpegBytes(testImage(4, 2)));
+    const auto document = readDocument(
+        "{\\rtf1\\ansi\\ansicpg1251 \\pard\\qc\\sb120 {\\fs40 \\'e0\\par\\par\\par}\\par\\par"
+        "\\pard\\qr \\'e1\\par\\par\\par{\\pict\\jpegblip " + picture + "}\\par\\par\\'e2}");
+    QVERIFY(document);
+    QCOMPARE(documentText(*document), u"а\n\n\n\n\nб\n\n\n#\n\nв"_s);
+    const auto block = [&](int n) {
+        return document->findBlockByNumber(n);
+    };
+    for (int n = 0; n < 5; ++n) {
+        QCOMPARE(block(n).blockFormat().alignment() & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
+        QCOMPARE(block(n).blockFormat().topMargin(), 8.0);
+    }
+    QCOMPARE(block(1).charFormat().fontPointSize(), 20.0);
+    QCOMPARE(block(2).charFormat().fontPointSize(), 20.0);
+    QCOMPARE(block(3).charFormat().fontPointSize(), 12.0);
+    QCOMPARE(block(4).charFormat().fontPointSize(), 12.0);
+    for (int n = 5; n < 11; ++n) {
+        QCOMPARE(block(n).blockFormat().alignment() & Qt::AlignHorizontal_Mask, Qt::AlignRight);
+        QCOMPARE(block(n).blockFormat().topMargin(), 0.0);
+    }
+    QCOMPARE(imagesOf(*document).size(), 1);
+}
+
+// A long document's beginning is given once, with a few screenfuls in the document and the rest to
+// come; a short document's never.
+void TestRtfReader::aLongDocumentsBeginningIsGivenOnce()
+{
+    const QByteArray line = "\\'f1\\'f2\\'f0\\'ee\\'ea\\'e0\\par ";
+    const QByteArray longRtf =
+        "{\\rtf1\\ansi\\ansicpg1251 " + line.repeated(3000) + QByteArray("\\par ").repeated(3000) + "}";
+    QTextDocument document;
+    int calls = 0;
+    int blocksThen = 0;
+    QString textThen;
+    QVERIFY(readRtf(longRtf, document, std::numeric_limits<qint64>::max(), [&] {
+        ++calls;
+        blocksThen = document.blockCount();
+        textThen = document.toPlainText();
+    }));
+    QCOMPARE(calls, 1);
+    QVERIFY(blocksThen >= 100);
+    QVERIFY(blocksThen < 1000);
+    QVERIFY(textThen.startsWith(u"строка\nстрока\n"_s));
+    QCOMPARE(document.blockCount(), 6000);
+
+    // Empty paragraphs only, and few.
+    const auto called = [&] {
+        ++calls;
+    };
+    QVERIFY(readRtf("{\\rtf1 " + QByteArray("\\par ").repeated(5000) + "}", document, 10000, called));
+    QCOMPARE(calls, 2);
+    QCOMPARE(document.blockCount(), 5000);
+    QVERIFY(readRtf("{\\rtf1\\ansi\\ansicpg1251 " + line.repeated(50) + "}", document, 10000, called));
+    QCOMPARE(calls, 2);
 }
 
 QTEST_MAIN(TestRtfReader)
