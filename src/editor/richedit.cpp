@@ -10,6 +10,8 @@
 #include <QScrollBar>
 #include <QTextBlock>
 
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
 namespace velmira {
@@ -67,6 +69,14 @@ void RichEdit::addKeyHandler(KeyHandler handler)
 QString RichEdit::plainTextCrLf() const
 {
     return withCrLf(document()->toRawText());
+}
+
+QString RichEdit::plainTextCrLfStart(int length) const
+{
+    // A cursor's selection is the document's raw text, as toRawText gives it whole.
+    QTextCursor start(document());
+    start.setPosition(std::clamp(length, 0, document()->characterCount() - 1), QTextCursor::KeepAnchor);
+    return withCrLf(start.selectedText());
 }
 
 QString RichEdit::selectedTextCrLf() const

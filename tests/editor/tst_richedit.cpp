@@ -66,6 +66,22 @@ private slots:
         QCOMPARE(editor.selectedTextCrLf(), u"абзац\u00A0и\tтаб\r\nс"_s);
         QCOMPARE(withCrLf(QString()), QString());
         QCOMPARE(withCrLf(QString(QChar::ParagraphSeparator)), u"\r\n"_s);
+
+        // The start of the text, taken without copying the whole, is how the whole begins, a table's
+        // frame and the line breaks included, and at least as long as asked.
+        cursor.movePosition(QTextCursor::End);
+        cursor.insertTable(2, 2);
+        cursor.insertText(u"ячейка"_s);
+        cursor.movePosition(QTextCursor::End);
+        cursor.insertText(u"после таблицы"_s);
+        const QString whole = editor.plainTextCrLf();
+        for (int length = 0; length <= editor.document()->characterCount() + 1; ++length) {
+            const QString start = editor.plainTextCrLfStart(length);
+            QVERIFY2(whole.startsWith(start), qPrintable(QString::number(length)));
+            // A start that ends in a table takes the table whole.
+            QVERIFY(start.size() - start.count(u"\r\n"_s) >= std::min(length, editor.document()->characterCount() - 1));
+        }
+        QCOMPARE(editor.plainTextCrLfStart(editor.document()->characterCount()), whole);
     }
 
     void aLongWordIsShownBrokenAnywhereAndKeptWhole()
