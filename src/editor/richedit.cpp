@@ -48,8 +48,11 @@ RichEdit::RichEdit(QWidget *parent) : QTextEdit(parent), m_layoutPacing(*documen
 void RichEdit::followDocument()
 {
     // Seen before the document lays the change out, so that a very long word is never laid out slowly.
-    connect(document(), &QTextDocument::contentsChange, this,
-            [this](int from, int, int added) { fitWrapModeToChange(*document(), from, added); });
+    connect(document(), &QTextDocument::contentsChange, this, [this](int from, int, int added) {
+        fitWrapModeToChange(*document(), from, added);
+        keepLongParagraphsLaidOut(*document(), from, from + added);
+    });
+    keepLongParagraphsLaidOut(*document(), 0, document()->characterCount());
     // A document opened in place of the shown one is laid out in short steps, as the first one is.
     m_layoutPacing.setDocument(*document());
 }
@@ -73,10 +76,19 @@ QString RichEdit::plainTextCrLf() const
 
 QString RichEdit::plainTextCrLfStart(int length) const
 {
-    // A cursor's selection is the document's raw text, as toRawText gives it whole.
-    QTextCursor start(document());
-    start.setPosition(std::clamp(length, 0, document()->characterCount() - 1), QTextCursor::KeepAnchor);
-    return withCrLf(start.selectedText());
+    // Block by block, each with the character that ends it (a paragraph's end, a table's frame), as
+    // toRawText copies the whole document. Not with a cursor's selection: a cursor that moves works
+    // out where the caret would be drawn, which lays out a paragraph of millions of characters anew.
+    const QTextDocument &text = *document();
+    const int wanted = std::clamp(length, 0, text.characterCount() - 1);
+    QString raw;
+    for (QTextBlock block = text.begin(); block.isValid() && raw.size() < wanted; block = block.next()) {
+        for (auto fragment = block.begin(); !fragment.atEnd() && raw.size() < wanted; ++fragment)
+            raw += fragment.fragment().text();
+        raw += text.characterAt(block.position() + block.length() - 1);
+    }
+    raw.truncate(wanted);
+    return withCrLf(raw);
 }
 
 QString RichEdit::selectedTextCrLf() const

@@ -33,8 +33,8 @@ public:
 
     // The editor's whole text as plain text, with CR LF between paragraphs (see withCrLf).
     QString plainTextCrLf() const;
-    // How plainTextCrLf begins: its first `length` characters at least (a paragraph end counts as one;
-    // a start that ends in a table takes the table whole); cheap however long the whole text is.
+    // How plainTextCrLf begins: its first `length` characters (a paragraph end counts as one); cheap
+    // however long the whole text is.
     QString plainTextCrLfStart(int length) const;
     // The selected text as plain text, with CR LF between paragraphs.
     QString selectedTextCrLf() const;

@@ -37,8 +37,8 @@ public:
     virtual QString wholeText() const = 0;
     virtual QString selectedText() const = 0;
     // How long the whole text is, counted as the editor counts (a paragraph end is one character),
-    // and its start of at least `length` such characters (or all of it), as wholeText begins: the
-    // start of a long text is read before the whole is copied.
+    // and its first `length` such characters (or all of it), as wholeText begins: the start of a
+    // long text is read before the whole is copied.
     virtual qsizetype wholeTextLength() const { return wholeText().size(); }
     virtual QString wholeTextStart(qsizetype length) const { return wholeText().first(std::min(length, wholeText().size())); }
     // A short message in the status bar.
