@@ -83,8 +83,17 @@ QString RichEdit::plainTextCrLfStart(int length) const
     const int wanted = std::clamp(length, 0, text.characterCount() - 1);
     QString raw;
     for (QTextBlock block = text.begin(); block.isValid() && raw.size() < wanted; block = block.next()) {
-        for (auto fragment = block.begin(); !fragment.atEnd() && raw.size() < wanted; ++fragment)
-            raw += fragment.fragment().text();
+        for (auto it = block.begin(); !it.atEnd() && raw.size() < wanted; ++it) {
+            const QTextFragment fragment = it.fragment();
+            const int needed = wanted - int(raw.size());
+            if (fragment.length() <= needed) {
+                raw += fragment.text();
+                continue;
+            }
+            // Of a run of millions of characters in one format, only what is wanted.
+            for (int at = fragment.position(); at < fragment.position() + needed; ++at)
+                raw += text.characterAt(at);
+        }
         raw += text.characterAt(block.position() + block.length() - 1);
     }
     raw.truncate(wanted);
