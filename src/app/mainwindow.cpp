@@ -52,6 +52,8 @@
 #include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <climits>
 #include <tuple>
 #include <utility>
 
@@ -349,6 +351,16 @@ int MainWindow::pitch() const
 QString MainWindow::wholeText() const
 {
     return m_editor->plainTextCrLf();
+}
+
+qsizetype MainWindow::wholeTextLength() const
+{
+    return m_editor->document()->characterCount() - 1;
+}
+
+QString MainWindow::wholeTextStart(qsizetype length) const
+{
+    return m_editor->plainTextCrLfStart(int(std::min<qsizetype>(length, INT_MAX)));
 }
 
 QString MainWindow::selectedText() const

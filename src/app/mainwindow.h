@@ -86,6 +86,8 @@ public:
     int speed() const override;
     int pitch() const override;
     QString wholeText() const override;
+    qsizetype wholeTextLength() const override;
+    QString wholeTextStart(qsizetype length) const override;
     QString selectedText() const override;
     void statusMessage(const QString &text) override { SBM(text); }
     QWidget *dialogOwner() const override { return const_cast<MainWindow *>(this); }

@@ -2,6 +2,7 @@
 
 #include <QTextBlock>
 #include <QTextDocument>
+#include <QTextLayout>
 #include <QTextOption>
 
 #include <algorithm>
@@ -62,6 +63,16 @@ void fitWrapModeToChange(QTextDocument &document, int from, int added)
     else if (document.defaultTextOption().wrapMode() != QTextOption::WrapAnywhere &&
              hasLongWordAround(document, from, from + added))
         setWrapMode(document, QTextOption::WrapAnywhere);
+}
+
+void keepLongParagraphsLaidOut(QTextDocument &document, int from, int to)
+{
+    if (document.characterCount() <= LongestUncachedParagraph)
+        return;
+    for (QTextBlock block = document.findBlock(from); block.isValid() && block.position() <= to; block = block.next()) {
+        if (block.length() > LongestUncachedParagraph)
+            block.layout()->setCacheEnabled(true);
+    }
 }
 
 } // namespace velmira

@@ -31,4 +31,14 @@ QTextOption::WrapMode wrapModeFor(const QTextDocument &document);
 // lines broken anywhere until the next whole text.
 void fitWrapModeToChange(QTextDocument &document, int from, int added);
 
+// Qt throws a paragraph's shaping and character attributes away each time it has drawn it, and works
+// them out again for the whole paragraph whenever the caret is drawn or moved in it: on a paragraph of a
+// million characters each blink of the caret and each word marked while it is read takes tens of
+// milliseconds. Paragraphs longer than this keep them.
+inline constexpr int LongestUncachedParagraph = 20000;
+
+// Has the paragraphs touching the positions from `from` to `to` that are longer than
+// LongestUncachedParagraph keep their layout between drawings.
+void keepLongParagraphsLaidOut(QTextDocument &document, int from, int to);
+
 } // namespace velmira

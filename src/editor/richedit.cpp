@@ -10,6 +10,8 @@
 #include <QScrollBar>
 #include <QTextBlock>
 
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
 namespace velmira {
@@ -46,8 +48,11 @@ RichEdit::RichEdit(QWidget *parent) : QTextEdit(parent), m_layoutPacing(*documen
 void RichEdit::followDocument()
 {
     // Seen before the document lays the change out, so that a very long word is never laid out slowly.
-    connect(document(), &QTextDocument::contentsChange, this,
-            [this](int from, int, int added) { fitWrapModeToChange(*document(), from, added); });
+    connect(document(), &QTextDocument::contentsChange, this, [this](int from, int, int added) {
+        fitWrapModeToChange(*document(), from, added);
+        keepLongParagraphsLaidOut(*document(), from, from + added);
+    });
+    keepLongParagraphsLaidOut(*document(), 0, document()->characterCount());
     // A document opened in place of the shown one is laid out in short steps, as the first one is.
     m_layoutPacing.setDocument(*document());
 }
@@ -67,6 +72,32 @@ void RichEdit::addKeyHandler(KeyHandler handler)
 QString RichEdit::plainTextCrLf() const
 {
     return withCrLf(document()->toRawText());
+}
+
+QString RichEdit::plainTextCrLfStart(int length) const
+{
+    // Block by block, each with the character that ends it (a paragraph's end, a table's frame), as
+    // toRawText copies the whole document. Not with a cursor's selection: a cursor that moves works
+    // out where the caret would be drawn, which lays out a paragraph of millions of characters anew.
+    const QTextDocument &text = *document();
+    const int wanted = std::clamp(length, 0, text.characterCount() - 1);
+    QString raw;
+    for (QTextBlock block = text.begin(); block.isValid() && raw.size() < wanted; block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd() && raw.size() < wanted; ++it) {
+            const QTextFragment fragment = it.fragment();
+            const int needed = wanted - int(raw.size());
+            if (fragment.length() <= needed) {
+                raw += fragment.text();
+                continue;
+            }
+            // Of a run of millions of characters in one format, only what is wanted.
+            for (int at = fragment.position(); at < fragment.position() + needed; ++at)
+                raw += text.characterAt(at);
+        }
+        raw += text.characterAt(block.position() + block.length() - 1);
+    }
+    raw.truncate(wanted);
+    return withCrLf(raw);
 }
 
 QString RichEdit::selectedTextCrLf() const

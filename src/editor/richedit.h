@@ -33,6 +33,9 @@ public:
 
     // The editor's whole text as plain text, with CR LF between paragraphs (see withCrLf).
     QString plainTextCrLf() const;
+    // How plainTextCrLf begins: its first `length` characters (a paragraph end counts as one); cheap
+    // however long the whole text is.
+    QString plainTextCrLfStart(int length) const;
     // The selected text as plain text, with CR LF between paragraphs.
     QString selectedTextCrLf() const;
 

@@ -7,11 +7,20 @@
 #include "reading/wordfollower.h"
 #include "speech/speechcontrol.h"
 
+#include <QTimer>
+
 #include <algorithm>
 
 using namespace Qt::StringLiterals;
 
 namespace velmira {
+
+namespace {
+
+// How long the start of a long text waits for its first words to be heard before the rest is copied.
+constexpr int RestDelayMs = 250;
+
+} // namespace
 
 ReadingController::ReadingController(ReadingHost &host, VoicePanel &panel, QObject *parent)
     : QObject(parent), m_host(host), m_panel(panel), m_speaker(host),
@@ -125,10 +134,13 @@ void ReadingController::pitchMoved(int position)
 
 void ReadingController::Read()
 {
-    // The whole text is copied only when it is what is read: the copy of a long text holds the window
-    // (tens of milliseconds at 10 M characters) before anything is heard.
+    // The whole text is copied only when it is what is read, and a long one only once its start is
+    // heard: the copy holds the window (tens of milliseconds at 10 M characters).
     const QString selected = m_host.selectedText();
-    const QString text = selected.isEmpty() ? m_host.wholeText() : selected;
+    const bool inTwoSteps = selected.isEmpty() && m_host.wholeTextLength() > OpeningLength;
+    const QString text = !selected.isEmpty() ? selected
+                         : inTwoSteps        ? m_host.wholeTextStart(OpeningLength)
+                                             : m_host.wholeText();
     if (text.isEmpty()) {
         m_host.statusMessage(u"Нет текста для чтения"_s);
         return;
@@ -140,10 +152,27 @@ void ReadingController::Read()
     }
     m_speaker.attempt(
         [&](SpeechControl &speech) {
-            m_queue->read(text, !selected.isEmpty());
+            if (!inTwoSteps) {
+                m_queue->read(text, !selected.isEmpty());
+            } else if (!m_queue->readOpening(text)) {
+                m_queue->read(m_host.wholeText());
+            } else {
+                // Once the first words are heard, the output holds enough speech to ride over the
+                // copy; a start without words waits a moment instead.
+                connect(&speech, &SpeechControl::wordReached, this, &ReadingController::copyRest,
+                        Qt::SingleShotConnection);
+                QTimer::singleShot(RestDelayMs, this, &ReadingController::copyRest);
+            }
             speech.AudioResume();
         },
         Speaker::Report::StatusBar);
+}
+
+void ReadingController::copyRest()
+{
+    if (!m_queue->awaitsRest())
+        return;
+    m_speaker.attempt([&](SpeechControl &) { m_queue->readRest(m_host.wholeText()); }, Speaker::Report::StatusBar);
 }
 
 void ReadingController::Pause()

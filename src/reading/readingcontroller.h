@@ -2,6 +2,7 @@
 // the main window's settings panel.
 #pragma once
 
+#include "reading/readingqueue.h"
 #include "reading/speaker.h"
 
 #include <QObject>
@@ -58,8 +59,8 @@ public:
     void pitchMoved(int position);
 
     // Read: speaks the selection, or the whole text when nothing is selected, after text preparation,
-    // behind whatever is queued, and resumes held speech. A long text is heard before it is prepared
-    // whole (see ReadingQueue). Reports failures in the status bar.
+    // behind whatever is queued, and resumes held speech. A long text is heard before it is copied and
+    // prepared whole (see ReadingQueue). Reports failures in the status bar.
     void Read();
     // Holds the speech; the next Read resumes it. Failures are thrown to the caller.
     void Pause();
@@ -72,7 +73,14 @@ public:
     // The same for several texts, spoken one after another; a failure is reported once.
     void ReadText(const QStringList &texts);
 
+    // A whole text longer than this (in the editor's characters) is read in two steps: its start at
+    // once, the whole of it copied from the editor once the first words are heard.
+    static constexpr qsizetype OpeningLength = 2 * ReadingQueue::StartLength;
+
 private:
+    // Gives the queue the whole text whose opening it is speaking, when it still waits for it.
+    void copyRest();
+
     // The default positions within the current engine's limits.
     int defaultSpeed(SpeechControl &speech) const;
     int defaultPitch(SpeechControl &speech) const;

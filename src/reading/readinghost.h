@@ -3,6 +3,8 @@
 
 #include <QString>
 
+#include <algorithm>
+
 class QWidget;
 
 namespace velmira {
@@ -34,6 +36,11 @@ public:
     // The editor's whole text and its selected text, as plain text.
     virtual QString wholeText() const = 0;
     virtual QString selectedText() const = 0;
+    // How long the whole text is, counted as the editor counts (a paragraph end is one character),
+    // and its first `length` such characters (or all of it), as wholeText begins: the start of a
+    // long text is read before the whole is copied.
+    virtual qsizetype wholeTextLength() const { return wholeText().size(); }
+    virtual QString wholeTextStart(qsizetype length) const { return wholeText().first(std::min(length, wholeText().size())); }
     // A short message in the status bar.
     virtual void statusMessage(const QString &text) = 0;
     // The dialogs, and the window that owns them.

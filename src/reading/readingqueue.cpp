@@ -39,12 +39,68 @@ void ReadingQueue::read(const QString &text, bool fromSelection)
     start(queued);
 }
 
+bool ReadingQueue::readOpening(const QString &opening)
+{
+    if (m_preparing || !m_waiting.empty() || opening.isEmpty())
+        return false;
+    const std::shared_ptr<const Corrections> corrections = correctionsInUse();
+    // Where the synthesiser would cut the text anyway, so that it sounds as when read whole.
+    const qsizetype cut = findPieceEnd(opening, 0, StartLength).end;
+    if (corrections && !corrections->appliesAtOnce(cut))
+        return false;
+    Opening started{Text{QString(), corrections, ++m_lastTextId, false}, cut, QString()};
+    const QString source = opening.first(cut);
+    started.spoken = corrections ? corrections->apply(source) : source;
+    speak(started.text, source, started.spoken);
+    m_opening = std::move(started);
+    m_preparing = true;
+    return true;
+}
+
+void ReadingQueue::readRest(const QString &whole)
+{
+    if (!m_opening)
+        return;
+    Opening opening = std::move(*m_opening);
+    m_opening.reset();
+    m_preparing = false;
+    if (!shareIfEqual(m_lastRead, whole))
+        m_lastRead = whole;
+    Text &text = opening.text;
+    text.text = m_lastRead;
+    try {
+        if (!text.corrections) {
+            // Read on from where the text and its spoken start part (at the cut, unless it was edited).
+            qsizetype same = 0;
+            const QStringView spoken(opening.spoken);
+            while (same < spoken.size() && same < text.text.size() && spoken[same] == text.text[same])
+                ++same;
+            if (same < text.text.size())
+                speak(text, text.text, text.text, same, text.text.sliced(same));
+        } else if (text.corrections == m_last.corrections && m_last.source == text.text &&
+                   m_last.opening == opening.spoken) {
+            if (m_last.same < m_last.whole.size())
+                speak(text, text.text, m_last.whole, m_last.same, m_last.rest);
+        } else {
+            prepareRest(text, Parts{text.text, text.corrections, text.text.first(std::min(opening.cut, text.text.size())),
+                                    opening.spoken, {}, 0, {}});
+            return;
+        }
+    } catch (const std::exception &) {
+        m_waiting.clear();
+        emit speechFailed();
+        return;
+    }
+    startWaiting();
+}
+
 void ReadingQueue::discard()
 {
     ++m_generation;
     m_waiting.clear();
     m_preparing = false;
     m_awaitingFinder = false;
+    m_opening.reset();
 }
 
 void ReadingQueue::speak(const Text &text, const QString &original, const QString &spoken)
@@ -91,7 +147,13 @@ void ReadingQueue::start(const Text &queued)
     }
     Parts parts{text, corrections, text.first(cut), corrections->apply(text.first(cut)), {}, 0, {}};
     speak(queued, parts.openingSource, parts.opening);
+    prepareRest(queued, std::move(parts));
+}
 
+void ReadingQueue::prepareRest(const Text &queued, Parts parts)
+{
+    const QString &text = queued.text;
+    const std::shared_ptr<const Corrections> &corrections = queued.corrections;
     m_preparing = true;
     const quint64 generation = m_generation;
     auto prepared = std::make_shared<Prepared>();

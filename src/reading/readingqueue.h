@@ -10,6 +10,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QThread;
@@ -44,6 +45,17 @@ public:
     // for it. Throws what text preparation throws for the dictionary file and for the start of the
     // text (Error, DictionaryRunaway), and what the speech control's Speak throws.
     void read(const QString &text, bool fromSelection = false);
+    // Speaks the start of a long text before the whole of it is known: `opening` is how the text
+    // begins (a few thousand characters of it), and readRest gives the whole text once it is copied.
+    // Meanwhile texts given with read wait. False, and nothing spoken, when the start cannot go first
+    // (texts are waiting already, or the dictionary is still being read): read the whole text then.
+    // Throws as read does.
+    bool readOpening(const QString &opening);
+    // The whole text whose opening is being spoken; ignored when it was discarded meanwhile. Its start
+    // may differ from the opening (the text was edited since): what follows is then read from where
+    // they part.
+    void readRest(const QString &whole);
+    bool awaitsRest() const { return m_opening.has_value(); }
     // Drops the texts and rests still being prepared (the speech was stopped, or another text cuts in).
     void discard();
     // Whether a text is still being prepared.
@@ -87,7 +99,18 @@ private:
         QString rest;
     };
 
+    // The start of a text given by readOpening, spoken while the whole text is awaited: `cut` characters
+    // of `text.text`, prepared as `spoken`.
+    struct Opening
+    {
+        Text text;
+        qsizetype cut = 0;
+        QString spoken;
+    };
+
     void start(const Text &text);
+    // Prepares the whole of a long text whose opening `parts` has been spoken, on a thread of its own.
+    void prepareRest(const Text &text, Parts parts);
     // Starts the texts waiting, in turn, until one is being prepared; reports what they throw.
     void startWaiting();
     // `text` waits at the head of the queue until the finder of its dictionary is ready.
@@ -115,6 +138,7 @@ private:
     // Counts discards: a rest prepared for an earlier generation is not spoken.
     quint64 m_generation = 0;
     bool m_preparing = false;
+    std::optional<Opening> m_opening;
 };
 
 } // namespace velmira

@@ -13,6 +13,7 @@
 #endif
 
 #include <algorithm>
+#include <cstdlib>
 
 using namespace Qt::StringLiterals;
 
@@ -25,7 +26,20 @@ namespace {
 constexpr qsizetype FirstPieceLimit = 160;
 constexpr qsizetype PieceLimit = 500;
 
+// Below about -60 dB: the faint noise some voices make before they speak is silence too.
+constexpr int SilenceLevel = 32;
+// Kept before the voice, so that its first sound sets in as it was made.
+constexpr int LeadInMs = 3;
+
 } // namespace
+
+qint64 leadingSilence(std::span<const qint16> samples, int sampleRate)
+{
+    const auto voice = std::find_if(samples.begin(), samples.end(), [](qint16 s) { return std::abs(int(s)) > SilenceLevel; });
+    if (voice == samples.end())
+        return qint64(samples.size());
+    return std::max<qint64>(0, (voice - samples.begin()) - qint64(sampleRate) * LeadInMs / 1000);
+}
 
 struct SynthesisWorker::Engines
 {
@@ -58,6 +72,9 @@ struct SynthesisWorker::Job : PieceSink
 
     qint64 firstSample = 0; // where the piece starts in the channel's played speech
     qint64 samples = 0;     // made so far for this piece
+    // The silence before the voice is still being left out (see leadingSilence); `dropped` samples were.
+    bool trimLead = false;
+    qint64 dropped = 0;
     std::vector<WordMark> words;
     TextSpan lastWord;
     QString failure;
@@ -245,6 +262,7 @@ bool SynthesisWorker::takePiece(SpeechChannel &channel, Job &job)
     job.file = channel.file;
     job.firstSample = channel.produced;
     job.start = text.next;
+    job.trimLead = !job.file && job.start == 0;
     if (text.text.isEmpty()) {
         job.end = 0;
     } else {
@@ -298,6 +316,14 @@ bool SynthesisWorker::Job::deliver(const qint16 *wav, qint64 count, std::span<co
     if (abandoned() || !failure.isEmpty())
         return false;
 
+    if (trimLead && wav) {
+        const qint64 silent = leadingSilence(std::span(wav, size_t(std::max<qint64>(count, 0))), worker->m_sampleRate);
+        trimLead = silent == count;
+        dropped += silent;
+        wav += silent;
+        count -= silent;
+    }
+
     const size_t firstWord = words.size();
     for (const EngineWord &w : reported) {
         const TextSpan word = wordAt(piece(), w.position);
@@ -305,7 +331,7 @@ bool SynthesisWorker::Job::deliver(const qint16 *wav, qint64 count, std::span<co
             continue;
         lastWord = word;
         WordMark mark;
-        mark.sample = firstSample + std::clamp(w.sample, samples, samples + count);
+        mark.sample = firstSample + std::clamp(w.sample - dropped, samples, samples + count);
         mark.serial = serial;
         mark.position = int(start + word.position);
         mark.length = int(word.length);

@@ -12,12 +12,19 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <span>
 #include <thread>
 #include <vector>
 
 namespace velmira {
 
 class SoundWriter;
+
+// How many of `samples` (at `sampleRate`) are the silence a synthesiser puts before its voice, less a
+// few milliseconds kept before the voice sets in; all of them when they are all silent. Played speech
+// leaves it out at the start of a text, where it would only hold back the first sound the user waits
+// for (RHVoice's voices begin with about 35 ms of it, espeak-ng's with about 12).
+qint64 leadingSilence(std::span<const qint16> samples, int sampleRate);
 
 // A word the listener hears when the sample at `sample` is played: characters [position,
 // position + length) of the text of Speak call `serial`.

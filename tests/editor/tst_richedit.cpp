@@ -66,6 +66,45 @@ private slots:
         QCOMPARE(editor.selectedTextCrLf(), u"абзац\u00A0и\tтаб\r\nс"_s);
         QCOMPARE(withCrLf(QString()), QString());
         QCOMPARE(withCrLf(QString(QChar::ParagraphSeparator)), u"\r\n"_s);
+
+        // The start of the text, taken without copying the whole, is how the whole begins, a table's
+        // frame and the line breaks included.
+        cursor.movePosition(QTextCursor::End);
+        cursor.insertTable(2, 2);
+        cursor.insertText(u"ячейка"_s);
+        cursor.movePosition(QTextCursor::End);
+        cursor.insertText(u"после таблицы"_s);
+        const QString whole = editor.plainTextCrLf();
+        for (int length = 0; length <= editor.document()->characterCount() + 1; ++length) {
+            const QString start = editor.plainTextCrLfStart(length);
+            QVERIFY2(whole.startsWith(start), qPrintable(QString::number(length)));
+            QCOMPARE(start.size() - start.count(u"\r\n"_s), std::min(length, editor.document()->characterCount() - 1));
+        }
+        QCOMPARE(editor.plainTextCrLfStart(editor.document()->characterCount()), whole);
+    }
+
+    // Qt works a paragraph's layout out anew each time the caret blinks or moves in it unless it is
+    // kept: long paragraphs keep theirs, whichever way they came (typed, set, opened), short ones not.
+    void longParagraphsKeepTheirLayout()
+    {
+        RichEdit editor;
+        const auto kept = [&](int block) { return editor.document()->findBlockByNumber(block).layout()->cacheEnabled(); };
+        const QString longParagraph = u"Очень длинный абзац без конца. "_s.repeated(LongestUncachedParagraph / 31 + 1);
+        editor.setPlainContent(u"Короткий абзац.\r\n"_s + longParagraph + u"\r\nЕщё один короткий."_s);
+        QVERIFY(!kept(0));
+        QVERIFY(kept(1));
+        QVERIFY(!kept(2));
+
+        QTextCursor end(editor.document());
+        end.movePosition(QTextCursor::End);
+        end.insertText(longParagraph);
+        QVERIFY(kept(2));
+
+        auto opened = std::make_unique<QTextDocument>();
+        opened->setPlainText(u"Начало.\n"_s + longParagraph);
+        editor.replaceDocument(std::move(opened));
+        QVERIFY(!kept(0));
+        QVERIFY(kept(1));
     }
 
     void aLongWordIsShownBrokenAnywhereAndKeptWhole()

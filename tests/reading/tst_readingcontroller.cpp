@@ -51,6 +51,7 @@ private:
         m_host.dialogs = &m_prompter;
         m_host.mainSpeech = [this]() -> SpeechControl * { return m_speech; };
         m_host.whole = [this] { return m_text; };
+        m_host.shown = [this] { return m_text; };
         m_host.selected = [this] { return m_selection; };
         m_host.status = [this](const QString &text) { m_status.append(text); };
         m_reading = std::make_unique<ReadingController>(m_host, m_host);
@@ -337,6 +338,44 @@ private slots:
         QCOMPARE(m_speech->spoken.size(), 3);
         QVERIFY(m_speech->spoken[1].startsWith(u"Кот и кошка."_s));
         QCOMPARE(m_speech->spoken[1] + m_speech->spoken[2], u"Кот и кошка. "_s.repeated(500));
+    }
+
+    // A long text is heard before it is copied from the editor: its start goes to the speech control
+    // at once, the whole text is copied once its first words are heard (or a moment later) and read on
+    // from where the start ended, as it stands then. Stopped before that, it is not copied at all.
+    void longTextIsHeardBeforeItIsCopied()
+    {
+        startUp();
+        const auto copies = std::make_shared<int>(0);
+        m_host.whole = [this, copies] {
+            ++*copies;
+            return m_text;
+        };
+        m_text = u"Первая строка длинного текста.\r\n"_s.repeated(1000);
+        m_reading->Read();
+        QCOMPARE(*copies, 0);
+        QCOMPARE(m_speech->spoken.size(), 1);
+        QVERIFY(m_speech->spoken[0].size() <= ReadingQueue::StartLength);
+        QVERIFY(m_text.startsWith(m_speech->spoken[0]));
+        m_text += u"Дописано в конце."_s;
+        emit m_speech->wordReached(1, 0, 6);
+        QCOMPARE(*copies, 1);
+        QCOMPARE(m_speech->spoken.size(), 2);
+        QCOMPARE(m_speech->spoken[0] + m_speech->spoken[1], m_text);
+        QTest::qWait(400);
+        QCOMPARE(*copies, 1);
+
+        m_speech->clear();
+        m_reading->Read();
+        QTRY_COMPARE(m_speech->spoken.size(), 2);
+        QCOMPARE(*copies, 2);
+        QCOMPARE(m_speech->spoken[0] + m_speech->spoken[1], m_text);
+
+        m_reading->Read();
+        m_reading->Stop();
+        QTest::qWait(400);
+        QCOMPARE(*copies, 2);
+        QCOMPARE(m_speech->spoken.size(), 3);
     }
 
     // Read pressed again and again on a long text while its rest is still being prepared: each Read

@@ -19,6 +19,9 @@ struct FakeReadingHost : ReadingHost, VoicePanel
     Prompter *dialogs = nullptr;
     std::function<SpeechControl *()> mainSpeech = [] { return nullptr; };
     std::function<QString()> whole = [] { return QString(); };
+    // The editor's text as it stands, looked at without a copy of the whole (wholeTextLength and
+    // wholeTextStart); `whole` when not given.
+    std::function<QString()> shown;
     std::function<QString()> selected = [] { return QString(); };
     std::function<void(const QString &)> status = [](const QString &) {};
     WordFollower *follower = nullptr;
@@ -35,6 +38,12 @@ struct FakeReadingHost : ReadingHost, VoicePanel
 
     SpeechControl *speech() const override { return mainSpeech(); }
     QString wholeText() const override { return whole(); }
+    qsizetype wholeTextLength() const override { return (shown ? shown : whole)().size(); }
+    QString wholeTextStart(qsizetype length) const override
+    {
+        const QString text = (shown ? shown : whole)();
+        return text.first(std::min(length, text.size()));
+    }
     QString selectedText() const override { return selected(); }
     void statusMessage(const QString &text) override { status(text); }
     Prompter &prompter() const override { return *dialogs; }
