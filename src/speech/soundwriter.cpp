@@ -75,7 +75,8 @@ std::unique_ptr<SoundWriter> createSoundWriter(const QString &path, int sampleRa
     }
     // Vorbis and Opus encode speech at a rate of their own: speech at another is converted on the
     // caller's thread, which shares the work more evenly between the two.
-    const int rate = format == SoundFormat::Opus ? OpusWriter::opusRate(sampleRate) : VorbisWriter::vorbisRate(sampleRate);
+    const int rate =
+        format == SoundFormat::Opus ? OpusWriter::opusRate(sampleRate) : VorbisWriter::vorbisRate(sampleRate);
     std::unique_ptr<SoundWriter> encoder;
     if (format == SoundFormat::Opus)
         encoder = std::make_unique<OpusWriter>(path, rate);

@@ -21,9 +21,9 @@ namespace {
 // samples given (about 0.18 µs each, at any quality, low-pass or block bias), and at espeak-ng's
 // 22,050 Hz it takes three to five times what the synthesis does, so a recording lasted that much longer
 // than one in WAV. Speech is therefore encoded at 8 kHz, the telephone's band: the encoder then takes
-// about 0.09 s of processor time a minute of speech, less than twice what espeak-ng's synthesis does,
-// against 0.13 s at 11,025 Hz and 0.19-0.29 s at 22,050 Hz. What is lost above 4 kHz is 3% of the
-// energy of espeak-ng's Russian voice (the hiss of с and ш, duller but clear). Checked against the WAV
+// about 0.09-0.12 s of processor time a minute of speech, about twice what espeak-ng's synthesis
+// does, against 0.13 s at 11,025 Hz and 0.19-0.29 s at 22,050 Hz. What is lost above 4 kHz is 3% of the
+// energy of espeak-ng's Russian voice (part of the hiss of с and ш). Checked against the WAV
 // file of the same speech (the difference left after decoding and converting back, two minutes of
 // espeak-ng's Russian voice): 17.9 dB segmental SNR at 37 kbit/s, against 20.8 dB for libsndfile's
 // 22,050 Hz file at 53 kbit/s and 18.6 dB at 11,025 Hz.
@@ -88,7 +88,8 @@ VorbisWriter::VorbisWriter(const QString &path, int sampleRate)
         m_encoder.reset();
         m_file.close();
         QFile::remove(path);
-        throw SpeechError(u"Не удалось создать звуковой файл «%1»: %2"_s.arg(path, reason));
+        throw SpeechError(
+            u"Не удалось создать звуковой файл «%1»: %2"_s.arg(path, reason));
     };
     if (!m_encoder->start(sampleRate))
         refuse(u"кодировщик Vorbis не принял частоту %1 Гц"_s.arg(sampleRate));
