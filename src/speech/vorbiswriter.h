@@ -15,8 +15,8 @@ namespace velmira {
 class VorbisWriter : public SoundWriter
 {
 public:
-    // The rate speech at `sampleRate` is encoded at: 8 kHz, or its own when lower. The encoder's time
-    // goes with the samples, and speech keeps nearly all of its energy below 4 kHz.
+    // The rate speech at `sampleRate` is encoded at: 16 kHz, or its own when lower. The encoder's time
+    // goes with the samples, and speech keeps nearly all of its energy below 8 kHz.
     static int vorbisRate(int sampleRate);
 
     // Creates (or empties) the file. Throws SpeechError when it cannot be created or the encoder does

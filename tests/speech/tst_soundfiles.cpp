@@ -79,11 +79,11 @@ private slots:
         QTest::addColumn<int>("samples");
         QTest::newRow("wav") << u"wav"_s << 22050 << 55125;
         QTest::newRow("mp3") << u"mp3"_s << 22050 << 55125;
-        QTest::newRow("ogg") << u"ogg"_s << 8000 << 55125;
+        QTest::newRow("ogg") << u"ogg"_s << 16000 << 55125;
         QTest::newRow("opus") << u"opus"_s << 16000 << 55125;
         QTest::newRow("flac") << u"flac"_s << 22050 << 55125;
         QTest::newRow("mp3, a few samples") << u"mp3"_s << 22050 << 300;
-        QTest::newRow("ogg, a few samples") << u"ogg"_s << 8000 << 300;
+        QTest::newRow("ogg, a few samples") << u"ogg"_s << 16000 << 300;
         QTest::newRow("opus, a few samples") << u"opus"_s << 16000 << 300;
     }
 
