@@ -19,6 +19,8 @@ packages=(
   libsndfile1-dev libsamplerate0-dev
   # MP3 and Opus encoded directly (LAME, libopus in Ogg), soxr converting speech to Opus's rates
   libmp3lame-dev libopus-dev libogg-dev libsoxr-dev
+  # Ogg Vorbis encoded directly (libvorbisenc) at a rate fitted to speech
+  libvorbis-dev
 )
 for arg in "$@"; do
   case "$arg" in

@@ -18,7 +18,8 @@ namespace velmira {
 class OpusWriter : public SoundWriter
 {
 public:
-    // The rate Opus takes that is nearest above `sampleRate` (48 kHz for anything above).
+    // The rate speech at `sampleRate` is encoded at: the rate Opus takes that is nearest above it, and
+    // 16 kHz, Opus's wideband, for anything above.
     static int opusRate(int sampleRate);
 
     // Creates (or empties) the file. `sampleRate` is one that Opus takes. Throws SpeechError when the

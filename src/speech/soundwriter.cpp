@@ -6,6 +6,7 @@
 #include "opuswriter.h"
 #include "resamplingwriter.h"
 #include "sndfilewriter.h"
+#include "vorbiswriter.h"
 #include "wavwriter.h"
 
 #include <QFileInfo>
@@ -66,20 +67,25 @@ std::unique_ptr<SoundWriter> createSoundWriter(const QString &path, int sampleRa
         return std::make_unique<WavWriter>(path, sampleRate);
     case SoundFormat::Flac:
         return std::make_unique<SndfileWriter>(path, sampleRate, format);
-    case SoundFormat::OggVorbis:
-        return std::make_unique<BackgroundSoundWriter>(std::make_unique<SndfileWriter>(path, sampleRate, format));
     case SoundFormat::Mp3:
         return std::make_unique<BackgroundSoundWriter>(std::make_unique<Mp3Writer>(path, sampleRate));
+    case SoundFormat::OggVorbis:
     case SoundFormat::Opus:
         break;
     }
-    // Opus takes only a few rates: speech at another is converted on the caller's thread, which
-    // shares the work more evenly between the two.
-    const int opusRate = OpusWriter::opusRate(sampleRate);
-    auto encoder = std::make_unique<BackgroundSoundWriter>(std::make_unique<OpusWriter>(path, opusRate));
-    if (opusRate == sampleRate)
-        return encoder;
-    return std::make_unique<ResamplingSoundWriter>(std::move(encoder), sampleRate, opusRate);
+    // Vorbis and Opus encode speech at a rate of their own: speech at another is converted on the
+    // caller's thread, which shares the work more evenly between the two.
+    const int rate =
+        format == SoundFormat::Opus ? OpusWriter::opusRate(sampleRate) : VorbisWriter::vorbisRate(sampleRate);
+    std::unique_ptr<SoundWriter> encoder;
+    if (format == SoundFormat::Opus)
+        encoder = std::make_unique<OpusWriter>(path, rate);
+    else
+        encoder = std::make_unique<VorbisWriter>(path, rate);
+    auto background = std::make_unique<BackgroundSoundWriter>(std::move(encoder));
+    if (rate == sampleRate)
+        return background;
+    return std::make_unique<ResamplingSoundWriter>(std::move(background), sampleRate, rate);
 }
 
 } // namespace velmira
