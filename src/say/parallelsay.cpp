@@ -64,6 +64,7 @@ void ParallelSay::start()
 {
     try {
         // The voice options are checked once here, rather than failing every file the same way.
+        startOnlyTheSynthesisersNeeded(m_options);
         EspeakSpeechControl speech(std::make_unique<PacedAudioOutput>());
         setUpSayVoice(speech, m_options);
         QHash<QString, QString> taken;

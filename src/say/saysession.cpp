@@ -82,6 +82,7 @@ void SaySession::start()
 
     const bool toFile = !m_options.output.isEmpty();
     try {
+        startOnlyTheSynthesisersNeeded(m_options);
         // Writing a file needs no sound device: the control's output is never opened then.
         if (toFile)
             m_speech = std::make_unique<EspeakSpeechControl>(std::make_unique<PacedAudioOutput>());

@@ -4,8 +4,10 @@
 #include "common/core/settings.h"
 #include "sayoptions.h"
 #include "speech/speechcontrol.h"
+#include "speech/synthesisworker.h"
 
-#include <QHash>
+#include <algorithm>
+#include <array>
 
 using namespace Qt::StringLiterals;
 
@@ -16,18 +18,24 @@ namespace {
 // Russian letters in the Latin letters people type them with when they have no Cyrillic keyboard.
 QString latinized(const QString &text)
 {
-    static const QHash<QChar, QString> letters = {
-        {u'а', u"a"_s},  {u'б', u"b"_s},  {u'в', u"v"_s},    {u'г', u"g"_s},  {u'д', u"d"_s},  {u'е', u"e"_s},
-        {u'ё', u"e"_s},  {u'ж', u"zh"_s}, {u'з', u"z"_s},    {u'и', u"i"_s},  {u'й', u"y"_s},  {u'к', u"k"_s},
-        {u'л', u"l"_s},  {u'м', u"m"_s},  {u'н', u"n"_s},    {u'о', u"o"_s},  {u'п', u"p"_s},  {u'р', u"r"_s},
-        {u'с', u"s"_s},  {u'т', u"t"_s},  {u'у', u"u"_s},    {u'ф', u"f"_s},  {u'х', u"kh"_s}, {u'ц', u"ts"_s},
-        {u'ч', u"ch"_s}, {u'ш', u"sh"_s}, {u'щ', u"shch"_s}, {u'ъ', QString()}, {u'ы', u"y"_s}, {u'ь', QString()},
-        {u'э', u"e"_s},  {u'ю', u"yu"_s}, {u'я', u"ya"_s},
-    };
+    // From а (U+0430) to я (U+044F); ё comes after them.
+    static constexpr std::array<const char16_t *, 32> letters = {
+        u"a", u"b", u"v",  u"g",  u"d",  u"e",  u"zh", u"z", u"i",    u"y", u"k", u"l", u"m", u"n",  u"o",  u"p",
+        u"r", u"s", u"t",  u"u",  u"f",  u"kh", u"ts", u"ch", u"sh", u"shch", u"", u"y", u"", u"e", u"yu", u"ya"};
+    const QString lower = text.toLower();
+    // Most names are in Latin letters already: the voices' codes and the names typed for them.
+    if (std::none_of(lower.cbegin(), lower.cend(), [](QChar c) { return c.unicode() >= 0x430 && c.unicode() <= 0x451; }))
+        return lower;
     QString latin;
-    for (const QChar c : text.toLower()) {
-        const auto found = letters.constFind(c);
-        latin += found == letters.cend() ? QString(c) : *found;
+    latin.reserve(lower.size() * 2);
+    for (const QChar c : lower) {
+        const char16_t u = c.unicode();
+        if (u == u'ё')
+            latin += u'e';
+        else if (u >= u'а' && u <= u'я')
+            latin += QStringView(letters[u - u'а']);
+        else
+            latin += c;
     }
     return latin;
 }
@@ -50,11 +58,6 @@ QStringList fullNames(const SayVoiceName &voice)
     return names;
 }
 
-bool sameName(const QString &a, const QString &b)
-{
-    return a == b || latinized(a) == latinized(b);
-}
-
 } // namespace
 
 qsizetype findVoice(const QList<SayVoiceName> &voices, const QString &wanted)
@@ -62,14 +65,15 @@ qsizetype findVoice(const QList<SayVoiceName> &voices, const QString &wanted)
     const QString folded = wanted.trimmed().toCaseFolded();
     if (folded.isEmpty())
         throw UsageError(u"Голос не назван."_s);
+    const QString latinWanted = latinized(folded);
     QList<qsizetype> exact;
     QList<qsizetype> partial;
     for (qsizetype i = 0; i < voices.size(); ++i) {
         const QStringList full = fullNames(voices[i]);
         const QString identity = voices[i].identity.toCaseFolded();
-        if (std::any_of(full.begin(), full.end(), [&](const QString &n) { return sameName(n, folded); }))
+        if (std::any_of(full.begin(), full.end(), [&](const QString &n) { return n == folded || latinized(n) == latinWanted; }))
             exact.append(i);
-        else if (full.first().contains(folded) || latinized(full.first()).contains(latinized(folded))
+        else if (full.first().contains(folded) || latinized(full.first()).contains(latinWanted)
                  || identity.contains(folded))
             partial.append(i);
     }
@@ -85,6 +89,17 @@ qsizetype findVoice(const QList<SayVoiceName> &voices, const QString &wanted)
         throw UsageError(u"Голосу «%1» подходят несколько голосов: %2. Уточните имя."_s.arg(wanted, which.join(u"; ")));
     }
     return fits.first();
+}
+
+bool namesEspeakVoice(const QString &wanted)
+{
+    const QString folded = wanted.trimmed().toCaseFolded();
+    return folded.contains(u"espeak-ng"_s) || folded.contains(u'/');
+}
+
+void startOnlyTheSynthesisersNeeded(const SayOptions &options)
+{
+    SynthesisWorker::setRhvoiceWanted(options.voice.isEmpty() || !namesEspeakVoice(options.voice));
 }
 
 void setUpSayVoice(SpeechControl &speech, const SayOptions &options)

@@ -24,6 +24,15 @@ struct SayVoiceName
 // fits.
 qsizetype findVoice(const QList<SayVoiceName> &voices, const QString &wanted);
 
+// Whether `wanted` can name a voice of espeak-ng only, whatever other synthesisers are installed: it
+// says "espeak-ng" or is a code with a family ("zle/ru"), which no other synthesiser's voice is named
+// by. Such a voice is found among espeak-ng's voices alone as among all of them.
+bool namesEspeakVoice(const QString &wanted);
+
+// Before the speech control is made: spares the process RHVoice's start-up when `options` name a
+// voice of espeak-ng (see namesEspeakVoice()).
+void startOnlyTheSynthesisersNeeded(const SayOptions &options);
+
 // Selects the voice and sets speed and pitch on `speech` as the program would at start-up (the
 // settings file's "Engine", "ReadSpeed" and "ReadPitch", with the program's defaults and limits),
 // then applies the options given. Throws UsageError for a voice not found or a speed or pitch

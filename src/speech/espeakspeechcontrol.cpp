@@ -81,11 +81,6 @@ void EspeakSpeechControl::Speak(const QString &text)
         const std::lock_guard lock(m_worker->mutex());
         if (m_channel->file && m_channel->file->isClosed())
             throw SpeechError(u"Звуковой файл «%1» уже закрыт: запись в него закончена."_s.arg(m_channel->file->path()));
-    } else if (!m_output->isOpen()) {
-        m_output->open(sampleRate());
-        m_outputStart = m_taken;
-        if (m_paused)
-            m_output->suspend();
     }
     {
         const std::lock_guard lock(m_worker->mutex());
@@ -106,6 +101,19 @@ void EspeakSpeechControl::Speak(const QString &text)
     }
     m_active = true;
     m_worker->wake();
+    // The sound output is opened while the first piece is being synthesised: opening it takes about as
+    // long, and the first sound waits for both.
+    if (!m_toFile && !m_output->isOpen()) {
+        try {
+            m_output->open(sampleRate());
+        } catch (const SpeechError &) {
+            clearQueue();
+            throw;
+        }
+        m_outputStart = m_taken;
+        if (m_paused)
+            m_output->suspend();
+    }
     if (!m_pumpTimer.isActive())
         m_pumpTimer.start();
 }

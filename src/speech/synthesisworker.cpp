@@ -87,11 +87,23 @@ struct SynthesisWorker::Job : PieceSink
     bool deliver(const qint16 *wav, qint64 count, std::span<const EngineWord> reported) override;
 };
 
+namespace {
+
+std::mutex instanceMutex;
+bool rhvoiceWanted = true;
+
+} // namespace
+
+void SynthesisWorker::setRhvoiceWanted(bool wanted)
+{
+    const std::lock_guard guard(instanceMutex);
+    rhvoiceWanted = wanted;
+}
+
 std::shared_ptr<SynthesisWorker> SynthesisWorker::instance()
 {
-    static std::mutex mutex;
     static std::weak_ptr<SynthesisWorker> shared;
-    const std::lock_guard guard(mutex);
+    const std::lock_guard guard(instanceMutex);
     if (auto worker = shared.lock())
         return worker;
 
@@ -100,19 +112,22 @@ std::shared_ptr<SynthesisWorker> SynthesisWorker::instance()
     engines.sampleRate = espeak->sampleRate();
     engines.engines.push_back(std::move(espeak));
 #ifdef VELMIRA_HAVE_RHVOICE
-    // Started once for the life of the process, as espeak-ng is, so that voices it has got ready stay
-    // ready for the workers that follow.
-    static const std::shared_ptr<SynthesisEngine> rhvoice = []() -> std::shared_ptr<SynthesisEngine> {
-        try {
-            return std::make_shared<RhvoiceEngine>();
-        } catch (const SpeechError &e) {
-            // Not installed, or without voices: the program speaks with espeak-ng's voices alone.
-            qCInfo(lcSpeech) << e.message();
-            return nullptr;
-        }
-    }();
-    if (rhvoice)
-        engines.engines.push_back(rhvoice);
+    if (rhvoiceWanted) {
+        // Started once for the life of the process, as espeak-ng is, so that voices it has got ready stay
+        // ready for the workers that follow.
+        static const std::shared_ptr<SynthesisEngine> rhvoice = []() -> std::shared_ptr<SynthesisEngine> {
+            qCDebug(lcSpeech) << "starting RHVoice";
+            try {
+                return std::make_shared<RhvoiceEngine>();
+            } catch (const SpeechError &e) {
+                // Not installed, or without voices: the program speaks with espeak-ng's voices alone.
+                qCInfo(lcSpeech) << e.message();
+                return nullptr;
+            }
+        }();
+        if (rhvoice)
+            engines.engines.push_back(rhvoice);
+    }
 #endif
     QList<std::pair<Voice, SynthesisEngine *>> all;
     for (const auto &engine : engines.engines) {

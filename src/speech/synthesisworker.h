@@ -96,6 +96,10 @@ public:
     // The worker shared by all living controls, started on first use. Throws SpeechError when
     // espeak-ng cannot start (no voice data); RHVoice that cannot start only lends no voices.
     static std::shared_ptr<SynthesisWorker> instance();
+    // Whether a worker started after this call starts RHVoice too (the default) or espeak-ng alone,
+    // whose voices are then the only ones listed. A process that is to speak with a voice of
+    // espeak-ng and list no others is spared RHVoice's start-up this way.
+    static void setRhvoiceWanted(bool wanted);
     ~SynthesisWorker();
 
     SynthesisWorker(const SynthesisWorker &) = delete;

@@ -115,35 +115,56 @@ private slots:
     {
         QTest::addColumn<QString>("wanted");
         QTest::addColumn<int>("found");
-        QTest::newRow("code") << u"ru"_s << 1;
-        QTest::newRow("full code, a longer one beside it") << u"zle/ru"_s << 1;
-        QTest::newRow("full code, other case") << u"ZLE/RU-lv"_s << 2;
-        QTest::newRow("identity") << u"espeak-ng:zle/ru"_s << 1;
-        QTest::newRow("language") << u"english"_s << 3;
-        QTest::newRow("part") << u"engl"_s << 3;
-        QTest::newRow("Cyrillic part") << u"КРАЇН"_s << 4;
-        QTest::newRow("Latin for Cyrillic") << u"nemetsk"_s << 5;
-        QTest::newRow("RHVoice's name in Latin") << u"aleksandr"_s << 0;
-        QTest::newRow("RHVoice's name in Cyrillic") << u"Александр"_s << 0;
-        QTest::newRow("ambiguous") << u"русск"_s << -1;
-        QTest::newRow("none") << u"французский"_s << -1;
+        // Names that espeak-ng's voices alone are searched for, RHVoice not being started.
+        QTest::addColumn<bool>("espeakAlone");
+        QTest::newRow("code") << u"ru"_s << 1 << false;
+        QTest::newRow("full code, a longer one beside it") << u"zle/ru"_s << 1 << true;
+        QTest::newRow("full code, other case") << u"ZLE/RU-lv"_s << 2 << true;
+        QTest::newRow("identity") << u"espeak-ng:zle/ru"_s << 1 << true;
+        QTest::newRow("full name") << u" Русский (ESPEAK-NG) "_s << 1 << true;
+        QTest::newRow("family, ambiguous") << u"zle/"_s << -1 << true;
+        QTest::newRow("family and a part") << u"gmw/e"_s << 3 << true;
+        QTest::newRow("language") << u"english"_s << 3 << false;
+        QTest::newRow("part") << u"engl"_s << 3 << false;
+        QTest::newRow("Cyrillic part") << u"КРАЇН"_s << 4 << false;
+        QTest::newRow("Latin for Cyrillic") << u"nemetsk"_s << 5 << false;
+        QTest::newRow("Latin for Cyrillic, every letter")
+            << u"Sesh zhe eshche etikh myagkikh frantsuzskikh bulok da vypey chayu"_s << 6 << false;
+        QTest::newRow("RHVoice's name in Latin") << u"aleksandr"_s << 0 << false;
+        QTest::newRow("RHVoice's name in Cyrillic") << u"Александр"_s << 0 << false;
+        QTest::newRow("RHVoice's identity") << u"rhvoice:aleksandr"_s << 0 << false;
+        QTest::newRow("ambiguous") << u"русск"_s << -1 << false;
+        QTest::newRow("none") << u"французский"_s << -1 << false;
     }
 
     void voiceIsFoundByAnyUnambiguousName()
     {
         QFETCH(QString, wanted);
         QFETCH(int, found);
+        QFETCH(bool, espeakAlone);
         // As the speech control lists them.
         const QList<SayVoiceName> voices = {{u"Александр (RHVoice)"_s, u"RHVoice:Aleksandr"_s},
                                             {u"Русский (espeak-ng)"_s, u"espeak-ng:zle/ru"_s},
                                             {u"Русский (espeak-ng, zle/ru-LV)"_s, u"espeak-ng:zle/ru-LV"_s},
                                             {u"English (espeak-ng)"_s, u"espeak-ng:gmw/en"_s},
                                             {u"Українська (espeak-ng)"_s, u"espeak-ng:zle/uk"_s},
-                                            {u"Немецкий (espeak-ng)"_s, u"espeak-ng:gmw/de"_s}};
+                                            {u"Немецкий (espeak-ng)"_s, u"espeak-ng:gmw/de"_s},
+                                            {u"Съешь же ещё этих мягких французских булок да выпей чаю (espeak-ng)"_s,
+                                             u"espeak-ng:art/x"_s}};
         if (found < 0)
             QVERIFY_THROWS_EXCEPTION(UsageError, findVoice(voices, wanted));
         else
             QCOMPARE(findVoice(voices, wanted), qsizetype(found));
+
+        // Without RHVoice's voices, a name of espeak-ng's finds the same voice, or fails the same way.
+        QCOMPARE(namesEspeakVoice(wanted), espeakAlone);
+        if (!espeakAlone)
+            return;
+        const QList<SayVoiceName> espeakVoices = voices.mid(1);
+        if (found < 0)
+            QVERIFY_THROWS_EXCEPTION(UsageError, findVoice(espeakVoices, wanted));
+        else
+            QCOMPARE(findVoice(espeakVoices, wanted), qsizetype(found - 1));
     }
 
     void progressSaysPercentAndTimeLeft()
@@ -183,6 +204,34 @@ private slots:
             if (line.contains(marker))
                 QVERIFY2(line.contains(u"espeak-ng:zle/ru"_s), qPrintable(run.errors));
         }
+    }
+
+    void rhvoiceIsStartedOnlyWhenItsVoicesMayBeWanted()
+    {
+        // Starting RHVoice holds back the first sound of espeak-ng's voices, which have no use for it.
+        const auto startsRhvoice = [this](const QStringList &arguments, QByteArray *output = nullptr) {
+            qputenv("QT_LOGGING_RULES", "velmira.speech.debug=true");
+            QProcess *process = startSay(arguments);
+            qunsetenv("QT_LOGGING_RULES");
+            process->write("Да.");
+            process->closeWriteChannel();
+            const bool done = process->waitForFinished(60000) && process->exitCode() == 0;
+            const QString errors = QString::fromUtf8(process->readAllStandardError());
+            if (output)
+                *output = process->readAllStandardOutput();
+            delete process;
+            return done ? int(errors.contains(u"starting RHVoice"_s)) : -1;
+        };
+        QCOMPARE(startsRhvoice({u"-v"_s, u"zle/ru"_s, u"-o"_s, u"да.wav"_s}), 0);
+        // Many files at once: neither the process that checks the voice nor those that write the files.
+        writeFile(u"да.txt"_s, "Да.");
+        QCOMPARE(startsRhvoice({u"-v"_s, u"Русский (espeak-ng)"_s, u"-d"_s, u"папка"_s, file(u"да.txt"_s)}), 0);
+        QVERIFY(QFile::exists(file(u"папка/да.wav"_s)));
+        // Listing the voices, or naming one that may be RHVoice's, starts it where it is installed.
+        QByteArray list;
+        const int listing = startsRhvoice({u"--list-voices"_s}, &list);
+        QCOMPARE(listing, int(list.contains("(RHVoice)")));
+        QCOMPARE(startsRhvoice({u"-v"_s, u"ru"_s, u"-o"_s, u"да.wav"_s}), listing);
     }
     void standardInputToOggAndRtfToMp3()
     {

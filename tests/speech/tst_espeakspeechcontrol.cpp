@@ -610,6 +610,20 @@ void TestEspeakSpeechControl::failuresAreReported()
     output->failWith.clear();
     control->Speak(u"Снова работает."_s);
     QVERIFY(finished.wait(5000));
+
+    // A sound device that cannot be opened: Speak fails, and its text is not left to be spoken when the
+    // device opens at the next Speak (the device is opened while the text's first piece is made).
+    auto [closed, closedOutput] = listening(4.0);
+    closedOutput->failOpen = u"Не удалось открыть звуковое устройство."_s;
+    QVERIFY_THROWS_EXCEPTION(SpeechError, closed->Speak(Sentence));
+    closedOutput->failOpen.clear();
+    QSignalSpy closedFinished(closed.get(), &SpeechControl::finished);
+    closed->Speak(u"Да."_s);
+    QVERIFY(closedFinished.wait(5000));
+    QTest::qWait(100);
+    QCOMPARE(closedFinished.count(), 1);
+    // "Да." alone lasts well under a second; the sentence before it, seconds.
+    QVERIFY2(closedOutput->heardCount() < closed->sampleRate(), qPrintable(QString::number(closedOutput->heardCount())));
 }
 
 void TestEspeakSpeechControl::soundOutputFromTheEnvironment()

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "speech/pacedaudiooutput.h"
+#include "speech/speechcontrol.h"
 
 #include <QElapsedTimer>
 
@@ -11,11 +12,18 @@ namespace velmira {
 
 // Plays silently at `pace` times real time. Samples count as heard when the paced clock has
 // played them; samples dropped by a reset were never heard. Can be told to fail like a device that
-// went away.
+// went away, or one that cannot be opened.
 class ListeningAudioOutput : public PacedAudioOutput
 {
 public:
     explicit ListeningAudioOutput(double pace = 1.0) : PacedAudioOutput(pace) { m_clock.start(); }
+
+    void open(int sampleRate) override
+    {
+        if (!failOpen.isEmpty())
+            throw SpeechError(failOpen);
+        PacedAudioOutput::open(sampleRate);
+    }
 
     qint64 write(const qint16 *samples, qint64 count) override
     {
@@ -59,6 +67,8 @@ public:
     // Nanoseconds from construction to the first sample handed over, or -1.
     qint64 firstWriteNs = -1;
     QString failWith;
+    // While set, open() fails with this message, as with a device another program holds.
+    QString failOpen;
 
 private:
     std::vector<qint16> m_unheard;
