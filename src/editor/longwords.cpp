@@ -69,9 +69,13 @@ void keepLongParagraphsLaidOut(QTextDocument &document, int from, int to)
 {
     if (document.characterCount() <= LongestUncachedParagraph)
         return;
-    for (QTextBlock block = document.findBlock(from); block.isValid() && block.position() <= to; block = block.next()) {
+    // A block's position is looked up in the whole document: the last block is found once.
+    const QTextBlock last = document.findBlock(std::min(to, document.characterCount() - 1));
+    for (QTextBlock block = document.findBlock(from); block.isValid(); block = block.next()) {
         if (block.length() > LongestUncachedParagraph)
             block.layout()->setCacheEnabled(true);
+        if (block == last)
+            break;
     }
 }
 
