@@ -194,7 +194,8 @@ void RichEdit::showBeginning(std::unique_ptr<QTextDocument> beginning)
     hideBeginning();
     auto view = std::make_unique<QTextEdit>(this);
     view->setObjectName(u"RichEditBeginning"_s);
-    view->setAccessibleName(accessibleName());
+    // Not the editor's name: a screen reader would find two texts of one name while a document is read.
+    view->setAccessibleName(accessibleName() + u" (загружается)"_s);
     view->setReadOnly(true);
     view->setFocusPolicy(Qt::NoFocus);
     view->setFrameStyle(frameStyle());

@@ -243,6 +243,7 @@ private slots:
         auto *shown = editor.findChild<QTextEdit *>(u"RichEditBeginning"_s);
         QVERIFY(shown && shown->isVisible());
         QVERIFY(shown->isReadOnly());
+        QCOMPARE(shown->accessibleName(), u"Текст (загружается)"_s);
         QCOMPARE(shown->geometry(), editor.rect());
         QCOMPARE(shown->document()->defaultTextOption().wrapMode(), QTextOption::WrapAnywhere);
         editor.resize(800, 500);
