@@ -40,7 +40,11 @@ public:
     // and its first `length` such characters (or all of it), as wholeText begins: the start of a
     // long text is read before the whole is copied.
     virtual qsizetype wholeTextLength() const { return wholeText().size(); }
-    virtual QString wholeTextStart(qsizetype length) const { return wholeText().first(std::min(length, wholeText().size())); }
+    virtual QString wholeTextStart(qsizetype length) const
+    {
+        const QString whole = wholeText();
+        return whole.first(std::min(length, whole.size()));
+    }
     // A short message in the status bar.
     virtual void statusMessage(const QString &text) = 0;
     // The dialogs, and the window that owns them.

@@ -8,7 +8,20 @@
 #include <QThread>
 #include <QTimer>
 
+#include <algorithm>
+
 namespace velmira {
+
+namespace {
+
+// How many characters `a` and `b` begin with alike.
+qsizetype sameStart(QStringView a, QStringView b)
+{
+    const qsizetype common = std::min(a.size(), b.size());
+    return std::mismatch(a.begin(), a.begin() + common, b.begin()).first - a.begin();
+}
+
+} // namespace
 
 ReadingQueue::ReadingQueue(std::function<SpeechControl *()> speech, QObject *parent)
     : QObject(parent), m_speech(std::move(speech)), m_finderCheck(new QTimer(this))
@@ -71,10 +84,7 @@ void ReadingQueue::readRest(const QString &whole)
     try {
         if (!text.corrections) {
             // Read on from where the text and its spoken start part (at the cut, unless it was edited).
-            qsizetype same = 0;
-            const QStringView spoken(opening.spoken);
-            while (same < spoken.size() && same < text.text.size() && spoken[same] == text.text[same])
-                ++same;
+            const qsizetype same = sameStart(opening.spoken, text.text);
             if (same < text.text.size())
                 speak(text, text.text, text.text, same, text.text.sliced(same));
         } else if (text.corrections == m_last.corrections && m_last.source == text.text &&
@@ -186,10 +196,7 @@ void ReadingQueue::restPrepared(quint64 generation, const Text &text, Parts part
     }
     const QString &whole = prepared->whole;
     const QString &opening = parts.opening;
-    qsizetype same = 0;
-    const qsizetype common = std::min(opening.size(), whole.size());
-    while (same < common && opening[same] == whole[same])
-        ++same;
+    const qsizetype same = sameStart(opening, whole);
     parts.whole = whole;
     parts.same = same;
     parts.rest = whole.sliced(same);
